@@ -1,0 +1,28 @@
+# Sourced by scripts/run and scripts/test: installs the Debian packages the build needs.
+VELMORA_PACKAGES="g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core"
+
+velmora_install_deps() {
+    local missing=""
+    for p in $VELMORA_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Velmora needs these Debian packages:$missing" >&2
+        echo "Install them as root with:" >&2
+        echo "  apt-get update && apt-get install -y$missing" >&2
+        exit 1
+    fi
+    echo "Installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q || exit 1
+    apt-get install -y -q $missing || exit 1
+}
+
+# velmora_build DIR BUILD_TYPE [cmake options...]
+velmora_build() {
+    local dir="$1" type="$2"
+    shift 2
+    cmake -S "$VELMORA_ROOT" -B "$VELMORA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" || exit 1
+    cmake --build "$VELMORA_ROOT/$dir" -j "$(nproc)" || exit 1
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Text helpers: the program keeps UTF-8 in memory; the report file is Windows-1251.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace velmora::text {
+
+// UTF-8 to Windows-1251; a character that 1251 lacks (or an invalid byte) becomes '?'.
+std::string toCp1251(std::string_view utf8);
+// Windows-1251 to UTF-8.
+std::string fromCp1251(std::string_view cp1251);
+
+// Number of characters (code points) in UTF-8 text; each invalid byte counts as one.
+std::size_t length(std::string_view utf8);
+// The first `count` characters.
+std::string left(std::string_view utf8, std::size_t count);
+// Characters [start, start + count).
+std::string mid(std::string_view utf8, std::size_t start, std::size_t count = std::string_view::npos);
+// Upper case for Latin and Cyrillic letters; other bytes unchanged.
+std::string toUpper(std::string_view utf8);
+std::string toLower(std::string_view utf8);
+// True when the bytes are valid UTF-8.
+bool isValidUtf8(std::string_view bytes);
+
+// Compares two names as an NTFS directory orders them: by upper-cased characters,
+// then bytewise to break ties. Negative, zero or positive.
+int compareNoCase(std::string_view a, std::string_view b);
+bool equalNoCase(std::string_view a, std::string_view b);
+
+} // namespace velmora::text

@@ -1,0 +1,85 @@
+#pragma once
+// In-memory doubles of the platform services, for tests.
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Printer.h"
+#include "platform/ProcessStarter.h"
+#include "platform/SettingsStore.h"
+#include "platform/Shell.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace velmora::testing {
+
+class MemorySettings : public SettingsStore {
+public:
+    std::string get(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view def) const override;
+    bool save(std::string_view app, std::string_view section, std::string_view key,
+              std::string_view value) override;
+    // When set, every save fails (as an unwritable store does).
+    bool failSaves = false;
+    std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
+    std::vector<std::string> saveLog; // "section/key=value", in order
+};
+
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(DateTime t = {2026, 12, 7, 23, 49, 51}) : time(t) {}
+    DateTime now() const override { return time; }
+    DateTime time;
+};
+
+// Variables by name without regard to case.
+class MapEnvironment : public Environment {
+public:
+    std::string get(std::string_view name) const override;
+    std::string commandLine() const override { return cmdLine; }
+    void set(std::string_view name, std::string value);
+    void unset(std::string_view name);
+    std::map<std::string, std::string> vars; // keys upper-cased
+    std::string cmdLine;
+};
+
+class RecordingProcessStarter : public ProcessStarter {
+public:
+    bool start(std::string_view commandLine) override;
+    std::optional<int> run(std::string_view commandLine) override;
+    std::vector<std::string> started; // every command line, in order
+    bool fail = false;
+    int exitStatus = 0;
+};
+
+class RecordingShell : public Shell {
+public:
+    bool open(std::string_view what) override;
+    std::vector<std::string> opened;
+};
+
+class RecordingPrinter : public Printer {
+public:
+    bool setFontName(std::string_view name) override;
+    bool setFontSize(int points) override;
+    bool setBold(bool on) override;
+    bool setUnderline(bool on) override;
+    bool printLine(std::string_view text) override;
+    bool endDoc() override;
+    std::string deviceName() const override { return device; }
+    std::string lastError() const override { return error; }
+    void clearError() override { error.clear(); }
+
+    std::vector<std::string> calls; // "font Arial Cyr", "size 12", "bold 1", "line TEXT", "end"
+    std::string device = "Test Printer";
+    std::string error;
+    // When set, each call fails with this description.
+    std::optional<std::string> failWith;
+
+private:
+    bool record(std::string call);
+};
+
+} // namespace velmora::testing

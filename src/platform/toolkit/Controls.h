@@ -1,0 +1,321 @@
+#pragma once
+// One class per kind of control.
+#include "platform/FileSystem.h"
+#include "platform/toolkit/Control.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+class MaskList;
+
+// A control with a caption ("&" marks the access key).
+class CaptionControl : public Control {
+public:
+    using Control::Control;
+    const std::string& caption() const { return m_caption; }
+    void setCaption(std::string text);
+    std::string displayText() const override { return m_caption; }
+
+private:
+    std::string m_caption;
+};
+
+class CommandButton : public CaptionControl {
+public:
+    CommandButton(Form& form, std::string name, Control* container = nullptr);
+    bool isDefault() const { return m_default; } // Enter presses it
+    bool isCancel() const { return m_cancel; }   // Esc presses it
+    void setDefault(bool on);
+    void setCancel(bool on);
+    // A picture button shows this picture (a file of the help folder) instead of a caption.
+    const std::string& picture() const { return m_picture; }
+    void setPicture(std::string file);
+    void click() override; // disabled or hidden buttons ignore the user
+
+private:
+    bool m_default = false;
+    bool m_cancel = false;
+    std::string m_picture;
+};
+
+class Label : public CaptionControl {
+public:
+    Label(Form& form, std::string name, Control* container = nullptr);
+};
+
+class TextBox : public Control {
+public:
+    TextBox(Form& form, std::string name, Control* container = nullptr);
+    const std::string& text() const { return m_text; }
+    // Cut to the max length in characters; Change fires only when the text differs.
+    void setText(std::string_view text);
+    std::size_t maxLength() const { return m_maxLength; }
+    // 0 means no limit; a shorter limit cuts the text held now.
+    void setMaxLength(std::size_t chars);
+    bool multiLine() const { return m_multiLine; }
+    void setMultiLine(bool on);
+    bool locked() const { return m_locked; }
+    void setLocked(bool on);
+    std::string displayText() const override { return m_text; }
+
+    std::function<void()> onChange;
+
+    // The user replaced the text (typing, pasting, deleting): ignored when not usable or locked.
+    void type(std::string_view text);
+
+private:
+    std::string m_text;
+    std::size_t m_maxLength = 0;
+    bool m_multiLine = false;
+    bool m_locked = false;
+};
+
+class CheckBox : public CaptionControl {
+public:
+    CheckBox(Form& form, std::string name, Control* container = nullptr);
+    int value() const { return m_value; }
+    // Click fires when the value changes.
+    void setValue(int v);
+    std::string displayValue() const override;
+    void click() override; // the user toggles it
+
+private:
+    int m_value = 0;
+};
+
+class OptionButton : public CaptionControl {
+public:
+    OptionButton(Form& form, std::string name, Control* container = nullptr);
+    bool value() const { return m_value; }
+    // Setting true clears the other option buttons of the same container and fires Click.
+    void setValue(bool on);
+    std::string displayValue() const override;
+    void click() override;
+
+private:
+    bool m_value = false;
+};
+
+// Items and a current index, shared by drop-down lists and list boxes.
+class ListControl : public Control {
+public:
+    using Control::Control;
+    std::size_t listCount() const { return m_items.size(); }
+    const std::string& list(std::size_t i) const { return m_items.at(i); }
+    const std::vector<std::string>& items() const { return m_items; }
+    void addItem(std::string text);
+    void removeItem(std::size_t i);
+    virtual void clear();
+    // -1 when no item is current.
+    int listIndex() const { return m_listIndex; }
+
+protected:
+    std::vector<std::string> m_items;
+    int m_listIndex = -1;
+};
+
+class ComboBox : public ListControl {
+public:
+    ComboBox(Form& form, std::string name, Control* container = nullptr);
+    // Click fires when the index changes; an index out of range makes it -1.
+    void setListIndex(int i);
+    std::string text() const;
+    std::string displayText() const override { return text(); }
+    void clear() override;
+    void choose(int i); // the user picks an item
+};
+
+enum class MultiSelect { None, Simple, Extended };
+
+class ListBox : public ListControl {
+public:
+    ListBox(Form& form, std::string name, Control* container = nullptr);
+    MultiSelect multiSelect() const { return m_multi; }
+    void setMultiSelect(MultiSelect m) { m_multi = m; }
+    bool selected(std::size_t i) const;
+    void setSelected(std::size_t i, bool on);
+    std::size_t selCount() const;
+    void setListIndex(int i);
+    void clear() override;
+
+    // The user clicked item i (with Shift / Ctrl as held): selects and fires Click.
+    void userSelect(std::size_t i, bool shift = false, bool ctrl = false);
+    void userSetSelected(std::size_t i, bool on);
+
+private:
+    std::vector<char> m_selected;
+    MultiSelect m_multi = MultiSelect::None;
+    std::size_t m_anchor = 0;
+    friend class ListControl;
+};
+
+class Frame : public CaptionControl {
+public:
+    Frame(Form& form, std::string name, Control* container = nullptr);
+};
+
+class PictureBox : public Control {
+public:
+    PictureBox(Form& form, std::string name, Control* container = nullptr);
+    const std::string& picture() const { return m_picture; }
+    void setPicture(std::string file);
+    bool border() const { return m_border; }
+    void setBorder(bool on);
+
+private:
+    std::string m_picture;
+    bool m_border = true;
+};
+
+class Image : public Control {
+public:
+    Image(Form& form, std::string name, Control* container = nullptr);
+    const std::string& picture() const { return m_picture; }
+    void setPicture(std::string file);
+
+private:
+    std::string m_picture;
+};
+
+class Timer : public Control {
+public:
+    Timer(Form& form, std::string name, int intervalMs);
+    int interval() const { return m_interval; }
+    void setInterval(int ms);
+    void setRunning(bool on); // same as setEnabled, told to the front-end's scheduler
+    std::function<void()> onTimer;
+    void tick(); // fires onTimer when enabled with a non-zero interval
+
+private:
+    int m_interval;
+};
+
+// The drive box: every drive of the file system as "c: [label]".
+class DriveListBox : public ListControl {
+public:
+    DriveListBox(Form& form, std::string name, FileSystem& fs, Control* container = nullptr);
+    // "c: [label]" of the current drive.
+    std::string drive() const;
+    // Takes the drive letter from `text` ("C:\", "c: [x]", "d:"); fires Change. False, with
+    // nothing changed, when the letter is not one of the box's drives.
+    bool setDrive(std::string_view text);
+    // Re-reads the drive list, keeping the current drive.
+    void refresh();
+    std::function<void()> onChange;
+    void choose(int i); // the user picks an entry
+    std::string displayText() const override { return drive(); }
+
+private:
+    FileSystem& m_fs;
+    std::vector<DriveInfo> m_drives;
+};
+
+// The folder tree: a folder path and its subfolders.
+class DirListBox : public Control {
+public:
+    DirListBox(Form& form, std::string name, FileSystem& fs, Control* container = nullptr);
+    const std::string& path() const { return m_path; }
+    // Opens `text`: a folder path, or a drive ("C:", "C: [label]") meaning that drive's
+    // current folder. Fires Change. False, with nothing changed, when it cannot be opened.
+    bool setPath(std::string_view text);
+    // Subfolders of the path, as full paths, in listing order.
+    std::size_t listCount() const { return m_subfolders.size(); }
+    const std::string& list(std::size_t i) const { return m_subfolders.at(i); }
+    const std::vector<std::string>& subfolders() const { return m_subfolders; }
+    // Re-reads the subfolders of the path.
+    void refresh();
+    std::function<void()> onChange;
+    void open(std::size_t i); // the user opens subfolder i
+    std::string displayText() const override { return m_path; }
+
+private:
+    FileSystem& m_fs;
+    std::string m_path;
+    std::vector<std::string> m_subfolders;
+};
+
+// The file list: the files of a folder matching a mask list, with extended selection.
+class FileListBox : public Control {
+public:
+    FileListBox(Form& form, std::string name, FileSystem& fs, Control* container = nullptr);
+    ~FileListBox() override;
+    const std::string& path() const { return m_path; }
+    // Lists the folder; fires PathChange. False, with nothing changed, when it cannot be listed.
+    bool setPath(std::string_view folder);
+    const std::string& pattern() const { return m_pattern; }
+    // Re-lists at once with the new masks; fires PatternChange.
+    void setPattern(std::string_view masks);
+    // Re-lists the folder; the selection of names still listed is kept.
+    bool refresh();
+
+    std::size_t listCount() const { return m_entries.size(); }
+    const std::string& list(std::size_t i) const { return m_entries.at(i).name; }
+    const DirEntry& entry(std::size_t i) const { return m_entries.at(i); }
+    const std::vector<DirEntry>& entries() const { return m_entries; }
+    // The path of entry i: the folder, "\" unless it is a drive root, the name.
+    std::string filePath(std::size_t i) const;
+
+    bool selected(std::size_t i) const;
+    void setSelected(std::size_t i, bool on);
+    std::size_t selCount() const;
+    int listIndex() const { return m_listIndex; }
+    void setListIndex(int i);
+
+    std::function<void()> onPathChange;
+    std::function<void()> onPatternChange;
+
+    // The user's selection: a click on entry i with Shift / Ctrl as held; fires Click.
+    void userSelect(std::size_t i, bool shift = false, bool ctrl = false);
+    void userSetSelected(std::size_t i, bool on);
+    std::string displayText() const override { return m_path; }
+
+private:
+    bool relist(std::string_view folder, bool keepSelection);
+
+    FileSystem& m_fs;
+    std::string m_path;
+    std::string m_pattern = "*.*";
+    std::unique_ptr<MaskList> m_mask;
+    std::vector<DirEntry> m_entries;
+    std::vector<char> m_selected;
+    int m_listIndex = -1;
+    std::size_t m_anchor = 0;
+};
+
+class MenuItem;
+
+// A pop-up menu: its items are the MenuItems whose container it is.
+class Menu : public CaptionControl {
+public:
+    Menu(Form& form, std::string name);
+    std::vector<MenuItem*> items() const;
+};
+
+class MenuItem : public CaptionControl {
+public:
+    MenuItem(Menu& menu, std::string name, std::string caption);
+    // A separator has the caption "-".
+    bool isSeparator() const { return caption() == "-"; }
+    bool checked() const { return m_checked; }
+    void setChecked(bool on);
+    void click() override; // ignored when disabled
+
+private:
+    bool m_checked = false;
+};
+
+class Line : public Control {
+public:
+    Line(Form& form, std::string name, Control* container = nullptr);
+};
+
+class Shape : public Control {
+public:
+    Shape(Form& form, std::string name, Control* container = nullptr);
+};
+
+} // namespace velmora

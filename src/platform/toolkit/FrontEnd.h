@@ -1,0 +1,52 @@
+#pragma once
+// What a front-end (Qt, console, scripted) implements to show the window model.
+#include <string>
+
+namespace velmora {
+
+class Form;
+class Control;
+class Menu;
+class MenuItem;
+class Timer;
+
+enum class MsgButtons { OK, OKCancel, YesNo, RetryCancel };
+enum class MsgIcon { None, Information, Question, Exclamation, Critical };
+enum class MsgResult { OK, Cancel, Yes, No, Retry };
+
+struct MessageBoxSpec {
+    std::string title;
+    std::string text; // lines broken by "\r\n"
+    MsgButtons buttons = MsgButtons::OK;
+    MsgIcon icon = MsgIcon::None;
+};
+
+// The answer a box takes when nobody can answer: No, else Cancel, else OK.
+MsgResult safeAnswer(MsgButtons buttons);
+
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+
+    // A form was built and loaded (before its Form_Load) / was unloaded.
+    virtual void formLoaded(Form&) {}
+    virtual void formUnloaded(Form&) {}
+    virtual void showForm(Form&) = 0;
+    virtual void hideForm(Form&) = 0;
+    // Shows `form` modally over `owner` and returns once the form is unloaded.
+    virtual void runModal(Form& form, Form* owner) = 0;
+    virtual MsgResult messageBox(const MessageBoxSpec&) = 0;
+    // Lets pending events run.
+    virtual void yield() = 0;
+    // Shows a pop-up menu at a position in twips of its form; returns when it closes.
+    virtual void popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) = 0;
+    virtual void setFocus(Control&) {}
+    virtual void timerChanged(Timer&) {}
+    // A control's state changed (caption, text, items, enabled, ...).
+    virtual void controlChanged(Control&) {}
+    virtual void formChanged(Form&) {}
+    // Ends the process at once: no handler runs after it, nothing is asked or saved.
+    [[noreturn]] virtual void endProgram() = 0;
+};
+
+} // namespace velmora
