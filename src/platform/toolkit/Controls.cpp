@@ -1,1 +1,564 @@
-// placeholder, replaced by its implementation
+#include "platform/toolkit/Controls.h"
+
+#include "platform/Text.h"
+#include "platform/Wildcard.h"
+#include "platform/toolkit/Form.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
+
+namespace velmora {
+
+void CaptionControl::setCaption(std::string text)
+{
+    if (m_caption == text) return;
+    m_caption = std::move(text);
+    changed();
+}
+
+CommandButton::CommandButton(Form& form, std::string name, Control* container)
+    : CaptionControl(form, std::move(name), ControlKind::CommandButton, container)
+{
+}
+
+void CommandButton::setDefault(bool on) { m_default = on; }
+void CommandButton::setCancel(bool on) { m_cancel = on; }
+
+void CommandButton::setPicture(std::string file)
+{
+    m_picture = std::move(file);
+    changed();
+}
+
+void CommandButton::click() { Control::click(); }
+
+Label::Label(Form& form, std::string name, Control* container)
+    : CaptionControl(form, std::move(name), ControlKind::Label, container)
+{
+}
+
+TextBox::TextBox(Form& form, std::string name, Control* container)
+    : Control(form, std::move(name), ControlKind::TextBox, container)
+{
+}
+
+void TextBox::setText(std::string_view text)
+{
+    std::string next = m_maxLength > 0 ? text::left(text, m_maxLength) : std::string(text);
+    if (next == m_text) return;
+    m_text = std::move(next);
+    changed();
+    fire(onChange);
+}
+
+void TextBox::setMaxLength(std::size_t chars)
+{
+    m_maxLength = chars;
+    changed();
+    if (m_maxLength > 0 && text::length(m_text) > m_maxLength) setText(m_text);
+}
+
+void TextBox::setMultiLine(bool on)
+{
+    m_multiLine = on;
+    changed();
+}
+
+void TextBox::setLocked(bool on)
+{
+    m_locked = on;
+    changed();
+}
+
+void TextBox::type(std::string_view text)
+{
+    if (!usable() || !shown() || m_locked) return;
+    setText(text);
+}
+
+CheckBox::CheckBox(Form& form, std::string name, Control* container)
+    : CaptionControl(form, std::move(name), ControlKind::CheckBox, container)
+{
+}
+
+void CheckBox::setValue(int v)
+{
+    if (v == m_value) return;
+    m_value = v;
+    changed();
+    fire(onClick);
+}
+
+std::string CheckBox::displayValue() const { return std::to_string(m_value); }
+
+void CheckBox::click()
+{
+    if (usable() && shown()) setValue(m_value == 1 ? 0 : 1);
+}
+
+OptionButton::OptionButton(Form& form, std::string name, Control* container)
+    : CaptionControl(form, std::move(name), ControlKind::OptionButton, container)
+{
+}
+
+void OptionButton::setValue(bool on)
+{
+    if (!on) {
+        if (m_value) {
+            m_value = false;
+            changed();
+        }
+        return;
+    }
+    for (Control* c : form().controls()) {
+        if (c != this && c->kind() == ControlKind::OptionButton && c->container() == container()) {
+            auto* other = static_cast<OptionButton*>(c);
+            if (other->m_value) {
+                other->m_value = false;
+                other->changed();
+            }
+        }
+    }
+    const bool was = m_value;
+    m_value = true;
+    if (!was) changed();
+    fire(onClick); // choosing an option fires Click even when it was chosen already
+}
+
+std::string OptionButton::displayValue() const { return m_value ? "1" : "0"; }
+
+void OptionButton::click()
+{
+    if (usable() && shown()) setValue(true);
+}
+
+void ListControl::addItem(std::string text)
+{
+    m_items.push_back(std::move(text));
+    changed();
+}
+
+void ListControl::removeItem(std::size_t i)
+{
+    if (i >= m_items.size()) return;
+    m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
+    if (m_listIndex >= static_cast<int>(m_items.size())) m_listIndex = static_cast<int>(m_items.size()) - 1;
+    changed();
+}
+
+void ListControl::clear()
+{
+    m_items.clear();
+    m_listIndex = -1;
+    changed();
+}
+
+ComboBox::ComboBox(Form& form, std::string name, Control* container)
+    : ListControl(form, std::move(name), ControlKind::ComboBox, container)
+{
+}
+
+void ComboBox::setListIndex(int i)
+{
+    if (i < -1 || i >= static_cast<int>(m_items.size())) i = -1;
+    if (i == m_listIndex) return;
+    m_listIndex = i;
+    changed();
+    fire(onClick);
+}
+
+std::string ComboBox::text() const
+{
+    return m_listIndex >= 0 ? m_items[static_cast<std::size_t>(m_listIndex)] : std::string();
+}
+
+void ComboBox::clear() { ListControl::clear(); }
+
+void ComboBox::choose(int i)
+{
+    if (usable() && shown() && i >= 0 && i < static_cast<int>(m_items.size())) setListIndex(i);
+}
+
+ListBox::ListBox(Form& form, std::string name, Control* container)
+    : ListControl(form, std::move(name), ControlKind::ListBox, container)
+{
+}
+
+bool ListBox::selected(std::size_t i) const { return i < m_selected.size() && m_selected[i]; }
+
+void ListBox::setSelected(std::size_t i, bool on)
+{
+    if (i >= m_selected.size() || static_cast<bool>(m_selected[i]) == on) return;
+    if (on && m_multi == MultiSelect::None) std::fill(m_selected.begin(), m_selected.end(), 0);
+    m_selected[i] = on;
+    if (on) m_listIndex = static_cast<int>(i);
+    changed();
+}
+
+std::size_t ListBox::selCount() const
+{
+    return static_cast<std::size_t>(std::count(m_selected.begin(), m_selected.end(), 1));
+}
+
+void ListBox::setListIndex(int i)
+{
+    if (i < -1 || i >= static_cast<int>(m_items.size())) i = -1;
+    if (m_multi == MultiSelect::None) {
+        std::fill(m_selected.begin(), m_selected.end(), 0);
+        if (i >= 0) m_selected[static_cast<std::size_t>(i)] = 1;
+    }
+    const bool moved = i != m_listIndex;
+    m_listIndex = i;
+    changed();
+    if (moved) fire(onClick);
+}
+
+void ListBox::addItem(std::string text)
+{
+    m_selected.push_back(0);
+    ListControl::addItem(std::move(text));
+}
+
+void ListBox::removeItem(std::size_t i)
+{
+    if (i >= m_items.size()) return;
+    m_selected.erase(m_selected.begin() + static_cast<std::ptrdiff_t>(i));
+    ListControl::removeItem(i);
+}
+
+void ListBox::clear()
+{
+    m_selected.clear();
+    ListControl::clear();
+}
+
+// Click, Shift-click and Ctrl-click as an extended-selection list handles them.
+template <class Sel>
+static void extendedSelect(Sel& selected, std::size_t& anchor, std::size_t i, bool shift, bool ctrl, MultiSelect multi)
+{
+    if (multi == MultiSelect::None || (!shift && !ctrl)) {
+        std::fill(selected.begin(), selected.end(), 0);
+        selected[i] = 1;
+        anchor = i;
+    } else if (multi == MultiSelect::Simple || (ctrl && !shift)) {
+        selected[i] = selected[i] ? 0 : 1;
+        anchor = i;
+    } else {
+        if (!ctrl) std::fill(selected.begin(), selected.end(), 0);
+        const std::size_t lo = std::min(anchor, i), hi = std::max(anchor, i);
+        for (std::size_t k = lo; k <= hi && k < selected.size(); ++k) selected[k] = 1;
+    }
+}
+
+void ListBox::userSelect(std::size_t i, bool shift, bool ctrl)
+{
+    if (!usable() || !shown() || i >= m_items.size()) return;
+    extendedSelect(m_selected, m_anchor, i, shift, ctrl, m_multi);
+    m_listIndex = static_cast<int>(i);
+    changed();
+    fire(onClick);
+}
+
+void ListBox::userSetSelected(std::size_t i, bool on)
+{
+    if (!usable() || !shown() || i >= m_items.size()) return;
+    if (m_multi == MultiSelect::None && on) std::fill(m_selected.begin(), m_selected.end(), 0);
+    m_selected[i] = on;
+    m_listIndex = static_cast<int>(i);
+    changed();
+    fire(onClick);
+}
+
+Frame::Frame(Form& form, std::string name, Control* container)
+    : CaptionControl(form, std::move(name), ControlKind::Frame, container)
+{
+}
+
+PictureBox::PictureBox(Form& form, std::string name, Control* container)
+    : Control(form, std::move(name), ControlKind::PictureBox, container)
+{
+}
+
+void PictureBox::setPicture(std::string file)
+{
+    m_picture = std::move(file);
+    changed();
+}
+
+void PictureBox::setBorder(bool on)
+{
+    m_border = on;
+    changed();
+}
+
+Image::Image(Form& form, std::string name, Control* container)
+    : Control(form, std::move(name), ControlKind::Image, container)
+{
+}
+
+void Image::setPicture(std::string file)
+{
+    m_picture = std::move(file);
+    changed();
+}
+
+Timer::Timer(Form& form, std::string name, int intervalMs)
+    : Control(form, std::move(name), ControlKind::Timer), m_interval(intervalMs)
+{
+    setVisible(false);
+}
+
+void Timer::setInterval(int ms)
+{
+    if (ms == m_interval) return;
+    m_interval = ms;
+    changed();
+}
+
+void Timer::tick()
+{
+    if (enabled() && m_interval > 0) fire(onTimer);
+}
+
+// ---- drive box ----
+
+DriveListBox::DriveListBox(Form& form, std::string name, FileSystem& fs, Control* container)
+    : ListControl(form, std::move(name), ControlKind::DriveListBox, container), m_fs(fs)
+{
+    m_drives = m_fs.drives();
+    for (const auto& d : m_drives) m_items.push_back(d.boxText());
+    const char current = m_fs.currentDrive();
+    for (std::size_t i = 0; i < m_drives.size(); ++i)
+        if (m_drives[i].letter == current) m_listIndex = static_cast<int>(i);
+    if (m_listIndex < 0 && !m_drives.empty()) m_listIndex = 0;
+}
+
+std::string DriveListBox::drive() const
+{
+    return m_listIndex >= 0 ? m_items[static_cast<std::size_t>(m_listIndex)] : std::string();
+}
+
+bool DriveListBox::setDrive(std::string_view text)
+{
+    if (text.empty()) return false;
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    for (std::size_t i = 0; i < m_drives.size(); ++i) {
+        if (m_drives[i].letter != letter) continue;
+        m_listIndex = static_cast<int>(i);
+        changed();
+        fire(onChange);
+        return true;
+    }
+    return false;
+}
+
+void DriveListBox::refresh()
+{
+    const std::string current = drive();
+    m_drives = m_fs.drives();
+    m_items.clear();
+    m_listIndex = -1;
+    for (std::size_t i = 0; i < m_drives.size(); ++i) {
+        m_items.push_back(m_drives[i].boxText());
+        if (!current.empty() && m_drives[i].letter == current[0]) m_listIndex = static_cast<int>(i);
+    }
+    changed();
+}
+
+void DriveListBox::choose(int i)
+{
+    if (usable() && shown() && i >= 0 && i < static_cast<int>(m_items.size())) setDrive(m_items[static_cast<std::size_t>(i)]);
+}
+
+// ---- folder tree ----
+
+DirListBox::DirListBox(Form& form, std::string name, FileSystem& fs, Control* container)
+    : Control(form, std::move(name), ControlKind::DirListBox, container), m_fs(fs)
+{
+    m_path = m_fs.currentFolder(m_fs.currentDrive());
+    refresh();
+}
+
+// "C:", "C: [label]" and "c:" alone name a drive's current folder.
+static bool namesDriveOnly(std::string_view text)
+{
+    return text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0])) &&
+           (text.size() == 2 || text[2] == ' ');
+}
+
+bool DirListBox::setPath(std::string_view text)
+{
+    std::string target;
+    if (namesDriveOnly(text)) {
+        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+        if (!m_fs.driveReady(letter)) return false;
+        target = m_fs.currentFolder(letter);
+    } else {
+        if (text.empty()) return false;
+        target = m_fs.absolute(text);
+    }
+    if (target.empty() || !m_fs.canEnter(target)) return false;
+    if (target == m_path) return true;
+    m_path = std::move(target);
+    refresh();
+    fire(onChange);
+    return true;
+}
+
+void DirListBox::refresh()
+{
+    m_subfolders.clear();
+    if (auto folders = m_fs.listFolders(m_path)) {
+        m_subfolders.reserve(folders->size());
+        for (const auto& f : *folders) m_subfolders.push_back(path::join(m_path, f.name));
+    }
+    changed();
+}
+
+void DirListBox::open(std::size_t i)
+{
+    if (usable() && shown() && i < m_subfolders.size()) setPath(std::string(m_subfolders[i]));
+}
+
+// ---- file list ----
+
+FileListBox::FileListBox(Form& form, std::string name, FileSystem& fs, Control* container)
+    : Control(form, std::move(name), ControlKind::FileListBox, container), m_fs(fs),
+      m_mask(std::make_unique<MaskList>(m_pattern))
+{
+    m_path = m_fs.currentFolder(m_fs.currentDrive());
+    relist(m_path, false);
+}
+
+FileListBox::~FileListBox() = default;
+
+bool FileListBox::relist(std::string_view folder, bool keepSelection)
+{
+    ListOptions options;
+    options.mask = m_mask.get();
+    auto files = m_fs.listFiles(folder, options);
+    if (!files) return false;
+    std::vector<char> selected(files->size(), 0);
+    if (keepSelection) {
+        std::unordered_set<std::string> was;
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            if (m_selected[i]) was.insert(m_entries[i].name);
+        if (!was.empty())
+            for (std::size_t i = 0; i < files->size(); ++i) selected[i] = was.count((*files)[i].name) ? 1 : 0;
+    }
+    m_entries = std::move(*files);
+    m_selected = std::move(selected);
+    if (m_listIndex >= static_cast<int>(m_entries.size())) m_listIndex = static_cast<int>(m_entries.size()) - 1;
+    if (!keepSelection) m_listIndex = m_entries.empty() ? -1 : 0;
+    changed();
+    return true;
+}
+
+bool FileListBox::setPath(std::string_view folder)
+{
+    if (folder.empty()) return false;
+    std::string target = m_fs.absolute(folder);
+    if (!relist(target, false)) return false;
+    m_path = std::move(target);
+    changed();
+    fire(onPathChange);
+    return true;
+}
+
+void FileListBox::setPattern(std::string_view masks)
+{
+    m_pattern = std::string(masks);
+    m_mask = std::make_unique<MaskList>(m_pattern);
+    relist(m_path, false);
+    fire(onPatternChange);
+}
+
+bool FileListBox::refresh() { return relist(m_path, true); }
+
+std::string FileListBox::filePath(std::size_t i) const { return path::join(m_path, m_entries.at(i).name); }
+
+bool FileListBox::selected(std::size_t i) const { return i < m_selected.size() && m_selected[i]; }
+
+void FileListBox::setSelected(std::size_t i, bool on)
+{
+    if (i >= m_selected.size() || static_cast<bool>(m_selected[i]) == on) return;
+    m_selected[i] = on;
+    changed();
+}
+
+std::size_t FileListBox::selCount() const
+{
+    return static_cast<std::size_t>(std::count(m_selected.begin(), m_selected.end(), 1));
+}
+
+void FileListBox::setListIndex(int i)
+{
+    if (i < -1 || i >= static_cast<int>(m_entries.size())) i = -1;
+    if (i == m_listIndex) return;
+    m_listIndex = i;
+    changed();
+}
+
+void FileListBox::userSelect(std::size_t i, bool shift, bool ctrl)
+{
+    if (!usable() || !shown() || i >= m_entries.size()) return;
+    extendedSelect(m_selected, m_anchor, i, shift, ctrl, MultiSelect::Extended);
+    m_listIndex = static_cast<int>(i);
+    changed();
+    fire(onClick);
+}
+
+void FileListBox::userSetSelected(std::size_t i, bool on)
+{
+    if (!usable() || !shown() || i >= m_entries.size()) return;
+    m_selected[i] = on;
+    m_listIndex = static_cast<int>(i);
+    changed();
+    fire(onClick);
+}
+
+// ---- menus and decoration ----
+
+Menu::Menu(Form& form, std::string name) : CaptionControl(form, std::move(name), ControlKind::Menu)
+{
+    setVisible(false); // a pop-up menu shows only when popped up
+}
+
+std::vector<MenuItem*> Menu::items() const
+{
+    std::vector<MenuItem*> result;
+    for (Control* c : form().controls())
+        if (c->kind() == ControlKind::MenuItem && c->container() == this) result.push_back(static_cast<MenuItem*>(c));
+    return result;
+}
+
+MenuItem::MenuItem(Menu& menu, std::string name, std::string caption)
+    : CaptionControl(menu.form(), std::move(name), ControlKind::MenuItem, &menu)
+{
+    setCaption(std::move(caption));
+}
+
+void MenuItem::setChecked(bool on)
+{
+    m_checked = on;
+    changed();
+}
+
+void MenuItem::click()
+{
+    // Items live in a hidden menu: only their own state decides.
+    if (enabled() && visible() && !isSeparator()) fire(onClick);
+}
+
+Line::Line(Form& form, std::string name, Control* container)
+    : Control(form, std::move(name), ControlKind::Line, container)
+{
+}
+
+Shape::Shape(Form& form, std::string name, Control* container)
+    : Control(form, std::move(name), ControlKind::Shape, container)
+{
+}
+
+} // namespace velmora

@@ -107,8 +107,8 @@ public:
     std::size_t listCount() const { return m_items.size(); }
     const std::string& list(std::size_t i) const { return m_items.at(i); }
     const std::vector<std::string>& items() const { return m_items; }
-    void addItem(std::string text);
-    void removeItem(std::size_t i);
+    virtual void addItem(std::string text);
+    virtual void removeItem(std::size_t i);
     virtual void clear();
     // -1 when no item is current.
     int listIndex() const { return m_listIndex; }
@@ -140,6 +140,8 @@ public:
     void setSelected(std::size_t i, bool on);
     std::size_t selCount() const;
     void setListIndex(int i);
+    void addItem(std::string text) override;
+    void removeItem(std::size_t i) override;
     void clear() override;
 
     // The user clicked item i (with Shift / Ctrl as held): selects and fires Click.
@@ -150,7 +152,6 @@ private:
     std::vector<char> m_selected;
     MultiSelect m_multi = MultiSelect::None;
     std::size_t m_anchor = 0;
-    friend class ListControl;
 };
 
 class Frame : public CaptionControl {
@@ -186,7 +187,6 @@ public:
     Timer(Form& form, std::string name, int intervalMs);
     int interval() const { return m_interval; }
     void setInterval(int ms);
-    void setRunning(bool on); // same as setEnabled, told to the front-end's scheduler
     std::function<void()> onTimer;
     void tick(); // fires onTimer when enabled with a non-zero interval
 
