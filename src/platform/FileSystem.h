@@ -3,6 +3,7 @@
 #include "platform/DateTime.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,16 @@ struct ListOptions {
     const MaskList* mask = nullptr; // files only: keep those that match (folders are never masked)
     bool details = true;            // read attributes and sizes; false gives names and kinds only
     bool sameDevice = false;        // folders only: leave out mount points of another file system
+};
+
+// Tells which names of one folder changed since the last poll (created, written, removed,
+// renamed, attributes). Cheap to poll: no system call blocks.
+class FolderWatch {
+public:
+    virtual ~FolderWatch() = default;
+    // The names that changed, or nothing when the changes were too many to name (look at
+    // every entry again).
+    virtual std::optional<std::vector<std::string>> poll() = 0;
 };
 
 // Paths are Windows paths ("C:\WINDOWS\TEMP"); a relative path is taken against the current
@@ -99,6 +110,9 @@ public:
 
     // The host path a drive path stands for, for handing to other programs.
     virtual std::optional<std::string> hostPath(std::string_view path) const = 0;
+
+    // Watches one folder's entries; nothing when the host cannot watch it.
+    virtual std::unique_ptr<FolderWatch> watch(std::string_view /*folder*/) const { return nullptr; }
 };
 
 // Path helpers shared by every part of the program.

@@ -28,3 +28,11 @@ private:
 std::string readHostFile(const std::filesystem::path& p);
 
 } // namespace velmora::testsupport
+
+namespace velmora::testsupport {
+// Run as root, permission bits do not stop anything: a test that needs them to hold drops to
+// the unprivileged user "nobody" (in a child process). True when privileges are now plain.
+bool dropRootPrivileges();
+// Makes every folder of the tree open to everyone, so a dropped-privilege child can work in it.
+void openTreeToEveryone(const std::filesystem::path& root);
+} // namespace velmora::testsupport

@@ -25,6 +25,7 @@ MsgResult ScriptedFrontEnd::messageBox(const MessageBoxSpec& spec)
         answer = answers.front();
         answers.pop_front();
     }
+    if (onBox) onBox(spec);
     boxes.push_back({spec, answer});
     return answer;
 }
@@ -38,6 +39,11 @@ void ScriptedFrontEnd::yield()
 void ScriptedFrontEnd::popupMenu(Menu& menu, int, int, MenuItem* defaultItem)
 {
     if (onPopup) onPopup(menu, defaultItem);
+}
+
+void ScriptedFrontEnd::controlChanged(Control& control)
+{
+    if (onControlChanged) onControlChanged(control);
 }
 
 void ScriptedFrontEnd::endProgram()

@@ -27,6 +27,10 @@ public:
     std::function<void(Form&)> onModal;
     // Called at every yield (to act in the middle of a long command).
     std::function<void()> onYield;
+    // Called with every box before it is answered.
+    std::function<void(const MessageBoxSpec&)> onBox;
+    // Called with every control whose state changed.
+    std::function<void(Control&)> onControlChanged;
     // Called when a pop-up menu is shown.
     std::function<void(Menu&, MenuItem*)> onPopup;
 
@@ -41,6 +45,7 @@ public:
     MsgResult messageBox(const MessageBoxSpec& spec) override;
     void yield() override;
     void popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) override;
+    void controlChanged(Control& control) override;
     [[noreturn]] void endProgram() override;
 };
 

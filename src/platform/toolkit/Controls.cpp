@@ -345,6 +345,7 @@ bool DriveListBox::setDrive(std::string_view text)
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     for (std::size_t i = 0; i < m_drives.size(); ++i) {
         if (m_drives[i].letter != letter) continue;
+        if (m_listIndex == static_cast<int>(i)) return true;
         m_listIndex = static_cast<int>(i);
         changed();
         fire(onChange);

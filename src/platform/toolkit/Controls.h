@@ -200,7 +200,8 @@ public:
     DriveListBox(Form& form, std::string name, FileSystem& fs, Control* container = nullptr);
     // "c: [label]" of the current drive.
     std::string drive() const;
-    // Takes the drive letter from `text` ("C:\", "c: [x]", "d:"); fires Change. False, with
+    // Takes the drive letter from `text` ("C:\", "c: [x]", "d:"); fires Change when the drive
+    // differs. A drive that is not ready can be chosen; its handler decides. False, with
     // nothing changed, when the letter is not one of the box's drives.
     bool setDrive(std::string_view text);
     // Re-reads the drive list, keeping the current drive.

@@ -1,0 +1,101 @@
+#include "browser/Browser.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "platform/toolkit/Form.h"
+
+namespace velmora {
+
+FolderBrowser::FolderBrowser(Toolkit& tk, FileSystem& fs, DriveListBox& drive, DirListBox& folders,
+                             FileListBox& files, Label& scanStatus, NavigationHistory& history,
+                             std::function<void()> updateStatus)
+    : m_tk(tk), m_fs(fs), m_drive(drive), m_folders(folders), m_files(files), m_scanStatus(scanStatus),
+      m_history(history), m_updateStatus(std::move(updateStatus))
+{
+}
+
+void FolderBrowser::driveChanged()
+{
+    if (m_folders.setPath(text::toUpper(m_drive.drive()))) return;
+    // Back to the drive the tree shows. If that drive cannot be opened either, going back
+    // again would never end: stop here.
+    if (m_restoringDrive) return;
+    m_restoringDrive = true;
+    m_drive.setDrive(m_folders.path());
+    m_restoringDrive = false;
+}
+
+void FolderBrowser::folderChanged()
+{
+    const bool listed = m_files.setPath(m_folders.path());
+    if (!m_history.FromHistory) {
+        m_history.FolderHistory.push_back(m_folders.path());
+        m_history.HistoryPos = static_cast<int>(m_history.FolderHistory.size()) - 1;
+    }
+    m_history.FromHistory = false;
+    if (!listed) m_folders.setPath(m_files.path());
+}
+
+void FolderBrowser::stepTo(int pos)
+{
+    m_history.FromHistory = true;
+    m_folders.setPath(m_history.FolderHistory[static_cast<std::size_t>(pos)]);
+    // Also when the folder could not be opened or was shown already: nothing is under way.
+    m_history.FromHistory = false;
+    m_history.HistoryPos = pos;
+    if (m_updateStatus) m_updateStatus();
+}
+
+void FolderBrowser::back()
+{
+    if (m_history.HistoryPos > 0) stepTo(m_history.HistoryPos - 1);
+}
+
+void FolderBrowser::forward()
+{
+    const int last = static_cast<int>(m_history.FolderHistory.size()) - 1;
+    if (m_history.HistoryPos >= 0 && m_history.HistoryPos < last) stepTo(m_history.HistoryPos + 1);
+}
+
+std::string FolderBrowser::nearestExisting(std::string path) const
+{
+    for (;;) {
+        if (m_fs.canEnter(path)) return path;
+        std::string up = path::parent(path);
+        if (up == path) return {};
+        path = std::move(up);
+    }
+}
+
+void FolderBrowser::up()
+{
+    const std::string& current = m_folders.path();
+    std::size_t last = std::string::npos;
+    for (std::size_t pos = current.find('\\'); pos != std::string::npos; pos = current.find('\\', pos + 1)) {
+        last = pos;
+        m_tk.yield();
+    }
+    if (last != std::string::npos) {
+        std::string target = current.substr(0, last + 1);
+        // The parent may have vanished together with the folder shown.
+        if (!m_fs.canEnter(target)) target = nearestExisting(target);
+        if (!target.empty()) m_folders.setPath(target);
+    }
+    if (m_updateStatus) m_updateStatus();
+}
+
+void FolderBrowser::refresh()
+{
+    m_scanStatus.setCaption("Обновление списка. Подождите");
+    if (!m_fs.canEnter(m_folders.path())) {
+        const std::string target = nearestExisting(m_folders.path());
+        if (!target.empty()) m_folders.setPath(target);
+    }
+    m_files.refresh();
+    m_folders.refresh();
+    m_drive.refresh();
+    if (m_updateStatus) m_updateStatus();
+    m_scanStatus.setCaption("Готов сканировать");
+}
+
+} // namespace velmora

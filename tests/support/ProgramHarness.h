@@ -1,0 +1,68 @@
+#pragma once
+// The whole program on real temporary folders mapped as drives, driven by the scripted
+// front-end, with a memory settings store and a fixed clock.
+#include "core/App.h"
+#include "core/Settings.h"
+#include "core/frmScanTemps.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/testing/Doubles.h"
+#include "platform/testing/ScriptedFrontEnd.h"
+#include "support/TestSupport.h"
+
+#include <memory>
+#include <string>
+
+namespace velmora::testsupport {
+
+class ProgramHarness {
+public:
+    // Drive c: is the folder "c" of a fresh temporary tree, d: the folder "d"; a drive
+    // listed in `missing` maps to a folder that does not exist (not ready).
+    explicit ProgramHarness(const std::string& extraDrives = "") : fs(makeFileSystem(root, extraDrives))
+    {
+        env.set("TMP", "C:\\TEMP");
+        env.set("windir", "C:\\WINDOWS");
+    }
+
+    static std::unique_ptr<PosixFileSystem> makeFileSystem(const TempDir& root, const std::string& extraDrives)
+    {
+        root.mkdir("c");
+        root.mkdir("d");
+        std::string spec = "c:=" + (root.path() / "c").string() + ";d:=" + (root.path() / "d").string();
+        if (!extraDrives.empty()) spec += ";" + extraDrives;
+        return std::make_unique<PosixFileSystem>(spec);
+    }
+
+    // Host path of a drive-relative path: host("c/TEMP/a.tmp").
+    std::filesystem::path host(std::string_view relative) const { return root.path() / std::string(relative); }
+
+    void setOption(std::string_view key, std::string value)
+    {
+        settings.save(settings::App, settings::Options, key, value);
+    }
+
+    // Runs start-up (the main window's load) and shows the main window.
+    frmScanTemps& start()
+    {
+        app = std::make_unique<App>(tk, services);
+        app->start();
+        return app->mainWindow();
+    }
+
+    frmScanTemps& main() { return app->mainWindow(); }
+
+    TempDir root;
+    std::unique_ptr<PosixFileSystem> fs;
+    testing::MemorySettings settings;
+    testing::MapEnvironment env;
+    testing::RecordingProcessStarter processes;
+    testing::RecordingShell shell;
+    testing::RecordingPrinter printer;
+    testing::FixedClock clock;
+    testing::ScriptedFrontEnd fe;
+    Toolkit tk{fe};
+    Services services{settings, *fs, env, processes, shell, printer, clock};
+    std::unique_ptr<App> app;
+};
+
+} // namespace velmora::testsupport

@@ -1,0 +1,297 @@
+// The window model's event semantics, through the scripted front-end.
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/testing/ScriptedFrontEnd.h"
+#include "platform/toolkit/Form.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using testing::ScriptedFrontEnd;
+
+struct SampleForm : Form {
+    explicit SampleForm(Toolkit& tk) : Form(tk, "frmSample")
+    {
+        txtName.onChange = [this] { ++changes; };
+        cmdOK.onClick = [this] { ++clicks; };
+        cmdClose.onClick = [this] { unload(); };
+        cboKind.onClick = [this] { ++comboClicks; };
+        for (auto* o : {&optA, &optB}) o->onClick = [this] { ++optionClicks; };
+        cboKind.addItem("Первый");
+        cboKind.addItem("Второй");
+    }
+    void Form_Load() override { ++loads; }
+    void Form_Unload() override { ++unloads; }
+
+    TextBox txtName{*this, "txtName"};
+    CommandButton cmdOK{*this, "cmdOK"};
+    CommandButton cmdClose{*this, "cmdClose"};
+    ComboBox cboKind{*this, "cboKind"};
+    PictureBox picGroup{*this, "picGroup"};
+    OptionButton optA{*this, "optA", &picGroup};
+    OptionButton optB{*this, "optB", &picGroup};
+    OptionButton optOther{*this, "optOther"};
+    int changes = 0, clicks = 0, comboClicks = 0, optionClicks = 0, loads = 0, unloads = 0;
+};
+
+class ToolkitTest : public ::testing::Test {
+protected:
+    ScriptedFrontEnd fe;
+    Toolkit tk{fe};
+    FormSlot<SampleForm> sample{[this] { return std::make_unique<SampleForm>(tk); }};
+};
+
+TEST_F(ToolkitTest, CodeChangesFireTheUsersEventsOnlyWhenSomethingChanges)
+{
+    auto& f = *sample;
+    f.txtName.setText("abc");
+    f.txtName.setText("abc");
+    EXPECT_EQ(f.changes, 1);
+    f.cboKind.setListIndex(1);
+    f.cboKind.setListIndex(1);
+    EXPECT_EQ(f.comboClicks, 1);
+    EXPECT_EQ(f.cboKind.text(), "Второй");
+    f.cboKind.setListIndex(7); // out of range: nothing chosen
+    EXPECT_EQ(f.cboKind.listIndex(), -1);
+}
+
+TEST_F(ToolkitTest, MaxLengthCountsCharactersNotBytes)
+{
+    auto& f = *sample;
+    f.txtName.setMaxLength(5);
+    f.txtName.type("Привет, мир");
+    EXPECT_EQ(f.txtName.text(), "Приве");
+    f.txtName.setText("abcdefgh");
+    EXPECT_EQ(f.txtName.text(), "abcde");
+    f.txtName.setMaxLength(2); // a shorter limit cuts what is held, with a Change
+    EXPECT_EQ(f.txtName.text(), "ab");
+    f.txtName.setMaxLength(0);
+    f.txtName.setText("длинный текст без предела");
+    EXPECT_EQ(f.txtName.text(), "длинный текст без предела");
+}
+
+TEST_F(ToolkitTest, OptionButtonsAreExclusiveWithinTheirContainer)
+{
+    auto& f = *sample;
+    f.optOther.setValue(true);
+    f.optA.setValue(true);
+    f.optB.click();
+    EXPECT_FALSE(f.optA.value());
+    EXPECT_TRUE(f.optB.value());
+    EXPECT_TRUE(f.optOther.value()) << "another container keeps its choice";
+    EXPECT_EQ(f.optionClicks, 2);
+}
+
+TEST_F(ToolkitTest, TouchingLoadsUnloadingDiscardsAndTheNextTouchBuildsAfresh)
+{
+    EXPECT_EQ(sample.ifLoaded(), nullptr);
+    sample->txtName.setText("kept only while loaded");
+    EXPECT_EQ(sample->loads, 1);
+    EXPECT_FALSE(sample->visible()) << "loading by touch keeps the form hidden";
+    sample->cmdClose.click(); // unloads from inside its own handler
+    EXPECT_EQ(sample.ifLoaded(), nullptr);
+    EXPECT_EQ(tk.forms().size(), 0u);
+    EXPECT_EQ(sample->txtName.text(), "");
+    EXPECT_EQ(sample->loads, 1) << "a fresh form counts its own loads";
+}
+
+TEST_F(ToolkitTest, ShowModalReturnsWhenTheFormIsUnloaded)
+{
+    bool sawLoaded = false;
+    fe.onModal = [&](Form& f) {
+        sawLoaded = f.isLoaded() && f.visible() && f.isModal();
+        static_cast<SampleForm&>(f).cmdOK.click();
+        static_cast<SampleForm&>(f).cmdClose.click();
+    };
+    auto& f = *sample;
+    f.showModal(nullptr);
+    EXPECT_TRUE(sawLoaded);
+    EXPECT_EQ(sample.ifLoaded(), nullptr);
+    ASSERT_EQ(fe.shown.size(), 1u);
+    EXPECT_EQ(fe.shown[0], "frmSample (modal)");
+}
+
+TEST_F(ToolkitTest, TheCloseBoxRunsTheUnloadHandler)
+{
+    fe.onModal = [](Form& f) { f.close(); };
+    int unloadsSeen = 0;
+    struct Watch : SampleForm {
+        Watch(Toolkit& t, int& n) : SampleForm(t), seen(n) {}
+        void Form_Unload() override { ++seen; }
+        int& seen;
+    };
+    FormSlot<Watch> slot{[&] { return std::make_unique<Watch>(tk, unloadsSeen); }};
+    slot->showModal(nullptr);
+    EXPECT_EQ(unloadsSeen, 1);
+}
+
+TEST_F(ToolkitTest, HiddenOrDisabledControlsIgnoreTheUser)
+{
+    auto& f = *sample;
+    f.cmdOK.setEnabled(false);
+    f.cmdOK.click();
+    f.cmdOK.setEnabled(true);
+    f.picGroup.setVisible(false);
+    f.optA.click(); // inside a hidden panel
+    f.picGroup.setVisible(true);
+    f.picGroup.setEnabled(false);
+    f.optB.click(); // inside a disabled panel
+    EXPECT_EQ(f.clicks, 0);
+    EXPECT_EQ(f.optionClicks, 0);
+    f.picGroup.setLeft(99999); // outside the client area, still visible
+    EXPECT_TRUE(f.optA.shown());
+}
+
+TEST_F(ToolkitTest, MessageBoxesTakeQueuedAnswersElseTheSafeOne)
+{
+    fe.answers.push_back(MsgResult::Yes);
+    EXPECT_EQ(tk.msgBox("Удалить?", MsgButtons::YesNo, MsgIcon::Question, "Velmora"), MsgResult::Yes);
+    EXPECT_EQ(tk.msgBox("Удалить?", MsgButtons::YesNo, MsgIcon::Question, "Velmora"), MsgResult::No);
+    EXPECT_EQ(tk.msgBox("Повторить?", MsgButtons::RetryCancel, MsgIcon::Critical, "Velmora"), MsgResult::Cancel);
+    EXPECT_EQ(tk.msgBox("Готово", MsgButtons::OK, MsgIcon::Information, "Velmora"), MsgResult::OK);
+    ASSERT_EQ(fe.boxes.size(), 4u);
+    EXPECT_EQ(fe.boxes[0].spec.text, "Удалить?");
+}
+
+TEST_F(ToolkitTest, AThrowingHandlerEndsOnlyItself)
+{
+    auto& f = *sample;
+    f.cmdOK.onClick = [] { throw std::runtime_error("boom"); };
+    EXPECT_NO_THROW(f.cmdOK.click());
+    EXPECT_EQ(tk.handlerDepth(), 0);
+    f.cmdOK.onClick = [this] { tk.endProgram(); };
+    EXPECT_THROW(f.cmdOK.click(), testing::ProgramEnded) << "ending the program is not swallowed";
+    EXPECT_EQ(tk.handlerDepth(), 0);
+}
+
+TEST_F(ToolkitTest, TimersTickOnlyWhenEnabled)
+{
+    struct Timed : Form {
+        explicit Timed(Toolkit& t) : Form(t, "frmTimed") { tim.onTimer = [this] { ++ticks; }; }
+        Timer tim{*this, "tim", 50};
+        int ticks = 0;
+    };
+    FormSlot<Timed> timed{[this] { return std::make_unique<Timed>(tk); }};
+    auto& f = *timed;
+    tk.tickTimers();
+    f.tim.setEnabled(false);
+    tk.tickTimers();
+    EXPECT_EQ(f.ticks, 1);
+}
+
+TEST(ListSelection, ExtendedSelectionFollowsClickShiftAndCtrl)
+{
+    ScriptedFrontEnd fe;
+    Toolkit tk{fe};
+    struct F : Form {
+        explicit F(Toolkit& t) : Form(t, "f") {}
+        ListBox lst{*this, "lst"};
+    } f{tk};
+    f.load();
+    f.lst.setMultiSelect(MultiSelect::Extended);
+    for (auto s : {"a", "b", "c", "d", "e"}) f.lst.addItem(s);
+    f.lst.userSelect(1);
+    f.lst.userSelect(3, true, false);
+    EXPECT_EQ(f.lst.selCount(), 3u);
+    f.lst.userSelect(4, false, true);
+    EXPECT_EQ(f.lst.selCount(), 4u);
+    f.lst.userSelect(0);
+    EXPECT_EQ(f.lst.selCount(), 1u);
+    f.lst.removeItem(0);
+    EXPECT_EQ(f.lst.selCount(), 0u);
+    EXPECT_EQ(f.lst.listCount(), 4u);
+}
+
+// The browser controls on a real folder mapped as a drive.
+class BrowserControls : public ::testing::Test {
+protected:
+    testsupport::TempDir root;
+    void SetUp() override
+    {
+        root.write("Windows/TEMP/b.tmp");
+        root.write("Windows/TEMP/A.TMP");
+        root.write("Windows/TEMP/keep.txt");
+        root.write("Windows/TEMP/c.bak");
+        root.mkdir("Windows/TEMP/Sub");
+        fs = std::make_unique<PosixFileSystem>("c:=" + root.path().string() + ";d:=" + (root.path() / "missing").string());
+        form = std::make_unique<F>(tk, *fs);
+        form->load();
+    }
+    struct F : Form {
+        F(Toolkit& t, FileSystem& fs) : Form(t, "f"), drv(*this, "drv", fs), dir(*this, "dir", fs), fil(*this, "fil", fs)
+        {
+            drv.onChange = [this] { ++driveChanges; };
+            dir.onChange = [this] { ++dirChanges; };
+        }
+        DriveListBox drv;
+        DirListBox dir;
+        FileListBox fil;
+        int driveChanges = 0, dirChanges = 0;
+    };
+    ScriptedFrontEnd fe;
+    Toolkit tk{fe};
+    std::unique_ptr<PosixFileSystem> fs;
+    std::unique_ptr<F> form;
+};
+
+TEST_F(BrowserControls, FileListShowsMatchingFilesInNameOrderWithoutRegardToCase)
+{
+    auto& fil = form->fil;
+    ASSERT_TRUE(fil.setPath("C:\\WINDOWS\\temp"));
+    fil.setPattern("*.tmp;*.TMP;*.bak");
+    ASSERT_EQ(fil.listCount(), 3u) << "a file matching two masks is listed once";
+    EXPECT_EQ(fil.list(0), "A.TMP");
+    EXPECT_EQ(fil.list(1), "b.tmp");
+    EXPECT_EQ(fil.list(2), "c.bak");
+    EXPECT_EQ(fil.filePath(0), "C:\\WINDOWS\\temp\\A.TMP");
+}
+
+TEST_F(BrowserControls, SettingAnUnopenablePathLeavesTheControlAsItWas)
+{
+    auto& dir = form->dir;
+    ASSERT_TRUE(dir.setPath("C:\\Windows"));
+    EXPECT_EQ(form->dirChanges, 1);
+    EXPECT_FALSE(dir.setPath("C:\\Windows\\Nowhere"));
+    EXPECT_FALSE(dir.setPath("D: [missing]")) << "a drive that is not ready";
+    EXPECT_EQ(dir.path(), "C:\\Windows");
+    EXPECT_EQ(form->dirChanges, 1);
+    EXPECT_TRUE(dir.setPath("C:\\Windows")) << "the same folder again is no change";
+    EXPECT_EQ(form->dirChanges, 1);
+    ASSERT_EQ(dir.listCount(), 1u);
+    EXPECT_EQ(dir.list(0), "C:\\Windows\\TEMP");
+    EXPECT_FALSE(form->fil.setPath("C:\\Nowhere"));
+}
+
+TEST_F(BrowserControls, DriveBoxShowsLettersAndLabelsAndRejectsUnknownDrives)
+{
+    auto& drv = form->drv;
+    ASSERT_EQ(drv.listCount(), 2u);
+    EXPECT_EQ(drv.list(0), "c: [" + root.path().string() + "]");
+    EXPECT_TRUE(drv.setDrive("D:\\")) << "a drive that is not ready can be picked; its handler decides";
+    EXPECT_EQ(drv.drive().substr(0, 2), "d:");
+    EXPECT_FALSE(drv.setDrive("q:"));
+    EXPECT_EQ(drv.drive().substr(0, 2), "d:");
+    EXPECT_EQ(form->driveChanges, 1);
+}
+
+TEST_F(BrowserControls, RefreshKeepsTheSelectionOfFilesStillThere)
+{
+    auto& fil = form->fil;
+    ASSERT_TRUE(fil.setPath("C:\\Windows\\TEMP"));
+    fil.setPattern("*.*");
+    ASSERT_EQ(fil.listCount(), 4u);
+    fil.userSelect(0);
+    fil.userSelect(2, false, true);
+    std::filesystem::remove(root.path() / "Windows/TEMP/A.TMP");
+    ASSERT_TRUE(fil.refresh());
+    ASSERT_EQ(fil.listCount(), 3u);
+    EXPECT_FALSE(fil.selected(0));
+    EXPECT_EQ(fil.list(1), "c.bak");
+    EXPECT_TRUE(fil.selected(1)) << "c.bak stays selected";
+    EXPECT_FALSE(fil.selected(2));
+}
+
+} // namespace
+} // namespace velmora
