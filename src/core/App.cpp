@@ -1,11 +1,15 @@
 #include "core/App.h"
 
 #include "core/frmScanTemps.h"
+#include "reports/frmReport.h"
+#include "scanners/frmDrivePass.h"
 
 namespace velmora {
 
 App::App(Toolkit& tk, const Services& services)
-    : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); })
+    : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); }),
+      m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
+      m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); })
 {
 }
 
@@ -18,5 +22,10 @@ void App::start()
 }
 
 frmScanTemps& App::mainWindow() { return m_mainWindow.get(); }
+
+void App::handOverReport(std::string_view title, std::string_view text)
+{
+    velmora::handOverReport(m_reportWindow, m_services, &mainWindow(), title, text);
+}
 
 } // namespace velmora

@@ -7,6 +7,8 @@
 
 namespace velmora {
 
+class frmDrivePass;
+class frmReport;
 class frmScanTemps;
 
 inline constexpr std::string_view ProductName = "Velmora";
@@ -28,11 +30,18 @@ public:
     void start();
 
     frmScanTemps& mainWindow();
+    FormSlot<frmReport>& reportWindow() { return m_reportWindow; }
+    FormSlot<frmDrivePass>& driveScanWindow() { return m_driveScanWindow; }
+
+    // Hands a finished report to the report window, owned by the main window.
+    void handOverReport(std::string_view title, std::string_view text);
 
 private:
     Toolkit& m_tk;
     Services m_services;
     FormSlot<frmScanTemps> m_mainWindow;
+    FormSlot<frmReport> m_reportWindow;
+    FormSlot<frmDrivePass> m_driveScanWindow;
 };
 
 } // namespace velmora

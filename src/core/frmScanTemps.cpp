@@ -9,6 +9,8 @@
 #include "platform/SettingsStore.h"
 #include "rules/MaskEditor.h"
 #include "rules/Masks.h"
+#include "scanners/Scan.h"
+#include "scanners/frmDrivePass.h"
 
 namespace velmora {
 
@@ -173,6 +175,9 @@ void frmScanTemps::connect()
     cmdAutoPass.onClick = [this] { cmdAutoPass_Click(); };
     cmdRecentPass.onClick = [this] { cmdRecentPass_Click(); };
     cmdViewReports.onClick = [this] { cmdViewReports_Click(); };
+    cmdNullPass.onClick = [this] { cmdNullPass_Click(); };
+    cmdRecycled.onClick = [this] { cmdRecycled_Click(); };
+    cmdDrives.onClick = [this] { cmdDrives_Click(); };
     filFiles.onDblClick = [this] { filFiles_DblClick(); };
     filFiles.onKeyDown = [this](int code) { filFiles_KeyDown(code); };
     filFiles.onMouseUp = [this](int button, int x, int y) { filFiles_MouseUp(button, x, y); };
@@ -317,9 +322,31 @@ void frmScanTemps::mnuDeselectAll_Click() { applySelection(toolkit(), filFiles, 
 void frmScanTemps::mnuMainInvertSelection_Click() { applySelection(toolkit(), filFiles, SelectionCommand::Invert); }
 void frmScanTemps::mnuExt_Click() { picPopUp.setVisible(!picPopUp.visible()); }
 
-// The scans and the report viewer come with their own windows; until then these do nothing.
-void frmScanTemps::cmdAutoPass_Click() {}
-void frmScanTemps::cmdRecentPass_Click() {}
+ScanContext frmScanTemps::scanContext()
+{
+    return {toolkit(),     m_app.services(), drvDrive,
+            dirDirectories, filFiles,        lblScanReady,
+            [this](std::string_view title, std::string_view text) { m_app.handOverReport(title, text); }};
+}
+
+void frmScanTemps::cmdAutoPass_Click()
+{
+    // The scan yields while it works; a second click meanwhile must not start another.
+    if (m_autoPassRunning) return;
+    m_autoPassRunning = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{m_autoPassRunning};
+    autoPass(scanContext());
+}
+
+void frmScanTemps::cmdRecentPass_Click() { recentPass(scanContext()); }
+void frmScanTemps::cmdNullPass_Click() { nullPass(scanContext()); }
+void frmScanTemps::cmdRecycled_Click() { emptyRecycleBins(scanContext()); }
+void frmScanTemps::cmdDrives_Click() { m_app.driveScanWindow()->showModal(this); }
+
+// The report viewer comes with the report settings window; until then it does nothing.
 void frmScanTemps::cmdViewReports_Click() {}
 
 } // namespace velmora

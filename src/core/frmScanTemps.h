@@ -6,6 +6,7 @@
 namespace velmora {
 
 class App;
+struct ScanContext;
 
 class frmScanTemps : public Form {
 public:
@@ -21,6 +22,9 @@ public:
     void cmdViewReports_Click();
     void cmdDeleteSelected_Click();
     void cmdDelete_Click();
+    void cmdNullPass_Click();
+    void cmdRecycled_Click();
+    void cmdDrives_Click();
     void timUpdate_Timer();
 
     // The sliding command panel and what it holds.
@@ -115,9 +119,11 @@ private:
     void mnuMainInvertSelection_Click();
     void mnuExt_Click();
     void applyNoviceMode();
+    ScanContext scanContext();
 
     App& m_app;
     FolderBrowser m_browser;
+    bool m_autoPassRunning = false;
 };
 
 } // namespace velmora

@@ -46,6 +46,12 @@ struct ListOptions {
     bool sameDevice = false;        // folders only: leave out mount points of another file system
 };
 
+// One read of a folder for a walk over a tree.
+struct FolderListing {
+    std::vector<DirEntry> folders; // subfolders to walk into: no links, no other file system
+    std::vector<DirEntry> files;   // files matching the walk's masks
+};
+
 // Tells which names of one folder changed since the last poll (created, written, removed,
 // renamed, attributes). Cheap to poll: no system call blocks.
 class FolderWatch {
@@ -110,6 +116,27 @@ public:
 
     // The host path a drive path stands for, for handing to other programs.
     virtual std::optional<std::string> hostPath(std::string_view path) const = 0;
+
+    // The subfolders a walk may enter and the files matching `mask`, each in name order,
+    // without details. Nothing when the folder cannot be listed.
+    virtual std::optional<FolderListing> listForWalk(std::string_view path, const MaskList& mask) const
+    {
+        ListOptions folderOptions;
+        folderOptions.details = false;
+        folderOptions.sameDevice = true;
+        auto folders = listFolders(path, folderOptions);
+        if (!folders) return std::nullopt;
+        ListOptions fileOptions;
+        fileOptions.details = false;
+        fileOptions.mask = &mask;
+        auto files = listFiles(path, fileOptions);
+        if (!files) return std::nullopt;
+        FolderListing listing;
+        for (auto& f : *folders)
+            if (!f.isLink()) listing.folders.push_back(std::move(f));
+        listing.files = std::move(*files);
+        return listing;
+    }
 
     // Watches one folder's entries; nothing when the host cannot watch it.
     virtual std::unique_ptr<FolderWatch> watch(std::string_view /*folder*/) const { return nullptr; }

@@ -139,6 +139,13 @@ void ListControl::addItem(std::string text)
     changed();
 }
 
+void ListControl::addItems(std::vector<std::string> texts)
+{
+    if (texts.empty()) return;
+    m_items.insert(m_items.end(), std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()));
+    changed();
+}
+
 void ListControl::removeItem(std::size_t i)
 {
     if (i >= m_items.size()) return;
@@ -218,6 +225,12 @@ void ListBox::addItem(std::string text)
 {
     m_selected.push_back(0);
     ListControl::addItem(std::move(text));
+}
+
+void ListBox::addItems(std::vector<std::string> texts)
+{
+    m_selected.resize(m_selected.size() + texts.size(), 0);
+    ListControl::addItems(std::move(texts));
 }
 
 void ListBox::removeItem(std::size_t i)

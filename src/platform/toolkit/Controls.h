@@ -108,6 +108,8 @@ public:
     const std::string& list(std::size_t i) const { return m_items.at(i); }
     const std::vector<std::string>& items() const { return m_items; }
     virtual void addItem(std::string text);
+    // Appends many items with one notification: a long list is drawn once, not per item.
+    virtual void addItems(std::vector<std::string> texts);
     virtual void removeItem(std::size_t i);
     virtual void clear();
     // -1 when no item is current.
@@ -141,6 +143,7 @@ public:
     std::size_t selCount() const;
     void setListIndex(int i);
     void addItem(std::string text) override;
+    void addItems(std::vector<std::string> texts) override;
     void removeItem(std::size_t i) override;
     void clear() override;
 

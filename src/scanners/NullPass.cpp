@@ -1,0 +1,55 @@
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/toolkit/Form.h"
+#include "scanners/Scan.h"
+
+#include <vector>
+
+namespace velmora {
+
+void nullPass(const ScanContext& c)
+{
+    if (c.tk.msgBox("NullPASS™ проведет сканирование текущей папки на предмет наличия файлов с размером 0 байт."
+                    "\r\n\r\nПродолжить?",
+                    MsgButtons::YesNo, MsgIcon::Question, "Velmora") != MsgResult::Yes)
+        return;
+    FileSystem& fs = c.services.fs;
+    const std::string folder = c.folders.path();
+    std::string report = "Сканирование начато " + c.services.clock.nowText() + "\r\n\r\nПроверка папки: " + folder +
+                         "\r\n\r\n";
+    const std::string savedMask = c.files.pattern();
+    c.files.setPattern("*.*");
+
+    std::vector<std::string> found;
+    if (c.files.listCount() != 0) {
+        fs.setCurrentFolder(folder);
+        for (std::size_t i = 0; i < c.files.listCount(); ++i) {
+            const std::string file = path::join(folder, c.files.list(i));
+            // A size that cannot be read is no proof of an empty file.
+            const auto size = fs.fileSize(file);
+            if (!size || *size != 0) continue;
+            report += "Найден файл (размер 0 байт): " + c.files.list(i) + "\r\n";
+            found.push_back(file);
+        }
+    }
+
+    c.tk.msgBox("Операция успешно завершена", MsgButtons::OK, MsgIcon::Information, "Velmora");
+    if (found.empty()) report += "Файлов с нулевым размером не найдено.\r\n";
+    report += "Сканирование завершено " + c.services.clock.nowText();
+    c.handOver("Velmora - отчет", report);
+
+    if (!found.empty() &&
+        c.tk.msgBox("Удалить файлы (" + std::to_string(found.size()) + ") размером 0 байт из папки " +
+                        c.folders.path() + " ?",
+                    MsgButtons::YesNo, MsgIcon::Question, "Velmora") == MsgResult::Yes) {
+        for (const std::string& file : found) {
+            // A file written to since it was found is no longer junk.
+            const auto size = fs.fileSize(file);
+            if (size && *size == 0) fs.deleteFile(file);
+            c.files.refresh();
+        }
+    }
+    c.files.setPattern(savedMask);
+}
+
+} // namespace velmora

@@ -1,0 +1,47 @@
+#pragma once
+// What the automatic scans work through: the main window's browser and status label, the
+// platform services, and the report hand-over.
+#include "platform/Services.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+class DirListBox;
+class DriveListBox;
+class FileListBox;
+class Label;
+class Toolkit;
+
+struct ScanContext {
+    Toolkit& tk;
+    const Services& services;
+    DriveListBox& drive;
+    DirListBox& folders;
+    FileListBox& files;
+    Label& scanStatus;
+    // Hands a finished report to the report window; returns when the window is done.
+    std::function<void(std::string_view title, std::string_view text)> handOver;
+};
+
+namespace scan {
+// The ending of a counted word in the scans' messages: 1 none, 2 to 4 "а", else "ов" (the
+// whole number decides, so 21 takes "ов").
+std::string ending(std::int64_t count);
+// Drives the scans never touch.
+bool isFloppy(std::string_view driveEntry);
+} // namespace scan
+
+// The automatic junk scan of the usual temporary folders of every hard disk.
+void autoPass(const ScanContext& context);
+// The zero-byte file scan of the folder shown.
+void nullPass(const ScanContext& context);
+// The shortcut and cookie scan of every user profile, which empties what it counted.
+void recentPass(const ScanContext& context);
+// Empties "\Recycled" on every drive but A: and B:.
+void emptyRecycleBins(const ScanContext& context);
+
+} // namespace velmora

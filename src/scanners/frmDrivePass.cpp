@@ -1,0 +1,211 @@
+#include "scanners/frmDrivePass.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Wildcard.h"
+
+#include <cctype>
+#include <chrono>
+
+namespace velmora {
+
+frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles)
+    : Form(tk, "frmDrivePass"), drvDrvs(*this, "drvDrvs", services.fs), dirDirectorie(*this, "dirDirectorie", services.fs),
+      m_services(services), m_mainFiles(mainFiles)
+{
+    setCaption("Cканировать диск или папку"); // the first letter is a Latin C
+    setClientSize(8400, 5580);
+    lblInstructions.setGeometry({120, 120, 8160, 255});
+    lblInstructions.setCaption("Выберите диск и папку для сканирования и нажмите Начать.");
+    drvDrvs.setGeometry({120, 480, 3255, 315});
+    dirDirectorie.setGeometry({120, 900, 3255, 3495});
+    lstParasites.setGeometry({3480, 480, 4800, 3915});
+    lstParasites.setMultiSelect(MultiSelect::Extended);
+    imgFolder.setGeometry({120, 4500, 375, 375});
+    imgFolder.setPicture("folder.gif");
+    imgFolder.setVisible(false);
+    imgFZ.setGeometry({120, 4500, 375, 375});
+    imgFZ.setPicture("file.gif");
+    imgFZ.setVisible(false);
+    lblDir.setGeometry({600, 4560, 7680, 255});
+    lblDir.setVisible(false);
+    int left = 120;
+    for (auto [button, caption] : std::initializer_list<std::pair<CommandButton*, const char*>>{
+             {&cmdScan, "&Начать"},
+             {&cmdFolderList, "&Обновить"},
+             {&cmdViewFolder, "&Обзор..."},
+             {&cmdDelete, "&Удалить"},
+             {&cmdProperties, "&Свойства"},
+             {&cmdClose, "З&акрыть"}}) {
+        button->setGeometry({left, 5040, 1260, 375});
+        button->setCaption(caption);
+        left += 1380;
+    }
+    cmdScan.setDefault(true);
+    cmdClose.setCancel(true);
+    cmdDelete.setEnabled(false);
+    cmdProperties.setEnabled(false);
+
+    drvDrvs.onChange = [this] { drvDrvs_Change(); };
+    dirDirectorie.onChange = [this] { dirDirectorie_Change(); };
+    lstParasites.onClick = [this] { lstParasites_Click(); };
+    cmdScan.onClick = [this] { cmdScan_Click(); };
+    cmdClose.onClick = [this] { cmdClose_Click(); };
+    cmdFolderList.onClick = [this] { cmdFolderList_Click(); };
+    // Deleting, properties and the folder viewer come with their own commands; until then the
+    // three buttons do nothing.
+}
+
+void frmDrivePass::Form_Load()
+{
+    OldPat = m_mainFiles.pattern();
+    DirToScan = drvDrvs.drive().substr(0, 2);
+    LastDrive = drvDrvs.drive();
+    cmdFolderList_Click();
+}
+
+void frmDrivePass::Form_Unload()
+{
+    m_cancelled = true;
+    m_mainFiles.setPattern(OldPat);
+}
+
+void frmDrivePass::cmdFolderList_Click()
+{
+    dirDirectorie.setPath(DirToScan);
+    dirDirectorie.refresh();
+}
+
+void frmDrivePass::dirDirectorie_Change() { DirToScan = dirDirectorie.path(); }
+
+void frmDrivePass::drvDrvs_Change()
+{
+    // Going back to the last drive is no new choice: the tree stays where it is.
+    if (m_restoringDrive) return;
+    FileSystem& fs = m_services.fs;
+    const std::string drive = drvDrvs.drive();
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0])));
+    if (!fs.setCurrentDrive(letter) || !fs.setCurrentFolder(drive.substr(0, 2) + "\\")) {
+        m_restoringDrive = true;
+        drvDrvs.setDrive(LastDrive);
+        m_restoringDrive = false;
+        return;
+    }
+    LastDrive = drive;
+    DirToScan = drive.substr(0, 2);
+    cmdFolderList_Click();
+}
+
+void frmDrivePass::lstParasites_Click()
+{
+    const int index = lstParasites.listIndex();
+    if (index >= 0) lblDir.setCaption(lstParasites.list(static_cast<std::size_t>(index)));
+    lblDir.setVisible(true);
+    imgFZ.setVisible(true);
+    cmdProperties.setEnabled(true);
+}
+
+void frmDrivePass::setWalking(bool on)
+{
+    m_walking = on;
+    for (Control* c : std::initializer_list<Control*>{&lstParasites, &dirDirectorie, &cmdDelete, &drvDrvs,
+                                                      &cmdFolderList, &cmdViewFolder, &cmdScan})
+        c->setEnabled(!on);
+    if (on) cmdProperties.setEnabled(false);
+    imgFolder.setVisible(on);
+    lblDir.setVisible(on);
+    cmdClose.setCaption(on ? "Отм&ена" : "З&акрыть");
+}
+
+void frmDrivePass::cmdScan_Click()
+{
+    if (m_walking) return;
+    cmdFolderList.setEnabled(false);
+    cmdScan.setEnabled(false);
+    const std::string folder = dirDirectorie.path();
+    lstParasites.clear();
+    imgFZ.setVisible(false);
+    m_cancelled = false;
+    setWalking(true);
+
+    std::vector<std::string> found;
+    const MaskList pattern(m_mainFiles.pattern());
+    const bool finished = DirWalk(pattern, folder, found) && (fillList(found), !m_cancelled);
+    if (!finished) {
+        m_walking = false;
+        if (isLoaded()) unload();
+        return;
+    }
+    setWalking(false);
+}
+
+// Adds the found files, letting the window breathe between batches: adding and redrawing
+// one entry at a time would make a long list take far longer than the walk that found it.
+void frmDrivePass::fillList(std::vector<std::string>& found)
+{
+    using SteadyClock = std::chrono::steady_clock;
+    constexpr auto slice = std::chrono::milliseconds(50);
+    std::vector<std::string> batch;
+    auto sliceStart = SteadyClock::now();
+    for (std::string& entry : found) {
+        if (!entry.empty()) batch.push_back(std::move(entry));
+        if (SteadyClock::now() - sliceStart < slice) continue;
+        lstParasites.addItems(std::move(batch));
+        batch.clear();
+        toolkit().yield();
+        if (m_cancelled) return;
+        sliceStart = SteadyClock::now();
+    }
+    lstParasites.addItems(std::move(batch));
+    toolkit().yield();
+}
+
+bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<std::string>& sFound)
+{
+    FileSystem& fs = m_services.fs;
+    struct Level {
+        std::string folder;
+        std::vector<DirEntry> subfolders;
+        std::vector<DirEntry> files;
+        std::size_t next = 0;
+    };
+    auto open = [&](const std::string& folder) {
+        Level level{folder, {}, {}, 0};
+        if (auto listing = fs.listForWalk(folder, sPattern)) {
+            level.subfolders = std::move(listing->folders);
+            level.files = std::move(listing->files);
+        }
+        return level;
+    };
+    // An explicit stack: a tree thousands of levels deep must not exhaust the call stack.
+    std::vector<Level> stack;
+    stack.push_back(open(CurrDir));
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next < level.subfolders.size()) {
+            const std::string sub = path::join(level.folder, level.subfolders[level.next++].name);
+            toolkit().yield();
+            if (m_cancelled) return false;
+            stack.push_back(open(sub));
+            continue;
+        }
+        std::string folderText = level.folder;
+        while (folderText.size() > 2 && folderText.back() == '\\') folderText.pop_back();
+        lblDir.setCaption(folderText);
+        for (const DirEntry& file : level.files) sFound.push_back(folderText + "\\" + file.name);
+        stack.pop_back();
+    }
+    return true;
+}
+
+void frmDrivePass::cmdClose_Click()
+{
+    if (m_walking) {
+        m_cancelled = true; // the walk ends at its next yield and closes the window
+        return;
+    }
+    unload();
+}
+
+void frmDrivePass::close() { cmdClose_Click(); }
+
+} // namespace velmora
