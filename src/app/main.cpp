@@ -22,6 +22,7 @@
 #include <memory>
 #include <string_view>
 
+#if VELMORA_WITH_QT
 namespace {
 
 bool consoleRequested()
@@ -31,6 +32,7 @@ bool consoleRequested()
 }
 
 } // namespace
+#endif
 
 int main(int argc, char** argv)
 {

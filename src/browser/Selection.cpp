@@ -56,6 +56,7 @@ int periodicUpdate(const UpdateTargets& t, const std::function<void()>& novice)
     int selFiles = 0;
     t.maskEditorItem.setCaption(t.maskEditor.visible() ? "Скрыть &расширения" : "Показать &расширения");
     t.files.setListIndex(0);
+    t.files.updateSizes();
     // Sizes are 64-bit: a selection over 2 GiB is counted whole.
     std::int64_t bytes = 0;
     const auto& entries = t.files.entries();

@@ -1,1 +1,294 @@
-// placeholder, replaced by its implementation
+#include "platform/Text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace velmora::text {
+
+namespace {
+
+// Code points of Windows-1251 bytes 0x80..0xBF; 0 marks the one unassigned byte (0x98).
+// 0xC0..0xFF are U+0410..U+044F in order and need no table.
+constexpr std::array<char32_t, 64> kCp1251High = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
+};
+
+struct Decoded {
+    char32_t cp;
+    std::size_t len;
+    bool valid;
+};
+
+inline bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// One character at `i`; an invalid byte is reported as itself, one byte long.
+Decoded decodeAt(std::string_view s, std::size_t i)
+{
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80)
+        return {b0, 1, true};
+    const std::size_t rest = s.size() - i;
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        if (rest >= 2 && isCont(at(1)))
+            return {static_cast<char32_t>(((b0 & 0x1Fu) << 6) | (at(1) & 0x3Fu)), 2, true};
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        if (rest >= 3 && isCont(at(1)) && isCont(at(2))) {
+            const unsigned char b1 = at(1);
+            // Reject overlong forms and UTF-16 surrogates.
+            if (!(b0 == 0xE0 && b1 < 0xA0) && !(b0 == 0xED && b1 > 0x9F))
+                return {static_cast<char32_t>(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (at(2) & 0x3Fu)), 3,
+                        true};
+        }
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        if (rest >= 4 && isCont(at(1)) && isCont(at(2)) && isCont(at(3))) {
+            const unsigned char b1 = at(1);
+            if (!(b0 == 0xF0 && b1 < 0x90) && !(b0 == 0xF4 && b1 > 0x8F))
+                return {static_cast<char32_t>(((b0 & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((at(2) & 0x3Fu) << 6) |
+                                              (at(3) & 0x3Fu)),
+                        4, true};
+        }
+    }
+    return {b0, 1, false};
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        // 1251 holds nothing beyond the Basic Multilingual Plane.
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+char toCp1251Byte(char32_t cp)
+{
+    if (cp < 0x80)
+        return static_cast<char>(cp);
+    if (cp >= 0x0410 && cp <= 0x044F)
+        return static_cast<char>(0xC0 + (cp - 0x0410));
+    for (std::size_t k = 0; k < kCp1251High.size(); ++k) {
+        if (kCp1251High[k] == cp && cp != 0)
+            return static_cast<char>(0x80 + k);
+    }
+    return '?';
+}
+
+// Byte offset of the character `count` characters into `s` (or its size).
+std::size_t offsetOf(std::string_view s, std::size_t count)
+{
+    std::size_t i = 0;
+    while (count > 0 && i < s.size()) {
+        i += decodeAt(s, i).len;
+        --count;
+    }
+    return i;
+}
+
+// Case folding is applied to two-byte UTF-8 sequences only (ASCII aside), and every mapping
+// keeps the byte length, so text can be folded byte pair by byte pair with no decoding.
+// Lead bytes 0xD0..0xD2 never occur inside another sequence, which makes that safe.
+inline void upperPair(unsigned char& b0, unsigned char& b1)
+{
+    if (b0 == 0xD0 && b1 >= 0xB0 && b1 <= 0xBF) { // а..п
+        b1 = static_cast<unsigned char>(b1 - 0x20);
+    } else if (b0 == 0xD1 && b1 >= 0x80 && b1 <= 0x8F) { // р..я
+        b0 = 0xD0;
+        b1 = static_cast<unsigned char>(b1 + 0x20);
+    } else if (b0 == 0xD1 && b1 >= 0x90 && b1 <= 0x9F) { // ѐ..џ, ё among them
+        b0 = 0xD0;
+        b1 = static_cast<unsigned char>(b1 - 0x10);
+    } else if (b0 == 0xD2 && b1 == 0x91) { // ґ
+        b1 = 0x90;
+    }
+}
+
+inline void lowerPair(unsigned char& b0, unsigned char& b1)
+{
+    if (b0 == 0xD0 && b1 >= 0x90 && b1 <= 0x9F) { // А..П
+        b1 = static_cast<unsigned char>(b1 + 0x20);
+    } else if (b0 == 0xD0 && b1 >= 0xA0 && b1 <= 0xAF) { // Р..Я
+        b0 = 0xD1;
+        b1 = static_cast<unsigned char>(b1 - 0x20);
+    } else if (b0 == 0xD0 && b1 >= 0x80 && b1 <= 0x8F) { // Ѐ..Џ
+        b0 = 0xD1;
+        b1 = static_cast<unsigned char>(b1 + 0x10);
+    } else if (b0 == 0xD2 && b1 == 0x90) { // Ґ
+        b1 = 0x91;
+    }
+}
+
+template <bool Upper>
+std::string fold(std::string_view s)
+{
+    std::string out(s);
+    const std::size_t n = out.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        auto c = static_cast<unsigned char>(out[i]);
+        if (c < 0x80) {
+            if (Upper && c >= 'a' && c <= 'z')
+                out[i] = static_cast<char>(c - 32);
+            else if (!Upper && c >= 'A' && c <= 'Z')
+                out[i] = static_cast<char>(c + 32);
+        } else if (c >= 0xD0 && c <= 0xD2 && i + 1 < n) {
+            auto c1 = static_cast<unsigned char>(out[i + 1]);
+            if (Upper)
+                upperPair(c, c1);
+            else
+                lowerPair(c, c1);
+            out[i] = static_cast<char>(c);
+            out[i + 1] = static_cast<char>(c1);
+            if (isCont(c1))
+                ++i;
+        }
+    }
+    return out;
+}
+
+// Reads `s` as its upper-case form one byte at a time, without building it.
+class UpperBytes {
+public:
+    explicit UpperBytes(std::string_view s) : m_s(s) {}
+    bool atEnd() const { return m_pending == 0 && m_i >= m_s.size(); }
+    unsigned char next()
+    {
+        if (m_pending) {
+            m_pending = 0;
+            return m_second;
+        }
+        auto c = static_cast<unsigned char>(m_s[m_i++]);
+        if (c < 0x80)
+            return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+        if (c >= 0xD0 && c <= 0xD2 && m_i < m_s.size()) {
+            auto c1 = static_cast<unsigned char>(m_s[m_i]);
+            if (isCont(c1)) {
+                upperPair(c, c1);
+                ++m_i;
+                m_second = c1;
+                m_pending = 1;
+            }
+        }
+        return c;
+    }
+
+private:
+    std::string_view m_s;
+    std::size_t m_i = 0;
+    unsigned char m_second = 0;
+    int m_pending = 0;
+};
+
+} // namespace
+
+std::string toCp1251(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const Decoded d = decodeAt(utf8, i);
+        out += d.valid ? toCp1251Byte(d.cp) : '?';
+        i += d.len;
+    }
+    return out;
+}
+
+std::string fromCp1251(std::string_view cp1251)
+{
+    std::string out;
+    out.reserve(cp1251.size() * 2);
+    for (char ch : cp1251) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) {
+            out += ch;
+        } else if (b >= 0xC0) {
+            appendUtf8(out, static_cast<char32_t>(0x0410 + (b - 0xC0)));
+        } else {
+            const char32_t cp = kCp1251High[b - 0x80];
+            if (cp == 0)
+                out += '?';
+            else
+                appendUtf8(out, cp);
+        }
+    }
+    return out;
+}
+
+std::size_t length(std::string_view utf8)
+{
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++n)
+        i += decodeAt(utf8, i).len;
+    return n;
+}
+
+std::string left(std::string_view utf8, std::size_t count)
+{
+    return std::string(utf8.substr(0, offsetOf(utf8, count)));
+}
+
+std::string mid(std::string_view utf8, std::size_t start, std::size_t count)
+{
+    const std::size_t from = offsetOf(utf8, start);
+    const std::string_view rest = utf8.substr(from);
+    return std::string(rest.substr(0, offsetOf(rest, count)));
+}
+
+std::string toUpper(std::string_view utf8) { return fold<true>(utf8); }
+
+std::string toLower(std::string_view utf8) { return fold<false>(utf8); }
+
+bool isValidUtf8(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        const Decoded d = decodeAt(bytes, i);
+        if (!d.valid)
+            return false;
+        i += d.len;
+    }
+    return true;
+}
+
+int compareNoCase(std::string_view a, std::string_view b)
+{
+    // Valid UTF-8 sorts bytewise in code point order, so comparing the upper-case bytes
+    // orders by upper-cased characters.
+    UpperBytes ua(a), ub(b);
+    while (!ua.atEnd() && !ub.atEnd()) {
+        const unsigned char ca = ua.next(), cb = ub.next();
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (!ua.atEnd())
+        return 1;
+    if (!ub.atEnd())
+        return -1;
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    UpperBytes ua(a), ub(b);
+    while (!ua.atEnd()) {
+        if (ua.next() != ub.next())
+            return false;
+    }
+    return true;
+}
+
+} // namespace velmora::text

@@ -1,1 +1,198 @@
-// placeholder, replaced by its implementation
+#include "platform/posix/PosixProcessStarter.h"
+
+#include "platform/posix/PosixHost.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace velmora {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool equalAsciiNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// Runs in the forked child: only async-signal-safe calls from here on.
+[[noreturn]] void execChild(char* const* argv, int errorPipe, int devNull)
+{
+    if (devNull >= 0)
+        ::dup2(devNull, STDIN_FILENO);
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    ::sigaction(SIGPIPE, &dfl, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execvp(argv[0], argv);
+    const int error = errno;
+    [[maybe_unused]] const ssize_t n = ::write(errorPipe, &error, sizeof error);
+    ::_exit(127);
+}
+
+int waitFor(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return status;
+}
+
+// Forks and executes `args`. The child's pid, or nothing when the program could not be
+// started: an exec failure comes back through a pipe that a successful exec closes.
+// Detached, a middle child starts the program and exits at once, so the program is
+// adopted by the system and reaped there.
+std::optional<pid_t> spawn(const std::vector<std::string>& args, bool detached)
+{
+    if (args.empty() || args.front().empty())
+        return std::nullopt;
+    // Built before the fork: the child must not allocate.
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return std::nullopt;
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        if (detached) {
+            const pid_t grandchild = ::fork();
+            if (grandchild < 0) {
+                const int error = errno;
+                [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], &error, sizeof error);
+                ::_exit(127);
+            }
+            if (grandchild > 0)
+                ::_exit(0);
+        }
+        execChild(argv.data(), pipeFds[1], devNull);
+    }
+    ::close(pipeFds[1]);
+    if (devNull >= 0)
+        ::close(devNull);
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        return std::nullopt;
+    }
+
+    int error = 0;
+    std::size_t got = 0;
+    while (got < sizeof error) {
+        const ssize_t n = ::read(pipeFds[0], reinterpret_cast<char*>(&error) + got, sizeof error - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(pipeFds[0]);
+    if (detached || got == sizeof error)
+        waitFor(pid);
+    if (got == sizeof error)
+        return std::nullopt;
+    return pid;
+}
+
+} // namespace
+
+PosixProcessStarter::PosixProcessStarter(const FileSystem& fs)
+    : m_fs(fs)
+{
+}
+
+std::vector<std::string> PosixProcessStarter::splitCommandLine(std::string_view line)
+{
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isBlank(line[i]))
+            ++i;
+        if (i >= line.size())
+            break;
+        std::string word;
+        bool quoted = false;
+        for (; i < line.size() && (quoted || !isBlank(line[i])); ++i) {
+            const char c = line[i];
+            if (c != '"') {
+                word += c;
+            } else if (!quoted) {
+                quoted = true;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                word += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+std::string PosixProcessStarter::quote(std::string_view word)
+{
+    std::string s = "\"";
+    for (char c : word) {
+        s += c;
+        if (c == '"')
+            s += '"';
+    }
+    s += '"';
+    return s;
+}
+
+std::vector<std::string> PosixProcessStarter::hostArguments(std::string_view commandLine) const
+{
+    std::vector<std::string> args = splitCommandLine(commandLine);
+    for (std::string& a : args) {
+        if (posixhost::isDrivePath(a)) {
+            if (auto host = m_fs.hostPath(a))
+                a = std::move(*host);
+        }
+    }
+    if (!args.empty() && (equalAsciiNoCase(args.front(), "explorer") || equalAsciiNoCase(args.front(), "explorer.exe")))
+        args.front() = "xdg-open";
+    return args;
+}
+
+bool PosixProcessStarter::start(std::string_view commandLine)
+{
+    return spawn(hostArguments(commandLine), true).has_value();
+}
+
+std::optional<int> PosixProcessStarter::run(std::string_view commandLine)
+{
+    const auto pid = spawn(hostArguments(commandLine), false);
+    if (!pid)
+        return std::nullopt;
+    const int status = waitFor(*pid);
+    if (status < 0)
+        return std::nullopt;
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
+} // namespace velmora

@@ -72,7 +72,7 @@ public:
     std::string lastError() const override { return error; }
     void clearError() override { error.clear(); }
 
-    std::vector<std::string> calls; // "font Arial Cyr", "size 12", "bold 1", "line TEXT", "end"
+    std::vector<std::string> calls; // every call attempted: "font Arial Cyr", "size 12", "line TEXT", "end"
     std::string device = "Test Printer";
     std::string error;
     // When set, each call fails with this description.

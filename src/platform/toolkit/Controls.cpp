@@ -449,10 +449,13 @@ FileListBox::~FileListBox() = default;
 
 bool FileListBox::relist(std::string_view folder, bool keepSelection)
 {
+    // Watch first, so that nothing changing between the listing and the watch goes unseen.
+    auto watch = m_fs.watch(folder);
     ListOptions options;
     options.mask = m_mask.get();
     auto files = m_fs.listFiles(folder, options);
     if (!files) return false;
+    m_watch = std::move(watch);
     std::vector<char> selected(files->size(), 0);
     if (keepSelection) {
         std::unordered_set<std::string> was;
@@ -489,6 +492,39 @@ void FileListBox::setPattern(std::string_view masks)
 }
 
 bool FileListBox::refresh() { return relist(m_path, true); }
+
+void FileListBox::restat(std::size_t i)
+{
+    DirEntry& e = m_entries[i];
+    e.size = m_fs.fileSize(filePath(i)).value_or(0);
+}
+
+void FileListBox::updateSizes()
+{
+    if (!m_watch) {
+        // No notifications from this host: read the sizes that count, the selected ones.
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            if (m_selected[i]) restat(i);
+        return;
+    }
+    auto changedNames = m_watch->poll();
+    if (!changedNames) {
+        for (std::size_t i = 0; i < m_entries.size(); ++i) restat(i);
+        return;
+    }
+    if (changedNames->empty()) return;
+    std::unordered_set<std::string> names(changedNames->begin(), changedNames->end());
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        if (names.count(m_entries[i].name)) restat(i);
+}
+
+std::vector<std::string> FileListBox::items() const
+{
+    std::vector<std::string> names;
+    names.reserve(m_entries.size());
+    for (const auto& e : m_entries) names.push_back(e.name);
+    return names;
+}
 
 std::string FileListBox::filePath(std::size_t i) const { return path::join(m_path, m_entries.at(i).name); }
 

@@ -255,11 +255,17 @@ public:
     void setPattern(std::string_view masks);
     // Re-lists the folder; the selection of names still listed is kept.
     bool refresh();
+    // Brings the sizes of the listed entries up to date with what changed on disk since the
+    // last call, without re-listing: a vanished file stays listed with 0 bytes until the next
+    // re-read. Cheap when nothing changed.
+    void updateSizes();
 
     std::size_t listCount() const { return m_entries.size(); }
     const std::string& list(std::size_t i) const { return m_entries.at(i).name; }
     const DirEntry& entry(std::size_t i) const { return m_entries.at(i); }
     const std::vector<DirEntry>& entries() const { return m_entries; }
+    // The names shown, in order.
+    std::vector<std::string> items() const;
     // The path of entry i: the folder, "\" unless it is a drive root, the name.
     std::string filePath(std::size_t i) const;
 
@@ -280,10 +286,13 @@ public:
 private:
     bool relist(std::string_view folder, bool keepSelection);
 
+    void restat(std::size_t i);
+
     FileSystem& m_fs;
     std::string m_path;
     std::string m_pattern = "*.*";
     std::unique_ptr<MaskList> m_mask;
+    std::unique_ptr<FolderWatch> m_watch;
     std::vector<DirEntry> m_entries;
     std::vector<char> m_selected;
     int m_listIndex = -1;

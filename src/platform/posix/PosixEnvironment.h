@@ -1,0 +1,33 @@
+#pragma once
+// The host's environment variables and command line, as a Windows program reads them.
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// Names compare without regard to case; when the host sets a name twice in different case,
+// the exact spelling wins. TMP, TEMP and windir holding host paths come in drive form by the
+// file system's drive map (a host path no drive covers stays as it is). Unset, TMP and TEMP
+// are the host's temp folder (TMPDIR, else /tmp) and windir is the per-user data folder
+// ($XDG_DATA_HOME/Velmora, else ~/.local/share/Velmora), which get() creates with its
+// "help" subfolder when missing. The environment is read afresh on every call.
+class PosixEnvironment : public Environment {
+public:
+    // Keeps copies of argv[1..]; `fs` must outlive the environment.
+    PosixEnvironment(int argc, char** argv, const FileSystem& fs);
+
+    std::string get(std::string_view name) const override;
+    std::string commandLine() const override;
+
+private:
+    std::string driveForm(const std::string& host) const;
+
+    std::vector<std::string> m_arguments;
+    const FileSystem& m_fs;
+};
+
+} // namespace velmora

@@ -1,0 +1,12 @@
+#pragma once
+#include "platform/Clock.h"
+
+namespace velmora {
+
+// The host's clock, in local time.
+class SystemClock : public Clock {
+public:
+    DateTime now() const override;
+};
+
+} // namespace velmora

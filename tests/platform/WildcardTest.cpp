@@ -1,0 +1,229 @@
+#include "platform/Wildcard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using velmora::MaskList;
+using velmora::matchMask;
+
+namespace {
+
+const char* const kJunkMasks = "*.tmp;*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*.wps;"
+                               "*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
+
+// Every case is checked through a compiled list and through the single-mask path, so the
+// hash shortcuts can never disagree with the general matcher.
+void expectMatch(const std::string& mask, const std::string& name, bool expected)
+{
+    EXPECT_EQ(MaskList(mask).matches(name), expected) << "list \"" << mask << "\" vs \"" << name << '"';
+    EXPECT_EQ(matchMask(mask, name), expected) << "mask \"" << mask << "\" vs \"" << name << '"';
+}
+
+} // namespace
+
+TEST(Wildcard, ExtensionMasks)
+{
+    expectMatch("*.tmp", "A.TMP", true);
+    expectMatch("*.tmp", "a.tmp", true);
+    expectMatch("*.tmp", ".tmp", true);
+    expectMatch("*.tmp", "a.b.tmp", true);
+    expectMatch("*.tmp", "a.tmp.bak", false);
+    expectMatch("*.tmp", "tmp", false);
+    expectMatch("*.tmp", "a.tmpx", false);
+    expectMatch("*.tmp", "atmp", false);
+    expectMatch("*.00", "x.000", false);
+    expectMatch("*.000", "x.00", false);
+    expectMatch("*.00", "x.00", true);
+    expectMatch("*.$$$", "setup.$$$", true);
+    expectMatch("*.BK!", "doc.bk!", true);
+    expectMatch("*.tar.gz", "a.TAR.GZ", true);
+    expectMatch("*.tar.gz", "a.gz", false);
+}
+
+TEST(Wildcard, PlainNamesNameOneFile)
+{
+    expectMatch("mscreate.dir", "MSCREATE.DIR", true);
+    expectMatch("mscreate.dir", "xmscreate.dir", false);
+    expectMatch("mscreate.dir", "mscreate.dir.old", false);
+    expectMatch("alexa.tmp", "ALEXA.TMP", true);
+}
+
+TEST(Wildcard, StarsAndQuestionMarks)
+{
+    expectMatch("*", "", true);
+    expectMatch("*", "anything.at.all", true);
+    expectMatch("a*b", "ab", true);
+    expectMatch("a*b", "a.x.b", true);
+    expectMatch("a*b", "a.x.bc", false);
+    expectMatch("~*", "~WRL0001.tmp", true);
+    expectMatch("*~*~*", "a~b~c", true);
+    expectMatch("*~*~*", "a~bc", false);
+    expectMatch("?", "", false);
+    expectMatch("?", "a", true);
+    expectMatch("?", "ab", false);
+    expectMatch("???.txt", "abc.txt", true);
+    expectMatch("???.txt", "ab.txt", false);
+    expectMatch("*?.log", ".log", false);
+    expectMatch("*?.log", "a.log", true);
+}
+
+TEST(Wildcard, QuestionMarkIsOneCharacterNotOneByte)
+{
+    expectMatch("?", "Ж", true);
+    expectMatch("??", "Ж", false);
+    expectMatch("?.txt", "я.txt", true);
+    expectMatch("a?c", "a😀c", true);
+    expectMatch("*?", "Ж", true);
+    expectMatch("*??", "Ж", false);
+    expectMatch("*???", "ЖЖ", false);
+    // A byte that is not UTF-8 is a character of its own.
+    expectMatch("?", "\xFF", true);
+    expectMatch("a?b", "a\xFF\xFE" "b", false);
+    expectMatch("a??b", "a\xFF\xFE" "b", true);
+}
+
+TEST(Wildcard, CaseBlindForLatinAndCyrillic)
+{
+    expectMatch("*.ДОК", "отчёт.док", true);
+    expectMatch("ёлка*", "ЁЛКА.txt", true);
+    expectMatch("Ёлка.txt", "ёлка.TXT", true);
+    expectMatch("*.док", "отчёт.дол", false);
+    expectMatch("е*", "ёж", false); // Е and Ё are different letters
+}
+
+TEST(Wildcard, LongNamesFoldWordByWord)
+{
+    expectMatch("ABCDEFGHIJKLMNOPQRSTUVWXYZ.TXT", "abcdefghijklmnopqrstuvwxyz.txt", true);
+    // The characters either side of the letters must stay as they are.
+    expectMatch("@@@@@@@@.x", "````````.x", false);
+    expectMatch("[[[[[[[[.x", "{{{{{{{{.x", false);
+    expectMatch("````````.x", "````````.X", true);
+    // A Cyrillic letter straddling an eight-byte boundary.
+    expectMatch("ABCDEFGЖZ.TXT", "abcdefgжz.txt", true);
+    expectMatch("ABCDEFGHЖЯЁZZZZZZ", "abcdefghжяёzzzzzz", true);
+    expectMatch("*.ЁЁЁЁЁЁЁЁЁ", "x.ёёёёёёёёё", true);
+}
+
+TEST(Wildcard, StarExtensionAlsoMatchesNamesWithoutADot)
+{
+    expectMatch("*.*", "noext", true);
+    expectMatch("*.*", "a.b", true);
+    expectMatch("*.*", "", true);
+    expectMatch("CHKLIST.*", "CHKLIST", true);
+    expectMatch("CHKLIST.*", "chklist.ms", true);
+    expectMatch("CHKLIST.***", "CHKLIST", true);
+    expectMatch("CHKLIST.***", "CHKLIST.MS", true);
+    expectMatch("CHKLIST.*", "CHKLISTS", false);
+    expectMatch("CHKLIST.*", "X.CHKLIST", false);
+    expectMatch("a*.*", "abc", true);
+    expectMatch("a*.*", "bc", false);
+    expectMatch("*.", "noext", true);
+    expectMatch("*.", "a.b", false);
+    expectMatch("readme.", "README", true);
+    // Only a dotless name takes the short form.
+    expectMatch("a.b.*", "a.b.c", true);
+    expectMatch("a.b.*", "a.b", false);
+    expectMatch("a.b.*", "a", false);
+    expectMatch("*.t*", "noext", false);
+}
+
+TEST(Wildcard, BracketsAreOrdinaryCharacters)
+{
+    expectMatch("*@*[*].txt", "user@site[1].txt", true);
+    expectMatch("*@*[*].txt", "user@site1.txt", false);
+    expectMatch("[1].txt", "[1].txt", true);
+    expectMatch("[1].txt", "1.txt", false);
+    expectMatch("[a-z]*", "b.txt", false);
+}
+
+TEST(Wildcard, NamesThatAreNotUtf8)
+{
+    const std::string name = "\xCF\xF0\xE8\xE2\xE5\xF2.tmp"; // a 1251 name on a UTF-8 disk
+    expectMatch("*.tmp", name, true);
+    expectMatch("*.TMP", name, true);
+    expectMatch("\xCF*", name, true);
+    expectMatch("??????.tmp", name, true);
+    expectMatch("*.bak", name, false);
+    expectMatch("*.tmp", "\xD0", false);
+}
+
+TEST(Wildcard, BacktrackingStaysCheap)
+{
+    const std::string name(2000, 'a');
+    expectMatch("*a*a*a*a*a*a*a*a*a*a*b", name, false);
+    expectMatch("*a*a*a*a*a*a*a*a*a*a*", name, true);
+    expectMatch(std::string(300, '*') + "b", name + "b", true);
+}
+
+TEST(MaskListTest, ListOfMasks)
+{
+    const MaskList junk(kJunkMasks);
+    EXPECT_FALSE(junk.empty());
+    EXPECT_EQ(junk.text(), kJunkMasks);
+    for (const char* name : {"a.tmp", "FILE.TM_", "x._mp", "x.000", "x.00", "Readme.diz", "MSCREATE.DIR", "a.gid",
+                             "a.FTS", "a.mfd", "a.wps", "FILE0001.CHK", "a.bak", "a.err", "a.@@@", "a.bk!", "a.bbs",
+                             "a.$$$", "Alexa.tmp"})
+        EXPECT_TRUE(junk.matches(name)) << name;
+    for (const char* name : {"a.txt", "tmp", "a.tmp.txt", "a.0000", "a.0", "mscreate", "a.bk", "bak", ""})
+        EXPECT_FALSE(junk.matches(name)) << name;
+}
+
+TEST(MaskListTest, SeparatorsAndBlanks)
+{
+    const MaskList list(";;*.bak; ;  *.old ;;");
+    EXPECT_TRUE(list.matches("a.bak"));
+    EXPECT_TRUE(list.matches("a.old"));
+    EXPECT_FALSE(list.matches("a.txt"));
+    EXPECT_FALSE(list.matches(""));
+    // Matching twice over two masks is still one match.
+    const MaskList twice("*.bak;A.BAK;a.*;*.bak");
+    EXPECT_TRUE(twice.matches("a.bak"));
+    EXPECT_FALSE(twice.matches("b.txt"));
+}
+
+TEST(MaskListTest, EmptyListMatchesNothing)
+{
+    for (const MaskList& list : {MaskList(), MaskList(""), MaskList(";;"), MaskList(" ; ")}) {
+        EXPECT_TRUE(list.empty());
+        EXPECT_FALSE(list.matches("a.txt"));
+        EXPECT_FALSE(list.matches(""));
+    }
+    EXPECT_FALSE(matchMask("", "a"));
+    EXPECT_FALSE(matchMask("", ""));
+}
+
+TEST(MaskListTest, CopiesAndMovesKeepTheMasks)
+{
+    MaskList a("*.bak;x?.tmp;CHKLIST.*");
+    MaskList b(a);
+    MaskList c;
+    c = a;
+    MaskList d(std::move(a));
+    for (const MaskList* m : {&b, &c, &d}) {
+        EXPECT_TRUE(m->matches("x.bak"));
+        EXPECT_TRUE(m->matches("xy.tmp"));
+        EXPECT_TRUE(m->matches("chklist"));
+        EXPECT_FALSE(m->matches("x.tmp"));
+        EXPECT_EQ(m->text(), "*.bak;x?.tmp;CHKLIST.*");
+    }
+    c = MaskList("*.txt");
+    EXPECT_TRUE(c.matches("a.txt"));
+    EXPECT_FALSE(c.matches("a.bak"));
+    EXPECT_TRUE(b.matches("a.bak"));
+    // A moved-from list is left empty but usable.
+    EXPECT_FALSE(a.matches("x.bak")); // NOLINT(bugprone-use-after-move)
+    a = b;
+    EXPECT_TRUE(a.matches("x.bak"));
+}
+
+TEST(MaskListTest, LongNamesAreMatchedWhole)
+{
+    std::string longName;
+    for (int i = 0; i < 3000; ++i)
+        longName += "Ж";
+    longName += ".tmp";
+    EXPECT_TRUE(MaskList("*.TMP").matches(longName));
+    EXPECT_TRUE(MaskList("ж*.tmp").matches(longName));
+    EXPECT_FALSE(MaskList("*.bak").matches(longName));
+}
