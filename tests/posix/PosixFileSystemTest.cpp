@@ -335,7 +335,8 @@ TEST_F(PosixFileSystemTest, PathsLongerThanTheHostAllowsInOneCall)
         const int next = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY);
         ::close(dir);
         dir = next;
-        drivePath += "\\" + text::toUpper(name);
+        drivePath += '\\';
+        drivePath += text::toUpper(name);
         levels.push_back(drivePath);
     }
     ::close(dir);
@@ -480,7 +481,7 @@ TEST_F(PosixFileSystemTest, WalkListingHasRealSubfoldersAndMatchingFilesInNameOr
     ASSERT_EQ(::mkfifo((c.path() / "t/pipe.tmp").c_str(), 0600), 0);
     const MaskList mask("*.tmp");
 
-    const auto walk = vfs.listForWalk("C:\T", mask);
+    const auto walk = vfs.listForWalk("C:\\T", mask);
     ASSERT_TRUE(walk);
     EXPECT_EQ(names(walk->folders), (std::vector<std::string>{".cache", "alpha", "Beta", "dir.tmp", "Гамма"}));
     EXPECT_EQ(names(walk->files),
@@ -489,20 +490,20 @@ TEST_F(PosixFileSystemTest, WalkListingHasRealSubfoldersAndMatchingFilesInNameOr
     EXPECT_EQ(walk->files[0].attributes, attr::Hidden | attr::Archive);
 
     // The one-read listing gives what the two separate listings give, detail for detail.
-    const auto generic = vfs.FileSystem::listForWalk("c:\t", mask);
+    const auto generic = vfs.FileSystem::listForWalk("c:\\t", mask);
     ASSERT_TRUE(generic);
     EXPECT_TRUE(sameEntries(walk->folders, generic->folders));
     EXPECT_TRUE(sameEntries(walk->files, generic->files));
 
-    const auto everything = vfs.listForWalk("C:\", MaskList("*.*"));
+    const auto everything = vfs.listForWalk("C:\\", MaskList("*.*"));
     ASSERT_TRUE(everything);
     EXPECT_EQ(names(everything->folders), std::vector<std::string>{"t"});
     EXPECT_TRUE(everything->files.empty());
-    EXPECT_TRUE(vfs.listForWalk("C:\t\alpha", mask)->folders.empty());
-    EXPECT_FALSE(vfs.listForWalk("C:\t\missing", mask));
-    EXPECT_FALSE(vfs.listForWalk("C:\t\b.tmp", mask));
-    EXPECT_FALSE(vfs.listForWalk("C:\t\broken.tmp", mask));
-    EXPECT_FALSE(vfs.listForWalk("Q:\", mask));
+    EXPECT_TRUE(vfs.listForWalk("C:\\t\\alpha", mask)->folders.empty());
+    EXPECT_FALSE(vfs.listForWalk("C:\\t\\missing", mask));
+    EXPECT_FALSE(vfs.listForWalk("C:\\t\\b.tmp", mask));
+    EXPECT_FALSE(vfs.listForWalk("C:\\t\\broken.tmp", mask));
+    EXPECT_FALSE(vfs.listForWalk("Q:\\", mask));
 }
 
 TEST_F(PosixFileSystemTest, WalkListingLeavesOutOtherFileSystems)
@@ -511,13 +512,13 @@ TEST_F(PosixFileSystemTest, WalkListingLeavesOutOtherFileSystems)
     ASSERT_EQ(::stat("/", &root), 0);
     ASSERT_EQ(::stat("/proc", &proc), 0);
     const PosixFileSystem host("c:=/");
-    const auto walk = host.listForWalk("C:\", MaskList("*.none"));
+    const auto walk = host.listForWalk("C:\\", MaskList("*.none"));
     ASSERT_TRUE(walk);
     const auto folders = names(walk->folders);
     EXPECT_EQ(std::find(folders.begin(), folders.end(), "proc") != folders.end(), root.st_dev == proc.st_dev);
     EXPECT_NE(std::find(folders.begin(), folders.end(), "etc"), folders.end());
     // Listed from its own mount point, a file system's folders are walked as usual.
-    const auto inProc = host.listForWalk("C:\PROC", MaskList("*.none"));
+    const auto inProc = host.listForWalk("C:\\PROC", MaskList("*.none"));
     ASSERT_TRUE(inProc);
     EXPECT_FALSE(inProc->folders.empty());
     for (const DirEntry& f : inProc->folders)
@@ -555,11 +556,11 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
         if (!child.driveReady('c'))
             return 99;
         std::vector<std::string> found, unread;
-        walkTree(child, "C:\TOP", MaskList("*.tmp"), found, unread);
+        walkTree(child, "C:\\TOP", MaskList("*.tmp"), found, unread);
         int bad = 0;
-        if (found != std::vector<std::string>{"C:\TOP\a\1.tmp", "C:\TOP\z\4.tmp"})
+        if (found != std::vector<std::string>{"C:\\TOP\\a\\1.tmp", "C:\\TOP\\z\\4.tmp"})
             bad |= 1;
-        if (unread != std::vector<std::string>{"C:\TOP\locked"})
+        if (unread != std::vector<std::string>{"C:\\TOP\\locked"})
             bad |= 2;
         return bad;
     });

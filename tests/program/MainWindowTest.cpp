@@ -300,3 +300,29 @@ TEST(DeletingAtRoot, ADriveRootHasNoDoubledSeparator)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(StatusLineFreshness, SizesFollowTheDiskWithinOneTick)
+{
+    testsupport::ProgramHarness h;
+    h.root.write("c/TEMP/grow.tmp", "12");
+    h.root.write("c/TEMP/other.tmp", "1");
+    auto& main = h.start();
+    main.mnuSelectAll.click();
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 3 байт");
+    h.root.write("c/TEMP/grow.tmp", std::string(5000, 'x'));
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 5001 байт");
+    std::filesystem::remove(h.host("c/TEMP/other.tmp"));
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 5000 байт") << "a vanished file counts 0";
+    h.root.write("c/TEMP/grow.tmp", "");
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 0 байт");
+}
+
+} // namespace
+} // namespace velmora

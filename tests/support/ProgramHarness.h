@@ -20,9 +20,19 @@ public:
     // listed in `missing` maps to a folder that does not exist (not ready).
     explicit ProgramHarness(const std::string& extraDrives = "") : fs(makeFileSystem(root, extraDrives))
     {
+        // The program moves the real working folder into the test tree; put it back after.
+        m_home = std::filesystem::current_path();
         env.set("TMP", "C:\\TEMP");
         env.set("windir", "C:\\WINDOWS");
     }
+
+    ~ProgramHarness()
+    {
+        std::error_code ec;
+        std::filesystem::current_path(m_home, ec);
+    }
+    ProgramHarness(const ProgramHarness&) = delete;
+    ProgramHarness& operator=(const ProgramHarness&) = delete;
 
     static std::unique_ptr<PosixFileSystem> makeFileSystem(const TempDir& root, const std::string& extraDrives)
     {
@@ -63,6 +73,9 @@ public:
     Toolkit tk{fe};
     Services services{settings, *fs, env, processes, shell, printer, clock};
     std::unique_ptr<App> app;
+
+private:
+    std::filesystem::path m_home;
 };
 
 } // namespace velmora::testsupport

@@ -706,7 +706,7 @@ std::optional<FolderListing> PosixFileSystem::listForWalk(std::string_view path,
         return std::nullopt;
     const int dirFd = fd.get();
     FolderListing out;
-    const bool read = forEachEntry(dirFd, [&](const char* entryName, unsigned char type) {
+    const bool complete = forEachEntry(dirFd, [&](const char* entryName, unsigned char type) {
         const std::string_view name(entryName);
         struct stat own {};
         bool haveOwn = false;
@@ -732,7 +732,7 @@ std::optional<FolderListing> PosixFileSystem::listForWalk(std::string_view path,
                 out.files.push_back({std::string(name), attributesFor(name, false, true, nullptr), 0});
         }
     });
-    if (!read)
+    if (!complete)
         return std::nullopt;
     const auto byName = [](const DirEntry& a, const DirEntry& b) { return text::compareNoCase(a.name, b.name) < 0; };
     std::sort(out.folders.begin(), out.folders.end(), byName);

@@ -1,0 +1,149 @@
+// The real program, driven through the console front-end over a pipe, on a test drive.
+#include "platform/Text.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Console : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root.mkdir("c/TEMP");
+        root.mkdir("home");
+    }
+
+    // Runs the program with `script` on standard input and a clean environment; drive c: is
+    // the test folder and TMP its TEMP folder. Returns standard output.
+    std::string run(const std::string& script)
+    {
+        const fs::path input = root.path() / "script.txt";
+        std::ofstream(input) << script;
+        const std::string home = (root.path() / "home").string();
+        const std::string command = "cd '" + root.path().string() + "' && env -i PATH=/usr/bin:/bin HOME='" + home +
+                                    "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
+                                    "/data' TMP='" + (root.path() / "c/TEMP").string() + "' VELMORA_DRIVES='c:=" +
+                                    (root.path() / "c").string() + "' VELMORA_UI=console '" VELMORA_BINARY "' < '" +
+                                    input.string() + "' 2>/dev/null";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return {};
+        std::string out;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        status = ::pclose(pipe);
+        return out;
+    }
+    bool endedWell() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+    testsupport::TempDir root;
+    int status = -1;
+};
+
+// The text after the last occurrence of `marker`.
+std::string after(const std::string& out, const std::string& marker)
+{
+    const auto at = out.rfind(marker);
+    return at == std::string::npos ? std::string() : out.substr(at);
+}
+
+TEST_F(Console, APersonWalksFoldersSeesOnlyJunkGoesBackAndAppliesACategory)
+{
+    root.write("c/Windows/TEMP/setup.tmp");
+    root.write("c/Windows/TEMP/readme.txt");
+    root.write("c/Windows/TEMP/user@site[1].txt");
+    const std::string out = run("path dirDirectories C:\\WINDOWS\\temp\n"
+                                "show\n"
+                                "click cmdNext\n"
+                                "show\n"
+                                "click cmdBack\n"
+                                "menu mnuExt\n"
+                                "choose cboTypes 5\n"
+                                "click cmdConfirm\n"
+                                "show\n");
+    EXPECT_TRUE(endedWell()) << out;
+    const std::string walked = after(out, "> path dirDirectories");
+    EXPECT_NE(walked.find("filFiles files \"C:\\WINDOWS\\temp\"\n  [ ] setup.tmp\n"), std::string::npos) << out;
+    EXPECT_EQ(walked.find("readme.txt"), std::string::npos);
+    EXPECT_NE(after(out, "> click cmdNext").find("filFiles files \"C:\\TEMP\""), std::string::npos);
+    const std::string applied = after(out, "> click cmdConfirm");
+    EXPECT_NE(applied.find("filFiles files \"C:\\WINDOWS\\temp\"\n  [ ] user@site[1].txt\n"), std::string::npos)
+        << applied;
+}
+
+TEST_F(Console, APersonSelectsAndDeletesAndReadsTheStatusLine)
+{
+    root.write("c/TEMP/a.tmp", "12345");
+    root.write("c/TEMP/b.bak", "123");
+    root.write("c/TEMP/keep.txt");
+    const std::string out = run("select filFiles 0 1\n"
+                                "show\n"
+                                "click cmdDeleteSelected\n"
+                                "no\n"
+                                "deselect filFiles 1\n"
+                                "key filFiles 46\n"
+                                "yes\n"
+                                "ok\n"
+                                "show\n");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("lblEntries label \"2 файла, 2 файла выделены, всего 8 байт\""), std::string::npos) << out;
+    EXPECT_NE(out.find("удалить все выделенные временные файлы (2) из папки:"), std::string::npos);
+    EXPECT_NE(out.find("удалить все выделенные временные файлы (1) из папки:"), std::string::npos);
+    EXPECT_NE(after(out, "> show").find("lblEntries label \"1 файл, 0 файлов выделено, всего 0 байт\""),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(root.exists("c/TEMP/a.tmp"));
+    EXPECT_TRUE(root.exists("c/TEMP/b.bak"));
+}
+
+TEST_F(Console, AutoPassShowsItsMessageAndReportAndSaveAppendsToTheReportFile)
+{
+    root.write("c/Windows/temp/1.tmp");
+    root.write("c/temp/2.tmp");
+    const std::string out = run("click cmdAutoPass\nok\nclick cmdSave\n");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("2 файла было найдено в директориях временных файлов."), std::string::npos) << out;
+    EXPECT_NE(out.find("== frmReport \"Velmora - отчет об автоматическом сканировании\" =="), std::string::npos);
+    const std::string saved = text::fromCp1251(testsupport::readHostFile(root.path() / "c/TEMP/report.txt"));
+    EXPECT_EQ(saved.rfind("Отчет об автоматическом сканировании\r\n", 0), 0u) << saved;
+    EXPECT_NE(saved.find("Найден(ы) файл(ы): 1 шт. в папке c:\\Windows\\temp\r\n"), std::string::npos);
+    EXPECT_EQ(saved.substr(saved.size() - 6), "\r\n\r\n\r\n");
+}
+
+TEST_F(Console, RecentPassAndTheRecycleBinEmptyWhatTheyFind)
+{
+    root.write("c/Documents and Settings/Anna/Recent/doc.lnk");
+    root.write("c/Recycled/DC1.txt");
+    root.write("c/Recycled/Sub/DC2.txt");
+    const std::string out = run("click cmdRecentPass\nok\nclick cmdOK\nclick cmdRecycled\nok\n");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("1 ярлык было найдено при осмотре директорий документов."), std::string::npos) << out;
+    EXPECT_NE(out.find("Найден(ы) ярлык(и): 1 шт. Папка: c:\\Documents and Settings\\Anna\\Recent"), std::string::npos);
+    EXPECT_NE(out.find("Очистка корзины Windows успешно завершена."), std::string::npos);
+    EXPECT_FALSE(root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));
+    EXPECT_FALSE(root.exists("c/Recycled/DC1.txt"));
+    EXPECT_FALSE(root.exists("c/Recycled/Sub"));
+}
+
+TEST_F(Console, TheDriveScanWindowWalksAndListsWhatItFound)
+{
+    root.write("c/Data/Deep/old.bak");
+    root.write("c/Data/new.tmp");
+    root.write("c/Data/keep.txt");
+    const std::string out = run("click cmdDrives\npath dirDirectorie C:\\Data\nclick cmdScan\nshow\nclick cmdClose\n");
+    EXPECT_TRUE(endedWell()) << out;
+    const std::string listed = after(out, "> click cmdScan");
+    EXPECT_NE(listed.find("lstParasites list \"\"\n  [ ] C:\\Data\\Deep\\old.bak\n  [ ] C:\\Data\\new.tmp\n"),
+              std::string::npos)
+        << listed;
+}
+
+} // namespace
+} // namespace velmora

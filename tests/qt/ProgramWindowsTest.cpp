@@ -1,0 +1,129 @@
+// The program's own windows under Qt: screenshots a person can look at, and a printed PDF.
+#include "core/App.h"
+#include "core/frmScanTemps.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/qt/QtFrontEnd.h"
+#include "platform/qt/QtPrinter.h"
+#include "platform/testing/Doubles.h"
+#include "reports/frmReport.h"
+#include "scanners/frmDrivePass.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProgramWindows : public ::testing::Test {
+protected:
+    ProgramWindows()
+        : files("c:=" + (tree.mkdir("c")).string() + ";d:=" + tree.mkdir("d").string()),
+          printer(QtPrinterOptions{(fs::path(VELMORA_BUILD_DIR) / "report-print.pdf").string(), false})
+    {
+        env.set("TMP", "C:\\TEMP");
+        env.set("windir", "C:\\WINDOWS");
+        frontEnd.messageBoxHook = [this](const MessageBoxSpec& spec) {
+            boxes.push_back(spec.text);
+            return safeAnswer(spec.buttons);
+        };
+        frontEnd.setPictureFolders({std::string(VELMORA_SOURCE_DIR) + "/help"});
+        frontEnd.attach(tk);
+    }
+
+    // Grabs a window to a PNG under the build folder; true when it shows more than one colour.
+    static bool grab(QWidget* window, const std::string& name)
+    {
+        if (!window) return false;
+        QApplication::processEvents();
+        const QImage image = window->grab().toImage();
+        image.save(QString::fromStdString(std::string(VELMORA_BUILD_DIR) + "/" + name));
+        std::set<QRgb> colours;
+        for (int y = 0; y < image.height() && colours.size() < 3; y += 7)
+            for (int x = 0; x < image.width() && colours.size() < 3; x += 7) colours.insert(image.pixel(x, y));
+        return colours.size() > 2;
+    }
+
+    testsupport::TempDir tree;
+    PosixFileSystem files;
+    testing::MemorySettings settings;
+    testing::MapEnvironment env;
+    testing::RecordingProcessStarter processes;
+    testing::RecordingShell shell;
+    QtPrinter printer;
+    testing::FixedClock clock;
+    QtFrontEnd frontEnd;
+    Toolkit tk{frontEnd};
+    std::vector<std::string> boxes;
+};
+
+TEST_F(ProgramWindows, MainWindowShowsItsControlsWithRussianCaptions)
+{
+    for (auto name : {"c/TEMP/setup.tmp", "c/TEMP/old.bak", "c/TEMP/Чертёж.tmp", "c/TEMP/Sub/x.txt"})
+        tree.write(name, "data");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    auto& main = app.mainWindow();
+    main.filFiles.userSelect(1);
+    main.timUpdate_Timer();
+    EXPECT_TRUE(grab(frontEnd.widget(main), "main-window.png"));
+    main.cmdOpenTaskBar.click();
+    EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-panel.png"));
+    main.cmdCloseTaskBar.click();
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, ReportWindowWithARealAutoPassReportAndItsPrintout)
+{
+    tree.write("c/Windows/temp/one.tmp");
+    tree.write("c/Windows/temp/two.tmp");
+    tree.write("c/temp/three.bak");
+    env.unset("TMP"); // "C:\\TEMP" would be scanned a second time under another spelling
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    bool grabbed = false;
+    // The scan yields to the event loop while it works: wait for the report to be shown.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        frmReport* report = app.reportWindow().ifLoaded();
+        if (!report || !report->visible()) return;
+        poll.stop();
+        grabbed = grab(frontEnd.widget(*report), "report-window.png");
+        report->cmdPrint.click();
+    });
+    poll.start(10);
+    app.mainWindow().cmdAutoPass_Click();
+    EXPECT_TRUE(grabbed);
+    EXPECT_EQ(boxes.front(), "3 файла было найдено в директориях временных файлов.");
+    EXPECT_NE(std::find(boxes.begin(), boxes.end(), "Печать отчета на принтере " + printer.deviceName() + " завершена."),
+              boxes.end());
+    EXPECT_GT(fs::file_size(fs::path(VELMORA_BUILD_DIR) / "report-print.pdf"), 1000u);
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, DriveScanWindowAfterAWalk)
+{
+    tree.write("c/Data/Deep/old.bak");
+    tree.write("c/Data/new.tmp");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    auto& scan = app.driveScanWindow().get();
+    scan.dirDirectorie.setPath("C:\\Data");
+    scan.show(&app.mainWindow());
+    scan.cmdScan.click();
+    EXPECT_EQ(scan.lstParasites.listCount(), 2u);
+    EXPECT_TRUE(grab(frontEnd.widget(scan), "drive-scan-window.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+} // namespace
+} // namespace velmora
