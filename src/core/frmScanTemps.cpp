@@ -100,10 +100,12 @@ void frmScanTemps::layOut()
         p.button.setGeometry({0, p.top, p.width, 375});
     cmdCloseTaskBar.setGeometry({150, 3495, 240, 240});
 
-    lblEntries.setGeometry({120, 120, 2505, 195});
+    // Wider than designed: the status line must fit whole in a font of today's size.
+    lblEntries.setGeometry({120, 120, 4800, 195});
     lblEntries.setCaption("0 файл, 0 выделен; всего 0 байт");
     lblEntries.setToolTip("Информация о выделенных файлах");
-    imgVLM2.setGeometry({3960, 60, 1575, 315});
+    imgVLM2.setGeometry({5010, 60, 1110, 315});
+    imgVLM2.setPicture("vlm2.gif");
     linSSS.setGeometry({120, 405, 5415, 0});
     filFiles.setGeometry({120, 480, ListWidth, 3345});
     lblScanReady.setGeometry({120, 3900, 1680, 195});
@@ -141,6 +143,7 @@ void frmScanTemps::layOut()
     lblcc.setGeometry({120, 90, 3000, 195});
     lblcc.setCaption("Установка расширений");
     imgFinder.setGeometry({4800, 60, 480, 240});
+    imgFinder.setPicture("finder.gif");
     cboTypes.setGeometry({120, 360, 3615, 315});
     cboTypes.setToolTip("Выберите тип временных файлов");
     txtFilter.setGeometry({120, 780, 3615, 285});

@@ -15,7 +15,7 @@ frmReport::frmReport(Toolkit& tk, const Services& services) : Form(tk, "frmRepor
     setClientSize(7860, 5340);
     lblView.setGeometry({120, 120, 6960, 435});
     imgReport.setGeometry({7200, 60, 480, 480});
-    imgReport.setPicture("report.gif");
+    imgReport.setPicture("reportpic.gif");
     txtRep.setGeometry({120, 660, 7620, 3735});
     txtRep.setMultiLine(true);
     txtRep.setFont({"Courier New", 10, false, false});

@@ -79,6 +79,9 @@ TEST_F(ProgramWindows, MainWindowShowsItsControlsWithRussianCaptions)
     main.cmdOpenTaskBar.click();
     EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-panel.png"));
     main.cmdCloseTaskBar.click();
+    main.mnuExt.click();
+    main.cboTypes.choose(4);
+    EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-masks.png"));
     for (Form* f : tk.forms()) f->hide();
 }
 

@@ -532,6 +532,8 @@ QWidget* QtFrontEnd::Impl::createWidget(FormView& fv, ControlView& cv, QWidget* 
     case ControlKind::Image: {
         auto* l = new QLabel(parent);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // A panel is a window of its own: it hides what lies under it.
+        l->setAutoFillBackground(c->kind() == ControlKind::PictureBox);
         w = l;
         break;
     }
