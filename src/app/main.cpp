@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -45,7 +46,13 @@ int main(int argc, char** argv)
         console = true;
     }
     // The console still prints and keeps settings through Qt, which then needs no display.
-    if (console) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (console) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Qt's own notes would mix with the console's text; nothing in them is for the user.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type == QtFatalMsg) std::fputs(message.toLocal8Bit().constData(), stderr);
+        });
+    }
     QApplication qtApp(argc, argv);
     QtSettingsStore settings;
     QtPrinter printer;
@@ -65,7 +72,10 @@ int main(int argc, char** argv)
     const Services services{settings, fs, env, processes, shell, printer, clock};
 
     if (console) {
-        ConsoleFrontEnd frontEnd(std::cin, std::cout, std::cerr);
+        // A terminal shows what the person typed; a pipe or a script gets it echoed after the prompt.
+        ConsoleOptions options;
+        options.echo = !isatty(STDIN_FILENO);
+        ConsoleFrontEnd frontEnd(std::cin, std::cout, std::cerr, options);
         Toolkit tk(frontEnd);
         frontEnd.attach(tk);
         App app(tk, services);
