@@ -17,29 +17,22 @@ namespace {
 using testsupport::ProgramHarness;
 namespace fs = std::filesystem;
 
-const std::string Started = "Сканирование начато 07.12.2026 23:49:51";
-const std::string Ended = "Сканирование завершено 07.12.2026 23:49:51";
-
-std::string lines(std::initializer_list<std::string> parts)
-{
-    std::string all;
-    for (const auto& p : parts) all += (all.empty() ? "" : "\r\n") + p;
-    return all;
-}
+using testsupport::Ended;
+using testsupport::Started;
+const auto lines = testsupport::reportLines;
 
 class RecentPass : public ::testing::Test {
 protected:
     void SetUp() override
     {
         h.root.mkdir("c/TEMP");
-        h.fe.onModal = [this](Form& f) {
-            if (auto* r = dynamic_cast<frmReport*>(&f)) report = r->txtRep.text();
-        };
     }
     void run()
     {
         auto& main = h.start();
+        testsupport::ReportCatcher catcher(h);
         main.cmdRecentPass.click();
+        report = catcher.text;
     }
     std::string summary() const { return h.fe.boxes.back().spec.text; }
     ProgramHarness h;

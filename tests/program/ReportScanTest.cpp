@@ -12,31 +12,10 @@ namespace {
 using testsupport::ProgramHarness;
 namespace fs = std::filesystem;
 
-const std::string Started = "Сканирование начато 07.12.2026 23:49:51";
-const std::string Ended = "Сканирование завершено 07.12.2026 23:49:51";
-
-// Captures the report the hand-over shows, and closes the window.
-struct ReportCatcher {
-    explicit ReportCatcher(ProgramHarness& h)
-    {
-        h.fe.onModal = [this](Form& form) {
-            if (auto* report = dynamic_cast<frmReport*>(&form)) {
-                title = report->caption();
-                text = report->txtRep.text();
-                ++shown;
-            }
-        };
-    }
-    std::string title, text;
-    int shown = 0;
-};
-
-std::string lines(std::initializer_list<std::string> parts)
-{
-    std::string all;
-    for (const auto& p : parts) all += (all.empty() ? "" : "\r\n") + p;
-    return all;
-}
+using testsupport::Ended;
+using testsupport::ReportCatcher;
+using testsupport::Started;
+const auto lines = testsupport::reportLines;
 
 class AutoPass : public ::testing::Test {
 protected:

@@ -7,7 +7,10 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/testing/Doubles.h"
 #include "platform/testing/ScriptedFrontEnd.h"
+#include "reports/frmReport.h"
 #include "support/TestSupport.h"
+
+#include <initializer_list>
 
 #include <memory>
 #include <string>
@@ -21,7 +24,9 @@ public:
     explicit ProgramHarness(const std::string& extraDrives = "") : fs(makeFileSystem(root, extraDrives))
     {
         // The program moves the real working folder into the test tree; put it back after.
-        m_home = std::filesystem::current_path();
+        std::error_code ec;
+        m_home = std::filesystem::current_path(ec);
+        if (ec) m_home = std::filesystem::temp_directory_path();
         env.set("TMP", "C:\\TEMP");
         env.set("windir", "C:\\WINDOWS");
     }
@@ -76,6 +81,34 @@ public:
 
 private:
     std::filesystem::path m_home;
+};
+
+// The start and end lines of a report under the fixed clock.
+inline const std::string Started = "Сканирование начато 07.12.2026 23:49:51";
+inline const std::string Ended = "Сканирование завершено 07.12.2026 23:49:51";
+
+// Report lines joined as the scans join them.
+inline std::string reportLines(std::initializer_list<std::string> parts)
+{
+    std::string all;
+    for (const auto& p : parts) all += (all.empty() ? "" : "\r\n") + p;
+    return all;
+}
+
+// Captures the report a hand-over shows; the window is then closed by its close box.
+struct ReportCatcher {
+    explicit ReportCatcher(ProgramHarness& h)
+    {
+        h.fe.onModal = [this](Form& form) {
+            if (auto* report = dynamic_cast<frmReport*>(&form)) {
+                title = report->caption();
+                text = report->txtRep.text();
+                ++shown;
+            }
+        };
+    }
+    std::string title, text;
+    int shown = 0;
 };
 
 } // namespace velmora::testsupport
