@@ -326,3 +326,49 @@ TEST(StatusLineFreshness, SizesFollowTheDiskWithinOneTick)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(PopupMenu, TheRightButtonOpensItWithDeleteAsDefaultFollowingTheButtons)
+{
+    testsupport::ProgramHarness h;
+    h.root.write("c/TEMP/a.tmp");
+    auto& main = h.start();
+    MenuItem* shownDefault = nullptr;
+    bool deleteEnabled = true;
+    h.fe.onPopup = [&](Menu& menu, MenuItem* def) {
+        EXPECT_EQ(&menu, &main.mnuMain);
+        shownDefault = def;
+        deleteEnabled = main.mnuDel.enabled();
+    };
+    main.filFiles.mouseUp(mouse::Left, 10, 10);
+    EXPECT_EQ(shownDefault, nullptr) << "only the right button opens the menu";
+    main.filFiles.mouseUp(mouse::Right, 10, 10);
+    EXPECT_EQ(shownDefault, &main.mnuDel);
+    EXPECT_FALSE(deleteEnabled);
+    main.filFiles.userSelect(0);
+    main.timUpdate_Timer();
+    main.filFiles.mouseUp(mouse::Right, 10, 10);
+    EXPECT_TRUE(deleteEnabled);
+    EXPECT_TRUE(main.mnuProps.enabled());
+}
+
+TEST(AutoPassTwice, ASecondStartWhileAScanRunsIsIgnored)
+{
+    testsupport::ProgramHarness h;
+    h.root.write("c/TEMP/a.tmp");
+    auto& main = h.start();
+    int yields = 0;
+    h.fe.onYield = [&] {
+        if (++yields == 2) main.cmdAutoPass.click();
+    };
+    main.cmdAutoPass.click();
+    h.fe.onYield = nullptr;
+    EXPECT_EQ(h.fe.boxes.size(), 1u);
+    main.cmdAutoPass.click();
+    EXPECT_EQ(h.fe.boxes.size(), 2u) << "a finished scan can start again";
+}
+
+} // namespace
+} // namespace velmora
