@@ -69,7 +69,8 @@ std::string FolderBrowser::nearestExisting(std::string path) const
 
 void FolderBrowser::up()
 {
-    const std::string& current = m_folders.path();
+    // A copy: the tree may move while the loop yields.
+    const std::string current = m_folders.path();
     std::size_t last = std::string::npos;
     for (std::size_t pos = current.find('\\'); pos != std::string::npos; pos = current.find('\\', pos + 1)) {
         last = pos;

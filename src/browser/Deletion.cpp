@@ -32,6 +32,7 @@ void deleteAll(const DeletionTargets& t)
     if (t.files.listCount() == 0) return;
     if (!confirm(t.tk, "все временные файлы", t.files.listCount(), t.folders.path())) return;
     const std::size_t count = t.files.listCount();
+    if (count == 0) return;
     for (std::size_t i = 0; i < count; ++i) deleteEntry(t, i, count);
     t.tk.msgBox("Успешно завершено.", MsgButtons::OK, MsgIcon::Information, "Velmora");
     t.files.refresh();

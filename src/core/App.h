@@ -15,6 +15,7 @@ inline constexpr std::string_view ProductName = "Velmora";
 inline constexpr std::string_view ProductVersion = "2.2";
 // The product's about line, shown as the main window's title.
 inline constexpr std::string_view AboutLine = "Velmora 2.2 - Quorvik";
+inline constexpr std::string_view WebSite = "http://www.quorvik.ru/velmora/";
 
 class App {
 public:

@@ -7,6 +7,7 @@
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
+#include "platform/Shell.h"
 #include "rules/MaskEditor.h"
 #include "rules/Masks.h"
 #include "scanners/Scan.h"
@@ -131,6 +132,8 @@ void frmScanTemps::layOut()
     cmdCloseTaskBar.setPicture("close.gif");
     cmdHelp.setPicture("help.gif");
     cmdWebSite.setPicture("web.gif");
+    // The four picture buttons of the window's edge react to a click but take no focus.
+    for (CommandButton* b : {&cmdOpenTaskBar, &cmdCloseTaskBar, &cmdHelp, &cmdWebSite}) b->setFocusable(false);
     imgVLM.setGeometry({5625, 480, 570, 5610});
     imgVLM.setPicture("logo.gif");
     cmdOpenTaskBar.setGeometry({5816, 645, 240, 240});
@@ -168,6 +171,8 @@ void frmScanTemps::connect()
     cmdExit.onClick = [this] { cmdExit_Click(); };
     cmdOpenTaskBar.onClick = [this] { cmdOpenTaskBar_Click(); };
     cmdCloseTaskBar.onClick = [this] { cmdCloseTaskBar_Click(); };
+    cmdHelp.onClick = [this] { cmdHelp_Click(); };
+    cmdWebSite.onClick = [this] { cmdWebSite_Click(); };
     cboTypes.onClick = [this] { cboTypes_Click(); };
     cmdConfirm.onClick = [this] { cmdConfirm_Click(); };
     cmdClosePopUp.onClick = [this] { cmdClosePopUp_Click(); };
@@ -280,6 +285,7 @@ void frmScanTemps::cmdOpenTaskBar_Click()
         c->setVisible(false);
     filFiles.setWidth(ListWidthWithPanel);
     dirDirectories.setWidth(ListWidthWithPanel);
+    fitMaskEditor(ListWidthWithPanel);
 }
 
 void frmScanTemps::cmdCloseTaskBar_Click()
@@ -289,7 +295,28 @@ void frmScanTemps::cmdCloseTaskBar_Click()
         c->setVisible(true);
     filFiles.setWidth(ListWidth);
     dirDirectories.setWidth(ListWidth);
+    fitMaskEditor(ListWidth);
 }
+
+// The mask editor lies over the file list and shrinks with it, so the panel never hides it.
+void frmScanTemps::fitMaskEditor(int width)
+{
+    const int fieldWidth = width - 1800;
+    picPopUp.setWidth(width);
+    shpcc.setWidth(width);
+    imgFinder.setLeft(width - 615);
+    cboTypes.setWidth(fieldWidth);
+    txtFilter.setWidth(fieldWidth);
+    for (CommandButton* b : {&cmdConfirm, &cmdClosePopUp}) b->setGeometry({fieldWidth + 225, b->top(), 1455, 315});
+}
+
+// Help and the web page open with the host's default programs; nothing is told when none does.
+void frmScanTemps::cmdHelp_Click()
+{
+    m_app.services().shell.open(m_app.services().env.get("windir") + "\\help\\vlm2-2.htm");
+}
+
+void frmScanTemps::cmdWebSite_Click() { m_app.services().shell.open(std::string(WebSite)); }
 
 void frmScanTemps::cboTypes_Click() { maskeditor::categoryChosen(cboTypes, txtFilter); }
 void frmScanTemps::cmdConfirm_Click() { maskeditor::apply(txtFilter, picPopUp, filFiles); }

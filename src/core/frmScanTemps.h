@@ -51,7 +51,6 @@ public:
     Label lblScanReady{*this, "lblScanReady"};
     DirListBox dirDirectories;
     Shape shp2{*this, "shp2"};
-    DriveListBox drvDrive;
 
     // The small tool bar beside the drive box.
     PictureBox picTB{*this, "picTB"};
@@ -61,6 +60,8 @@ public:
     CommandButton cmdRefresh{*this, "cmdRefresh", &picTB};
     CommandButton cmdDSel{*this, "cmdDSel", &picTB};
     CommandButton cmdCustomize{*this, "cmdCustomize", &picTB};
+    // After the tool bar, so that when it widens it lies over the place of the hidden buttons.
+    DriveListBox drvDrive;
 
     Image imgVLM{*this, "imgVLM"};
     CommandButton cmdOpenTaskBar{*this, "cmdOpenTaskBar"};
@@ -108,6 +109,9 @@ private:
     void cmdExit_Click();
     void cmdOpenTaskBar_Click();
     void cmdCloseTaskBar_Click();
+    void cmdHelp_Click();
+    void cmdWebSite_Click();
+    void fitMaskEditor(int width);
     void cboTypes_Click();
     void cmdConfirm_Click();
     void cmdClosePopUp_Click();

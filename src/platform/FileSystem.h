@@ -114,6 +114,10 @@ public:
     virtual bool appendFile(std::string_view path, std::string_view bytes) = 0;
     virtual std::optional<std::string> readFile(std::string_view path) const = 0;
 
+    // False when `inner` lies on another mounted file system than `outer` (or is a link): a
+    // bulk deletion must not cross into it. True when the host has no such notion.
+    virtual bool sameFileSystem(std::string_view /*outer*/, std::string_view /*inner*/) const { return true; }
+
     // The host path a drive path stands for, for handing to other programs.
     virtual std::optional<std::string> hostPath(std::string_view path) const = 0;
 

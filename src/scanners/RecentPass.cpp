@@ -28,7 +28,9 @@ void collectProfiles(const ScanContext& c, char drive, const std::string& parent
         c.tk.yield();
         fs.setCurrentDrive(drive);
         const std::string candidate = parent + entry.name;
-        if (!fs.setCurrentFolder(candidate) || entry.name == "." || entry.name == ".." || entry.isLink()) continue;
+        if (!fs.setCurrentFolder(candidate) || entry.name == "." || entry.name == ".." || entry.isLink() ||
+            !fs.sameFileSystem(parent, candidate))
+            continue;
         profiles.push_back(candidate);
     }
 }
@@ -82,7 +84,8 @@ void recentPass(const ScanContext& c)
             for (std::string_view sub : {"Cookies", "Recent"}) {
                 const std::string folder = profile + "\\" + std::string(sub);
                 c.folders.setPath(folder);
-                fs.deleteMatching(folder, "*.*");
+                // A mounted or linked subfolder belongs to someone else's tree.
+                if (fs.sameFileSystem(profile, folder)) fs.deleteMatching(folder, "*.*");
             }
         }
     } else {

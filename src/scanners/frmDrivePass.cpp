@@ -188,6 +188,15 @@ bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir,
             stack.push_back(open(sub));
             continue;
         }
+        if (!level.subfolders.empty()) {
+            // The walk yielded since this folder was opened: its files are read now, after
+            // its subfolders, as they are at this moment.
+            ListOptions options;
+            options.details = false;
+            options.mask = &sPattern;
+            auto files = fs.listFiles(level.folder, options);
+            level.files = files ? std::move(*files) : std::vector<DirEntry>{};
+        }
         std::string folderText = level.folder;
         while (folderText.size() > 2 && folderText.back() == '\\') folderText.pop_back();
         lblDir.setCaption(folderText);

@@ -569,3 +569,25 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(SameFileSystem, MountPointsAndLinksAreAnotherTree)
+{
+    struct stat root {}, proc {};
+    ASSERT_EQ(::stat("/", &root), 0);
+    ASSERT_EQ(::stat("/proc", &proc), 0);
+    PosixFileSystem fs("c:=/");
+    EXPECT_EQ(fs.sameFileSystem("C:\\", "C:\\proc"), root.st_dev == proc.st_dev);
+    testsupport::TempDir t;
+    t.mkdir("a/b");
+    std::filesystem::create_directory_symlink(t.path() / "a/b", t.path() / "a/link");
+    PosixFileSystem mapped("c:=" + t.path().string());
+    EXPECT_TRUE(mapped.sameFileSystem("C:\\a", "C:\\A\\B"));
+    EXPECT_FALSE(mapped.sameFileSystem("C:\\a", "C:\\a\\link"));
+    EXPECT_FALSE(mapped.sameFileSystem("C:\\a", "C:\\a\\missing"));
+}
+
+} // namespace
+} // namespace velmora

@@ -594,7 +594,9 @@ TEST_F(QtFrontEndTest, PictureButtonsFindTheirFileWithoutRegardToCaseOrShowItsNa
     form->cmdGo.setPicture("DELETE.PNG");
     auto* go = widget<QPushButton>(form->cmdGo);
     EXPECT_FALSE(go->icon().isNull());
-    EXPECT_EQ(go->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(go->focusPolicy(), Qt::TabFocus);
+    form->cmdGo.setFocusable(false);
+    EXPECT_EQ(go->focusPolicy(), Qt::NoFocus) << "a picture that reacts to a click takes no focus";
     form->cmdCancel.setCaption("");
     form->cmdCancel.setPicture("undo.bmp");
     auto* cancel = widget<QPushButton>(form->cmdCancel);

@@ -939,8 +939,11 @@ bool PosixFileSystem::setAttributes(std::string_view path, std::uint32_t attribu
     const int dirFd = loc->parent.get();
     if (::fchmodat(dirFd, loc->leaf.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0)
         return true;
-    // Without /proc the C library cannot refuse links itself; the leaf was no link just now.
-    return (errno == EOPNOTSUPP || errno == ENOTSUP) && ::fchmodat(dirFd, loc->leaf.c_str(), mode, 0) == 0;
+    if (errno != EOPNOTSUPP && errno != ENOTSUP) return false;
+    // Without /proc the C library cannot refuse links itself: open the leaf without following
+    // it, so a link swapped in meanwhile never lends us its target.
+    const Fd fd(::openat(dirFd, loc->leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return fd && ::fchmod(fd.get(), mode) == 0;
 }
 
 bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
@@ -963,6 +966,17 @@ std::optional<std::string> PosixFileSystem::readFile(std::string_view path) cons
     if (!fd)
         return std::nullopt;
     return readAll(fd.get());
+}
+
+bool PosixFileSystem::sameFileSystem(std::string_view outer, std::string_view inner) const
+{
+    const auto outerHost = hostPath(outer);
+    const auto innerHost = hostPath(inner);
+    struct stat outerStat {}, innerStat {};
+    if (!outerHost || !innerHost || ::stat(outerHost->c_str(), &outerStat) != 0 ||
+        ::lstat(innerHost->c_str(), &innerStat) != 0)
+        return false;
+    return !S_ISLNK(innerStat.st_mode) && outerStat.st_dev == innerStat.st_dev;
 }
 
 std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) const

@@ -77,6 +77,7 @@ public:
 
     // Existing components in their host spelling, missing ones as given.
     std::optional<std::string> hostPath(std::string_view path) const override;
+    bool sameFileSystem(std::string_view outer, std::string_view inner) const override;
 
     // One read of the folder. Folders: real subfolders on the listed folder's file system
     // (never a link). Files: what listFiles with the same mask gives, links to files and

@@ -708,11 +708,11 @@ void QtFrontEnd::Impl::syncButton(ControlView& cv, QPushButton& b)
         cv.hasPixmap = false;
         b.setIcon(QIcon());
         b.setText(qs(button.caption()));
-        b.setFocusPolicy(Qt::StrongFocus);
+        b.setFocusPolicy(button.focusable() ? Qt::StrongFocus : Qt::NoFocus);
         return;
     }
     // A picture button: the picture when its file is there, else a short text in its place.
-    b.setFocusPolicy(Qt::NoFocus);
+    b.setFocusPolicy(button.focusable() ? Qt::TabFocus : Qt::NoFocus);
     if (cv.picture != button.picture()) {
         cv.picture = button.picture();
         QPixmap pixmap;

@@ -22,12 +22,27 @@ CommandButton::CommandButton(Form& form, std::string name, Control* container)
 {
 }
 
-void CommandButton::setDefault(bool on) { m_default = on; }
-void CommandButton::setCancel(bool on) { m_cancel = on; }
+void CommandButton::setDefault(bool on)
+{
+    m_default = on;
+    changed();
+}
+
+void CommandButton::setCancel(bool on)
+{
+    m_cancel = on;
+    changed();
+}
 
 void CommandButton::setPicture(std::string file)
 {
     m_picture = std::move(file);
+    changed();
+}
+
+void CommandButton::setFocusable(bool on)
+{
+    m_focusable = on;
     changed();
 }
 

@@ -34,9 +34,13 @@ public:
     // A picture button shows this picture (a file of the help folder) instead of a caption.
     const std::string& picture() const { return m_picture; }
     void setPicture(std::string file);
+    // A button that takes no keyboard focus (a picture that reacts to a click).
+    bool focusable() const { return m_focusable; }
+    void setFocusable(bool on);
     void click() override; // disabled or hidden buttons ignore the user
 
 private:
+    bool m_focusable = true;
     bool m_default = false;
     bool m_cancel = false;
     std::string m_picture;
