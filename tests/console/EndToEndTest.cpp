@@ -23,7 +23,7 @@ protected:
 
     // Runs the program with `script` on standard input and a clean environment; drive c: is
     // the test folder and TMP its TEMP folder. Returns standard output.
-    std::string run(const std::string& script)
+    std::string run(const std::string& script, const std::string& ui = "VELMORA_UI=console")
     {
         const fs::path input = root.path() / "script.txt";
         std::ofstream(input) << script;
@@ -31,8 +31,8 @@ protected:
         const std::string command = "cd '" + root.path().string() + "' && env -i PATH=/usr/bin:/bin HOME='" + home +
                                     "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
                                     "/data' TMP='" + (root.path() / "c/TEMP").string() + "' VELMORA_DRIVES='c:=" +
-                                    (root.path() / "c").string() + "' VELMORA_UI=console '" VELMORA_BINARY "' < '" +
-                                    input.string() + "' 2>/dev/null";
+                                    (root.path() / "c").string() + "' " + ui + " '" VELMORA_BINARY "' < '" +
+                                    input.string() + "' 2>'" + (root.path() / "stderr.txt").string() + "'";
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe) return {};
         std::string out;
@@ -52,6 +52,15 @@ std::string after(const std::string& out, const std::string& marker)
 {
     const auto at = out.rfind(marker);
     return at == std::string::npos ? std::string() : out.substr(at);
+}
+
+TEST_F(Console, WithoutADisplayTheConsoleIsChosenWithANote)
+{
+    const std::string out = run("show\n", "");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("== frmScanTemps \"Velmora 2.2 - Quorvik\" =="), std::string::npos) << out;
+    EXPECT_EQ(testsupport::readHostFile(root.path() / "stderr.txt"),
+              "velmora: no display; using the console front-end\n");
 }
 
 TEST_F(Console, APersonWalksFoldersSeesOnlyJunkGoesBackAndAppliesACategory)

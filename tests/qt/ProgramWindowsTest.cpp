@@ -28,8 +28,10 @@ class ProgramWindows : public ::testing::Test {
 protected:
     ProgramWindows()
         : files("c:=" + (tree.mkdir("c")).string() + ";d:=" + tree.mkdir("d").string()),
-          printer(QtPrinterOptions{(fs::path(VELMORA_BUILD_DIR) / "report-print.pdf").string(), false})
+          printer()
     {
+        // The way a person without a printer prints: into a PDF named by the environment.
+        setenv("VELMORA_PRINT_TO", (fs::path(VELMORA_BUILD_DIR) / "report-print.pdf").c_str(), 1);
         env.set("TMP", "C:\\TEMP");
         env.set("windir", "C:\\WINDOWS");
         frontEnd.messageBoxHook = [this](const MessageBoxSpec& spec) {
@@ -91,6 +93,7 @@ TEST_F(ProgramWindows, ReportWindowWithARealAutoPassReportAndItsPrintout)
     tree.write("c/Windows/temp/two.tmp");
     tree.write("c/temp/three.bak");
     env.unset("TMP"); // "C:\\TEMP" would be scanned a second time under another spelling
+    fs::remove(fs::path(VELMORA_BUILD_DIR) / "report-print.pdf");
     App app(tk, {settings, files, env, processes, shell, printer, clock});
     app.start();
     bool grabbed = false;
