@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sys/stat.h>
 
 namespace velmora {
@@ -368,6 +370,25 @@ TEST(AutoPassTwice, ASecondStartWhileAScanRunsIsIgnored)
     EXPECT_EQ(h.fe.boxes.size(), 1u);
     main.cmdAutoPass.click();
     EXPECT_EQ(h.fe.boxes.size(), 2u) << "a finished scan can start again";
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(LargeFolder, MoreThan32767JunkFilesAreListedAndCounted)
+{
+    testsupport::ProgramHarness h;
+    const auto folder = h.root.mkdir("c/TEMP");
+    for (int i = 0; i < 33000; ++i) std::ofstream(folder / ("f" + std::to_string(i) + ".tmp"));
+    auto& main = h.start();
+    EXPECT_EQ(main.filFiles.listCount(), 33000u);
+    main.filFiles.setSelected(32999, true);
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "33000 файлов, 1 файл выделен, всего 0 байт");
+    EXPECT_EQ(main.SelFiles, 1);
 }
 
 } // namespace
