@@ -133,3 +133,28 @@ TEST_F(ProgramWindows, DriveScanWindowAfterAWalk)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST_F(ProgramWindows, AWidenedDriveBoxLiesOverTheHiddenHistoryButtons)
+{
+    tree.mkdir("c/TEMP");
+    settings.save("Quorvik", "[Options]", "BackForwardOption", "0");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    auto& main = app.mainWindow();
+    QWidget* window = frontEnd.widget(main);
+    QWidget* driveBox = frontEnd.widget(main.drvDrive);
+    ASSERT_TRUE(window && driveBox);
+    QApplication::processEvents();
+    // Just left of the box's right edge, where the tool bar's first buttons were.
+    const QPoint edge = driveBox->mapTo(window, QPoint(driveBox->width() - 4, driveBox->height() / 2));
+    QWidget* hit = window->childAt(edge);
+    EXPECT_TRUE(hit == driveBox || driveBox->isAncestorOf(hit));
+    EXPECT_TRUE(grab(window, "main-window-no-history-buttons.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+} // namespace
+} // namespace velmora
