@@ -238,11 +238,17 @@ void frmScanTemps::Form_Load()
 
     filFiles.setPattern(masks::startupSelection(filterFilesBy));
 
-    // The command-line switches and the welcome launcher take their turn here once they exist.
-    (void)welcomeOnStart;
+    if (runCommandLineSwitch()) return;
+    if (settings::flagEquals(welcomeOnStart, 1, 1)) showWelcomeLauncher();
 
     timUpdate_Timer();
 }
+
+// The unattended switches are not built yet: no switch matches, start-up goes on.
+bool frmScanTemps::runCommandLineSwitch() { return false; }
+
+// The welcome launcher is not built yet: the main window stays in front.
+void frmScanTemps::showWelcomeLauncher() {}
 
 // Closing the main window ends the program at once, asking and saving nothing.
 void frmScanTemps::Form_Unload() { toolkit().endProgram(); }

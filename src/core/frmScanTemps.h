@@ -123,6 +123,8 @@ private:
     void mnuMainInvertSelection_Click();
     void mnuExt_Click();
     void applyNoviceMode();
+    bool runCommandLineSwitch();
+    void showWelcomeLauncher();
     ScanContext scanContext();
 
     App& m_app;
