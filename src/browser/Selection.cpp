@@ -69,8 +69,8 @@ int periodicUpdate(const UpdateTargets& t, const std::function<void()>& novice)
     t.entries.setCaption(status::line(count, selFiles, bytes));
     if (novice) novice();
     const bool canActOnSelection = count > 0 && selFiles > 0;
-    for (CommandButton* b : {&t.deleteSelected, &t.properties, &t.archive})
-        if (b->enabled() != canActOnSelection) b->setEnabled(canActOnSelection);
+    // Controls ignore a write of the state they hold, so none of these flickers.
+    for (CommandButton* b : {&t.deleteSelected, &t.properties, &t.archive}) b->setEnabled(canActOnSelection);
     t.deleteAll.setEnabled(count > 0);
     return selFiles;
 }

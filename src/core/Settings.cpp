@@ -46,26 +46,6 @@ bool flagEquals(std::string_view text, long value, long def)
     return flagNumber(text).value_or(def) == value;
 }
 
-bool showBackForward(const SettingsStore& store)
-{
-    return !flagEquals(readOption(store, BackForwardOption, "1"), 0, 1);
-}
-
-bool showToolbar(const SettingsStore& store)
-{
-    return !flagEquals(readOption(store, ShowHideToolbars, "1"), 0, 1);
-}
-
-bool welcomeOnStart(const SettingsStore& store)
-{
-    return flagEquals(readOption(store, WelcomeOnStart, "1"), 1, 1);
-}
-
-bool noviceMode(const SettingsStore& store)
-{
-    return flagEquals(readOption(store, DisableProf, "0"), 1, 0);
-}
-
 bool alwaysSaveReport(const SettingsStore& store)
 {
     return flagEquals(read(store, ReportSection, AlwaysSave, "0"), 1, 0);

@@ -43,12 +43,8 @@ std::optional<long> flagNumber(std::string_view text);
 // True when the flag's text reads as `value`; text that is not a number reads as the default.
 bool flagEquals(std::string_view text, long value, long def);
 
-// The flags of "[Options]" by their meaning, each with its default.
-bool showBackForward(const SettingsStore& store);   // "BackForwardOption" is not 0
-bool showToolbar(const SettingsStore& store);       // "ShowHideToolbars" is not 0
-bool welcomeOnStart(const SettingsStore& store);    // "WelcomeOnStart" is 1
-bool noviceMode(const SettingsStore& store);        // "DisableProf" is 1
-bool alwaysSaveReport(const SettingsStore& store);  // "Always Save" of the report section is 1
+// "Always Save" of the report section is 1.
+bool alwaysSaveReport(const SettingsStore& store);
 std::string reportFileName(const SettingsStore& store);
 
 // One archiver of the archiver table.

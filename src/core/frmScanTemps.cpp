@@ -157,7 +157,6 @@ void frmScanTemps::layOut()
     maskeditor::fillCategories(cboTypes);
 
     filFiles.setPattern(masks::Extended);
-    mnuDel.setCaption("У&далить");
 }
 
 void frmScanTemps::connect()

@@ -4,6 +4,7 @@
 #include "platform/toolkit/Form.h"
 #include "scanners/Scan.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -51,15 +52,13 @@ void autoPass(const ScanContext& c)
         const std::string entry = c.drive.list(i);
         if (scan::isFloppy(entry)) continue;
         const std::string prefix = entry.substr(0, 2);
-        const std::size_t first = candidates.size();
+        const auto first = static_cast<std::ptrdiff_t>(candidates.size());
         for (std::string_view folder : StandardFolders) candidates.push_back(prefix + std::string(folder));
         std::string envTemp = c.services.env.get("temp");
         if (envTemp.empty()) envTemp = c.services.env.get("tmp");
-        if (!envTemp.empty() && text::toUpper(envTemp.substr(0, 2)) == text::toUpper(prefix)) {
-            bool standard = false;
-            for (std::size_t k = first; k < candidates.size(); ++k) standard = standard || candidates[k] == envTemp;
-            if (!standard) candidates.push_back(envTemp);
-        }
+        if (!envTemp.empty() && text::toUpper(envTemp.substr(0, 2)) == text::toUpper(prefix) &&
+            std::find(candidates.begin() + first, candidates.end(), envTemp) == candidates.end())
+            candidates.push_back(envTemp);
         c.scanStatus.setCaption("Составляю список папок - диск " + text::toUpper(entry.substr(0, 1)));
     }
 

@@ -66,8 +66,7 @@ void recentPass(const ScanContext& c)
             const std::string folder = profile + "\\" + std::string(sub);
             c.folders.setPath(folder);
             // A subfolder that is missing or cannot be opened counts nothing.
-            const auto count =
-                c.folders.path() == folder && c.files.path() == folder ? static_cast<std::int64_t>(c.files.listCount()) : 0;
+            const auto count = c.folders.path() == folder ? static_cast<std::int64_t>(c.files.listCount()) : 0;
             if (count > 0) {
                 c.scanStatus.setCaption("Сканирую " + folder + ". Найдено: " + std::to_string(count));
                 report += "Найден(ы) ярлык(и): " + std::to_string(count) + " шт. Папка: " + c.folders.path() + "\r\n";

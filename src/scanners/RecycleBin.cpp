@@ -53,7 +53,7 @@ void emptyRecycleBins(const ScanContext& c)
         // A linked or mounted bin leads out of the drive.
         if (!attributes || (*attributes & attr::ReparsePoint) || !fs.sameFileSystem(entry.substr(0, 2) + "\\", bin))
             continue;
-        if (!c.folders.setPath(bin) || c.folders.path() != bin || c.files.path() != bin) continue;
+        if (!c.folders.setPath(bin) || c.folders.path() != bin) continue;
         if (c.files.listCount() == 0) continue;
         const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(entry[0])));
         fs.setCurrentDrive(letter);

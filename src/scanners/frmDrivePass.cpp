@@ -119,8 +119,6 @@ void frmDrivePass::setWalking(bool on)
 void frmDrivePass::cmdScan_Click()
 {
     if (m_walking) return;
-    cmdFolderList.setEnabled(false);
-    cmdScan.setEnabled(false);
     const std::string folder = dirDirectorie.path();
     lstParasites.clear();
     imgFZ.setVisible(false);
@@ -129,8 +127,8 @@ void frmDrivePass::cmdScan_Click()
 
     std::vector<std::string> found;
     const MaskList pattern(m_mainFiles.pattern());
-    const bool finished = DirWalk(pattern, folder, found) && (fillList(found), !m_cancelled);
-    if (!finished) {
+    if (DirWalk(pattern, folder, found)) fillList(found);
+    if (m_cancelled) {
         m_walking = false;
         if (isLoaded()) unload();
         return;

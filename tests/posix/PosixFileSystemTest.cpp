@@ -567,11 +567,6 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
     EXPECT_EQ(failed, 0) << "bits: 1 found, 2 unreadable; 99 unreachable";
 }
 
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
 
 TEST(SameFileSystem, MountPointsAndLinksAreAnotherTree)
 {

@@ -300,11 +300,6 @@ TEST(DeletingAtRoot, ADriveRootHasNoDoubledSeparator)
     EXPECT_FALSE(h.root.exists("d/top.tmp"));
 }
 
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
 
 TEST(StatusLineFreshness, SizesFollowTheDiskWithinOneTick)
 {
@@ -326,11 +321,6 @@ TEST(StatusLineFreshness, SizesFollowTheDiskWithinOneTick)
     EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 0 байт");
 }
 
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
 
 TEST(PopupMenu, TheRightButtonOpensItWithDeleteAsDefaultFollowingTheButtons)
 {
@@ -372,11 +362,6 @@ TEST(AutoPassTwice, ASecondStartWhileAScanRunsIsIgnored)
     EXPECT_EQ(h.fe.boxes.size(), 2u) << "a finished scan can start again";
 }
 
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
 
 TEST(LargeFolder, MoreThan32767JunkFilesAreListedAndCounted)
 {

@@ -188,8 +188,7 @@ protected:
     void SetUp() override { h.root.mkdir("c/TEMP"); }
     frmDrivePass& open()
     {
-        auto& main = h.start();
-        (void)main;
+        h.start();
         return h.app->driveScanWindow().get();
     }
     ProgramHarness h;

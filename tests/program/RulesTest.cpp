@@ -31,14 +31,8 @@ TEST(SettingsKeys, FirstRunDefaults)
     EXPECT_EQ(settings::defaultStartFolder(env), "C:\\Temp2");
     env.set("TMP", "D:\\tmp");
     EXPECT_EQ(settings::defaultStartFolder(env), "D:\\tmp") << "computed anew at each read";
-    EXPECT_TRUE(settings::showBackForward(store));
-    EXPECT_TRUE(settings::showToolbar(store));
-    EXPECT_TRUE(settings::welcomeOnStart(store));
-    EXPECT_FALSE(settings::noviceMode(store));
     EXPECT_FALSE(settings::alwaysSaveReport(store));
     EXPECT_EQ(settings::reportFileName(store), "report.txt");
-    store.save("Quorvik", "[Options]", "BackForwardOption", "2");
-    EXPECT_TRUE(settings::showBackForward(store)) << "only 0 hides the buttons";
     store.save("Quorvik", "[Options]\\[Report]", "Always Save", "01");
     EXPECT_TRUE(settings::alwaysSaveReport(store));
 }

@@ -131,11 +131,6 @@ TEST_F(ProgramWindows, DriveScanWindowAfterAWalk)
     for (Form* f : tk.forms()) f->hide();
 }
 
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
 
 TEST_F(ProgramWindows, AWidenedDriveBoxLiesOverTheHiddenHistoryButtons)
 {

@@ -46,8 +46,6 @@ void CommandButton::setFocusable(bool on)
     changed();
 }
 
-void CommandButton::click() { Control::click(); }
-
 Label::Label(Form& form, std::string name, Control* container)
     : CaptionControl(form, std::move(name), ControlKind::Label, container)
 {
@@ -194,8 +192,6 @@ std::string ComboBox::text() const
 {
     return m_listIndex >= 0 ? m_items[static_cast<std::size_t>(m_listIndex)] : std::string();
 }
-
-void ComboBox::clear() { ListControl::clear(); }
 
 void ComboBox::choose(int i)
 {

@@ -37,7 +37,6 @@ public:
     // A button that takes no keyboard focus (a picture that reacts to a click).
     bool focusable() const { return m_focusable; }
     void setFocusable(bool on);
-    void click() override; // disabled or hidden buttons ignore the user
 
 private:
     bool m_focusable = true;
@@ -131,7 +130,6 @@ public:
     void setListIndex(int i);
     std::string text() const;
     std::string displayText() const override { return text(); }
-    void clear() override;
     void choose(int i); // the user picks an item
 };
 
