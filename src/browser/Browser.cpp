@@ -78,8 +78,9 @@ void FolderBrowser::up()
     }
     if (last != std::string::npos) {
         std::string target = current.substr(0, last + 1);
-        // The parent may have vanished together with the folder shown.
-        if (!m_fs.canEnter(target)) target = nearestExisting(target);
+        // The parent may have vanished together with the folder shown. A parent that is there
+        // but cannot be listed leaves the view where it is, as any folder change that fails.
+        if (!m_fs.folderExists(current) && !m_fs.canEnter(target)) target = nearestExisting(target);
         if (!target.empty()) m_folders.setPath(target);
     }
     if (m_updateStatus) m_updateStatus();
@@ -88,7 +89,7 @@ void FolderBrowser::up()
 void FolderBrowser::refresh()
 {
     m_scanStatus.setCaption("Обновление списка. Подождите");
-    if (!m_fs.canEnter(m_folders.path())) {
+    if (!m_fs.folderExists(m_folders.path())) {
         const std::string target = nearestExisting(m_folders.path());
         if (!target.empty()) m_folders.setPath(target);
     }

@@ -4,6 +4,8 @@
 #include "platform/toolkit/Form.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
@@ -16,25 +18,58 @@ bool confirm(Toolkit& tk, const std::string& what, std::size_t count, const std:
     return tk.msgBox(text, MsgButtons::YesNo, MsgIcon::Question, "Velmora") == MsgResult::Yes;
 }
 
-// Clears the attributes first so read-only junk goes too; a link is removed itself.
-void deleteEntry(const DeletionTargets& t, std::size_t index, std::size_t count)
+// The entries a question named, taken when it was asked: a Yes deletes these and nothing
+// else, in the folder they were listed in, whatever the list shows by the time it comes.
+struct Doomed {
+    ListedFolder folder;
+    std::size_t listCount = 0;
+    std::vector<std::pair<std::size_t, std::string>> entries; // index in the list, name
+};
+
+Doomed take(const FileListBox& files, bool selectedOnly)
 {
-    t.scanStatus.setCaption("Сканирую файл " + std::to_string(index + 1) + " из " + std::to_string(count));
-    const std::string file = path::join(t.folders.path(), t.files.list(index));
-    t.fs.setAttributes(file, 0);
-    t.fs.deleteFile(file);
+    Doomed d{files.listedFolder(), files.listCount(), {}};
+    for (std::size_t i = 0; i < files.listCount(); ++i)
+        if (!selectedOnly || files.selected(i)) d.entries.emplace_back(i, files.list(i));
+    return d;
+}
+
+// Clears the attributes first so read-only junk goes too; a link is removed itself. The
+// number of files that went.
+std::size_t deleteEntries(const DeletionTargets& t, const Doomed& d)
+{
+    const auto folder = t.fs.openListed(d.folder);
+    std::size_t deleted = 0;
+    for (const auto& [index, name] : d.entries) {
+        t.scanStatus.setCaption("Сканирую файл " + std::to_string(index + 1) + " из " + std::to_string(d.listCount));
+        if (!folder) continue;
+        folder->setAttributes(name, 0);
+        if (folder->remove(name)) ++deleted;
+    }
+    return deleted;
 }
 
 } // namespace
+
+void tellDeletion(Toolkit& tk, std::size_t deleted, std::size_t tried, const std::string& success)
+{
+    if (deleted == tried) {
+        if (!success.empty()) tk.msgBox(success, MsgButtons::OK, MsgIcon::Information, "Velmora");
+        return;
+    }
+    tk.msgBox("Удалено файлов: " + std::to_string(deleted) + " из " + std::to_string(tried) + ".\r\nНе удалось удалить: " +
+                  std::to_string(tried - deleted) + ".",
+              MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+}
 
 void deleteAll(const DeletionTargets& t)
 {
     if (t.files.listCount() == 0) return;
     if (!confirm(t.tk, "все временные файлы", t.files.listCount(), t.folders.path())) return;
-    const std::size_t count = t.files.listCount();
-    if (count == 0) return;
-    for (std::size_t i = 0; i < count; ++i) deleteEntry(t, i, count);
-    t.tk.msgBox("Успешно завершено.", MsgButtons::OK, MsgIcon::Information, "Velmora");
+    if (t.files.listCount() == 0) return;
+    const Doomed doomed = take(t.files, false);
+    const std::size_t deleted = deleteEntries(t, doomed);
+    tellDeletion(t.tk, deleted, doomed.entries.size(), "Успешно завершено.");
     t.files.refresh();
     t.folders.refresh();
     t.drive.refresh();
@@ -49,15 +84,16 @@ void deleteSelected(const DeletionTargets& t)
         if (i < t.files.listCount() && t.files.selected(i)) ++selected;
     }
     if (selected == 0) return;
-    if (!confirm(t.tk, "все выделенные временные файлы", selected, t.folders.path())) return;
-    const std::size_t count = t.files.listCount();
-    for (std::size_t i = 0; i < count; ++i)
-        if (t.files.selected(i)) deleteEntry(t, i, count);
+    // The list may have changed while the count yielded: the question names what is selected now.
+    const Doomed doomed = take(t.files, true);
+    if (doomed.entries.empty()) return;
+    if (!confirm(t.tk, "все выделенные временные файлы", doomed.entries.size(), t.folders.path())) return;
+    const std::size_t deleted = deleteEntries(t, doomed);
     t.folders.refresh();
     t.files.refresh();
     t.drive.refresh();
     t.scanStatus.setCaption("Готов сканировать");
-    t.tk.msgBox("Завершено успешно.", MsgButtons::OK, MsgIcon::Information, "Velmora");
+    tellDeletion(t.tk, deleted, doomed.entries.size(), "Завершено успешно.");
 }
 
 } // namespace velmora

@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -25,6 +27,37 @@ std::string DriveInfo::boxText() const
     s += label;
     s += ']';
     return s;
+}
+
+std::unique_ptr<Folder> FileSystem::openListed(const ListedFolder& listed) const
+{
+    auto folder = openFolder(listed.path);
+    if (!folder || !(folder->id() == listed.id)) return nullptr;
+    return folder;
+}
+
+std::optional<std::vector<DirEntry>> FileSystem::listFolders(std::string_view path, const ListOptions& options) const
+{
+    const auto folder = openFolder(path);
+    return folder ? folder->listFolders(options) : std::nullopt;
+}
+
+std::optional<std::vector<DirEntry>> FileSystem::listFiles(std::string_view path, const ListOptions& options) const
+{
+    const auto folder = openFolder(path);
+    return folder ? folder->listFiles(options) : std::nullopt;
+}
+
+std::optional<std::vector<DirEntry>> FileSystem::listEntries(std::string_view path) const
+{
+    const auto folder = openFolder(path);
+    return folder ? folder->listEntries() : std::nullopt;
+}
+
+std::unique_ptr<FolderWatch> FileSystem::watch(std::string_view folder) const
+{
+    const auto opened = openFolder(folder);
+    return opened ? opened->watch() : nullptr;
 }
 
 namespace path {

@@ -3,6 +3,7 @@
 #include "platform/DateTime.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,7 +34,9 @@ struct DriveInfo {
 };
 
 struct DirEntry {
-    std::string name;             // bare name, bytes as the host gives them
+    // The bare name in the program's name space: a host name with characters that no Windows
+    // name can hold carries them as U+F000 + their code, so it never reads as a path.
+    std::string name;
     std::uint32_t attributes = 0; // attr:: bits
     std::int64_t size = 0;        // bytes; 0 for folders and when it could not be read
     bool isFolder() const { return (attributes & attr::Directory) != 0; }
@@ -43,14 +46,24 @@ struct DirEntry {
 struct ListOptions {
     const MaskList* mask = nullptr; // files only: keep those that match (folders are never masked)
     bool details = true;            // read attributes and sizes; false gives names and kinds only
-    bool sameDevice = false;        // folders only: leave out mount points of another file system
 };
 
-// One read of a folder for a walk over a tree.
-struct FolderListing {
-    std::vector<DirEntry> folders; // subfolders to walk into: no links, no other file system
-    std::vector<DirEntry> files;   // files matching the walk's masks
+// Who a folder is on the host: two equal ids are the same folder on the same mount.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t mount = 0;
+    bool operator==(const FolderId&) const = default;
 };
+
+// A folder as it was listed: the path the user was shown and who the folder was then.
+struct ListedFolder {
+    std::string path;
+    FolderId id;
+};
+
+// How a name given by the program (not taken from a listing) is looked up.
+enum class NameMatch { Exact, AnyCase };
 
 // Tells which names of one folder changed since the last poll (created, written, removed,
 // renamed, attributes). Cheap to poll: no system call blocks.
@@ -62,10 +75,76 @@ public:
     virtual std::optional<std::vector<std::string>> poll() = 0;
 };
 
+class Folder;
+
+// What a walk's callback answers: go on, skip the subfolders of the folder just entered,
+// or end the walk.
+enum class WalkStep { Continue, Prune, Stop };
+
+// One folder met by a walk, when it is entered (opened and read, before its subfolders) and
+// when it is left (after its whole subtree).
+struct WalkVisit {
+    enum class Kind { Enter, Leave };
+    Kind kind;
+    const std::string& path;            // the walk's root path, then "\" and names
+    Folder& folder;                     // the folder itself, open
+    Folder* parent;                     // the folder above it; nullptr for the root
+    std::string_view name;              // its name in `parent`; "" for the root
+    const std::vector<DirEntry>* files; // Leave only: its files matching the walk's masks, read
+                                        // after its subfolders; nullptr at Enter
+};
+using WalkCallback = std::function<WalkStep(const WalkVisit&)>;
+
+// An open folder. Names given to it are entry names exactly as a listing gave them: never
+// looked up without regard to case (unless NameMatch::AnyCase says so), never parsed as a
+// path, never followed when they are links. It keeps working on the folder it opened, even
+// when that folder is renamed or replaced meanwhile; FileSystem::openListed checks that a
+// listed path still leads to it.
+class Folder {
+public:
+    virtual ~Folder() = default;
+    virtual FolderId id() const = 0;
+
+    // Plain files (links to files included), hidden and system too; in name order.
+    virtual std::optional<std::vector<DirEntry>> listFiles(const ListOptions& = {}) const = 0;
+    // Subfolders (links to folders included, marked as links); in name order.
+    virtual std::optional<std::vector<DirEntry>> listFolders(const ListOptions& = {}) const = 0;
+    // Files and folders together.
+    virtual std::optional<std::vector<DirEntry>> listEntries() const = 0;
+
+    // Size of a file (of a link: the link's own); 0 for a folder; nothing when it is not there.
+    virtual std::optional<std::int64_t> size(std::string_view name) const = 0;
+    virtual std::optional<DateTime> modificationTime(std::string_view name) const = 0;
+    virtual std::optional<std::uint32_t> attributes(std::string_view name) const = 0;
+    // 0 clears every attribute: the file becomes writable. True when the file now has them.
+    virtual bool setAttributes(std::string_view name, std::uint32_t attributes) = 0;
+    // Removes one file or link (never a link's target). True only when this call removed it.
+    virtual bool remove(std::string_view name) = 0;
+    // Removes every plain file and link matching `masks`; the number removed.
+    virtual int removeMatching(const MaskList& masks) = 0;
+    // Removes the empty subfolder `name` (never a link). True when this call removed it.
+    virtual bool removeFolder(std::string_view name) = 0;
+
+    // The subfolder `name` when it is a real folder on this folder's mount: nothing for a
+    // link, a mount point, a file or a name that is not there.
+    virtual std::unique_ptr<Folder> openSubfolder(std::string_view name, NameMatch match = NameMatch::Exact) const = 0;
+
+    // Walks this folder and every subfolder below it, depth first, subfolders in name order.
+    // Never enters a link or another mount; a subfolder that cannot be opened is passed
+    // over. `files` selects the files each Leave hands over (nullptr: none). False when the
+    // callback stopped the walk. `path` is the text the root's visits carry.
+    virtual bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) = 0;
+
+    // Watches this folder's entries; nothing when the host cannot watch it.
+    virtual std::unique_ptr<FolderWatch> watch() const { return nullptr; }
+};
+
 // Paths are Windows paths ("C:\WINDOWS\TEMP"); a relative path is taken against the current
 // folder of the current drive, "X:name" against drive X's current folder. Every operation
 // reports failure as a result, never by throwing. Listings come in name order without
-// regard to case, as an NTFS volume gives them.
+// regard to case, as an NTFS volume gives them. A path's components are found without
+// regard to case (they are typed or stored); names that came from a listing are acted on
+// through a Folder.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -86,64 +165,32 @@ public:
     virtual bool folderExists(std::string_view path) const = 0;
     virtual bool canEnter(std::string_view path) const = 0;
 
-    // Subfolders (symbolic links to folders included, marked as links).
-    virtual std::optional<std::vector<DirEntry>> listFolders(std::string_view path,
-                                                             const ListOptions& = {}) const = 0;
-    // Plain files (links to files included), hidden and system too.
-    virtual std::optional<std::vector<DirEntry>> listFiles(std::string_view path,
-                                                           const ListOptions& = {}) const = 0;
-    // Files and folders together, without "." and "..".
-    virtual std::optional<std::vector<DirEntry>> listEntries(std::string_view path) const = 0;
+    // Opens the folder a path names. Links on the way and at its end are followed: a folder
+    // the user opened is worked on as the folder it is. Nothing when it cannot be opened.
+    virtual std::unique_ptr<Folder> openFolder(std::string_view path) const = 0;
+    // The folder that was listed, when its path still leads to it; nothing when it has
+    // gone or the path now leads to another folder.
+    std::unique_ptr<Folder> openListed(const ListedFolder& listed) const;
+
+    std::optional<std::vector<DirEntry>> listFolders(std::string_view path, const ListOptions& = {}) const;
+    std::optional<std::vector<DirEntry>> listFiles(std::string_view path, const ListOptions& = {}) const;
+    std::optional<std::vector<DirEntry>> listEntries(std::string_view path) const;
 
     virtual std::optional<std::int64_t> fileSize(std::string_view path) const = 0;
     virtual std::optional<DateTime> modificationTime(std::string_view path) const = 0;
     virtual std::optional<std::uint32_t> attributes(std::string_view path) const = 0;
 
-    // Removes one file (a link is removed itself, never its target). The parent folders are
-    // opened without following links. False when the file is gone or stays.
-    virtual bool deleteFile(std::string_view path) = 0;
-    // Deletes every plain file of `folder` matching `masks`; the number deleted.
-    virtual int deleteMatching(std::string_view folder, std::string_view masks) = 0;
+    // Copies a plain file (never a FIFO, socket or device), replacing the destination.
     virtual bool copyFile(std::string_view from, std::string_view to) = 0;
-    // Removes an empty folder (never a link's target).
-    virtual bool removeFolder(std::string_view path) = 0;
-    // 0 clears every attribute: the file becomes writable.
-    virtual bool setAttributes(std::string_view path, std::uint32_t attributes) = 0;
-
-    // Appends bytes to a file, creating it when absent.
+    // Appends bytes to a plain file, creating it when absent.
     virtual bool appendFile(std::string_view path, std::string_view bytes) = 0;
     virtual std::optional<std::string> readFile(std::string_view path) const = 0;
-
-    // False when `inner` lies on another mounted file system than `outer` (or is a link): a
-    // bulk deletion must not cross into it. True when the host has no such notion.
-    virtual bool sameFileSystem(std::string_view /*outer*/, std::string_view /*inner*/) const { return true; }
 
     // The host path a drive path stands for, for handing to other programs.
     virtual std::optional<std::string> hostPath(std::string_view path) const = 0;
 
-    // The subfolders a walk may enter and the files matching `mask`, each in name order,
-    // without details. Nothing when the folder cannot be listed.
-    virtual std::optional<FolderListing> listForWalk(std::string_view path, const MaskList& mask) const
-    {
-        ListOptions folderOptions;
-        folderOptions.details = false;
-        folderOptions.sameDevice = true;
-        auto folders = listFolders(path, folderOptions);
-        if (!folders) return std::nullopt;
-        ListOptions fileOptions;
-        fileOptions.details = false;
-        fileOptions.mask = &mask;
-        auto files = listFiles(path, fileOptions);
-        if (!files) return std::nullopt;
-        FolderListing listing;
-        for (auto& f : *folders)
-            if (!f.isLink()) listing.folders.push_back(std::move(f));
-        listing.files = std::move(*files);
-        return listing;
-    }
-
     // Watches one folder's entries; nothing when the host cannot watch it.
-    virtual std::unique_ptr<FolderWatch> watch(std::string_view /*folder*/) const { return nullptr; }
+    std::unique_ptr<FolderWatch> watch(std::string_view folder) const;
 };
 
 // Path helpers shared by every part of the program.

@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
 #include "scanners/Scan.h"
@@ -23,6 +24,13 @@ bool isFloppy(std::string_view driveEntry)
 {
     const std::string prefix = text::toUpper(driveEntry.substr(0, 2));
     return prefix == "A:" || prefix == "B:";
+}
+
+bool openInBrowser(const ScanContext& c, const std::string& folder)
+{
+    if (!c.folders.setPath(folder)) return false;
+    const std::string opened = c.services.fs.absolute(folder);
+    return c.folders.path() == opened && c.files.path() == opened;
 }
 
 } // namespace scan
@@ -64,9 +72,7 @@ void autoPass(const ScanContext& c)
 
     for (const std::string& candidate : candidates) {
         c.tk.yield();
-        c.folders.setPath(candidate);
-        // The tree hands back exactly the text it opened; anything else means it did not open.
-        if (c.folders.path() == candidate) {
+        if (scan::openInBrowser(c, candidate)) {
             const auto n = static_cast<std::int64_t>(c.files.listCount());
             total += n;
             if (n != 0) {

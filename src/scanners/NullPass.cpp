@@ -1,3 +1,4 @@
+#include "browser/Deletion.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/toolkit/Form.h"
@@ -20,16 +21,19 @@ void nullPass(const ScanContext& c)
     const std::string savedMask = c.files.pattern();
     c.files.setPattern("*.*");
 
+    // The found list: names in the folder as it was listed, each acted on by that exact name.
     std::vector<std::string> found;
+    const ListedFolder listed = c.files.listedFolder();
     if (c.files.listCount() != 0) {
         fs.setCurrentFolder(folder);
-        for (std::size_t i = 0; i < c.files.listCount(); ++i) {
-            const std::string file = path::join(folder, c.files.list(i));
+        const auto opened = fs.openListed(listed);
+        for (std::size_t i = 0; opened && i < c.files.listCount(); ++i) {
+            const std::string& name = c.files.list(i);
             // A size that cannot be read is no proof of an empty file.
-            const auto size = fs.fileSize(file);
+            const auto size = opened->size(name);
             if (!size || *size != 0) continue;
-            report += "Найден файл (размер 0 байт): " + c.files.list(i) + "\r\n";
-            found.push_back(file);
+            report += "Найден файл (размер 0 байт): " + name + "\r\n";
+            found.push_back(name);
         }
     }
 
@@ -42,12 +46,16 @@ void nullPass(const ScanContext& c)
         c.tk.msgBox("Удалить файлы (" + std::to_string(found.size()) + ") размером 0 байт из папки " +
                         c.folders.path() + " ?",
                     MsgButtons::YesNo, MsgIcon::Question, "Velmora") == MsgResult::Yes) {
-        for (const std::string& file : found) {
+        const auto opened = fs.openListed(listed);
+        std::size_t deleted = 0;
+        for (const std::string& name : found) {
             // A file written to since it was found is no longer junk.
-            const auto size = fs.fileSize(file);
-            if (size && *size == 0) fs.deleteFile(file);
-            c.files.refresh();
+            const auto size = opened ? opened->size(name) : std::nullopt;
+            if (size && *size == 0 && opened->remove(name)) ++deleted;
         }
+        // Nothing runs between the deletions, so one re-read shows what each would have.
+        c.files.refresh();
+        tellDeletion(c.tk, deleted, found.size(), "");
     }
     c.files.setPattern(savedMask);
 }

@@ -1,6 +1,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Wildcard.h"
 #include "platform/toolkit/Form.h"
 #include "rules/Masks.h"
 #include "scanners/Scan.h"
@@ -14,12 +15,20 @@ namespace {
 
 constexpr std::string_view ShortcutMask = "*.lnk;*@*[*].txt";
 
+// A profile folder: the parent it was listed in and its exact name there.
+struct Profile {
+    std::string path;
+    std::string parent;
+    std::string name;
+};
+
 // The profile folders under one parent folder, judged entry by entry: an entry that cannot
-// be entered (a file, a locked folder) or that is a link is passed over.
-void collectProfiles(const ScanContext& c, char drive, const std::string& parent, std::vector<std::string>& profiles)
+// be entered (a file, a locked folder), a link or another mount is passed over.
+void collectProfiles(const ScanContext& c, char drive, const std::string& parent, std::vector<Profile>& profiles)
 {
     FileSystem& fs = c.services.fs;
-    const auto entries = fs.listEntries(parent);
+    const auto parentFolder = fs.openFolder(parent);
+    const auto entries = parentFolder ? parentFolder->listEntries() : std::nullopt;
     if (!entries) return;
     const std::string* previous = nullptr;
     for (const DirEntry& entry : *entries) {
@@ -28,11 +37,20 @@ void collectProfiles(const ScanContext& c, char drive, const std::string& parent
         c.tk.yield();
         fs.setCurrentDrive(drive);
         const std::string candidate = parent + entry.name;
-        if (!fs.setCurrentFolder(candidate) || entry.name == "." || entry.name == ".." || entry.isLink() ||
-            !fs.sameFileSystem(parent, candidate))
+        if (!fs.setCurrentFolder(candidate) || entry.name == "." || entry.name == ".." ||
+            !parentFolder->openSubfolder(entry.name))
             continue;
-        profiles.push_back(candidate);
+        profiles.push_back({candidate, parent, entry.name});
     }
+}
+
+// The Cookies or Recent folder of a profile when it belongs to the profile's own tree: a
+// linked or mounted one leads into someone else's and is passed over.
+std::unique_ptr<Folder> openOwnSubfolder(FileSystem& fs, const Profile& profile, std::string_view sub)
+{
+    const auto parent = fs.openFolder(profile.parent);
+    const auto folder = parent ? parent->openSubfolder(profile.name) : nullptr;
+    return folder ? folder->openSubfolder(sub, NameMatch::AnyCase) : nullptr;
 }
 
 } // namespace
@@ -45,7 +63,7 @@ void recentPass(const ScanContext& c)
                          c.services.clock.nowText() +
                          "\r\nНиже приведен список папок, содержащих временные файлы.\r\n";
     c.files.setPattern(ShortcutMask);
-    std::vector<std::string> profiles;
+    std::vector<Profile> profiles;
 
     for (std::size_t i = 0; i < c.drive.listCount(); ++i) {
         const std::string entry = c.drive.list(i);
@@ -59,14 +77,14 @@ void recentPass(const ScanContext& c)
     }
 
     std::int64_t total = 0;
-    for (const std::string& profile : profiles) {
+    for (const Profile& profile : profiles) {
         c.tk.yield();
-        c.drive.setDrive(profile.substr(0, 3));
+        c.drive.setDrive(profile.path.substr(0, 3));
         for (std::string_view sub : {"Cookies", "Recent"}) {
-            const std::string folder = profile + "\\" + std::string(sub);
-            c.folders.setPath(folder);
-            // A subfolder that is missing or cannot be opened counts nothing.
-            const auto count = c.folders.path() == folder ? static_cast<std::int64_t>(c.files.listCount()) : 0;
+            const std::string folder = profile.path + "\\" + std::string(sub);
+            // A subfolder that is missing, cannot be opened or is not the profile's own counts nothing.
+            const bool own = openOwnSubfolder(fs, profile, sub) != nullptr;
+            const auto count = own && scan::openInBrowser(c, folder) ? static_cast<std::int64_t>(c.files.listCount()) : 0;
             if (count > 0) {
                 c.scanStatus.setCaption("Сканирую " + folder + ". Найдено: " + std::to_string(count));
                 report += "Найден(ы) ярлык(и): " + std::to_string(count) + " шт. Папка: " + c.folders.path() + "\r\n";
@@ -79,12 +97,13 @@ void recentPass(const ScanContext& c)
                     " было найдено при осмотре директорий документов.",
                 MsgButtons::OK, MsgIcon::Information, "Velmora");
     if (total > 0) {
-        for (const std::string& profile : profiles) {
+        const MaskList everything("*.*");
+        for (const Profile& profile : profiles) {
             for (std::string_view sub : {"Cookies", "Recent"}) {
-                const std::string folder = profile + "\\" + std::string(sub);
-                c.folders.setPath(folder);
-                // A mounted or linked subfolder belongs to someone else's tree.
-                if (fs.sameFileSystem(profile, folder)) fs.deleteMatching(folder, "*.*");
+                const auto own = openOwnSubfolder(fs, profile, sub);
+                if (!own) continue;
+                c.folders.setPath(profile.path + "\\" + std::string(sub));
+                own->removeMatching(everything);
             }
         }
     } else {

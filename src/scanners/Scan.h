@@ -33,6 +33,9 @@ namespace scan {
 std::string ending(std::int64_t count);
 // Drives the scans never touch.
 bool isFloppy(std::string_view driveEntry);
+// Moves the folder tree (and with it the file list) to `folder`; true when both now show
+// it, whatever spelling the tree gives it back in ("c:/Junk\" shows as "c:\Junk").
+bool openInBrowser(const ScanContext& c, const std::string& folder);
 } // namespace scan
 
 // The automatic junk scan of the usual temporary folders of every hard disk.

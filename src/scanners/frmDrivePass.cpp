@@ -159,49 +159,20 @@ void frmDrivePass::fillList(std::vector<std::string>& found)
 
 bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<std::string>& sFound)
 {
-    FileSystem& fs = m_services.fs;
-    struct Level {
-        std::string folder;
-        std::vector<DirEntry> subfolders;
-        std::vector<DirEntry> files;
-        std::size_t next = 0;
-    };
-    auto open = [&](const std::string& folder) {
-        Level level{folder, {}, {}, 0};
-        if (auto listing = fs.listForWalk(folder, sPattern)) {
-            level.subfolders = std::move(listing->folders);
-            level.files = std::move(listing->files);
-        }
-        return level;
-    };
-    // An explicit stack: a tree thousands of levels deep must not exhaust the call stack.
-    std::vector<Level> stack;
-    stack.push_back(open(CurrDir));
-    while (!stack.empty()) {
-        Level& level = stack.back();
-        if (level.next < level.subfolders.size()) {
-            const std::string sub = path::join(level.folder, level.subfolders[level.next++].name);
+    const auto root = m_services.fs.openFolder(CurrDir);
+    if (!root) return true;
+    return root->walk(CurrDir, &sPattern, [&](const WalkVisit& visit) {
+        if (visit.kind == WalkVisit::Kind::Enter) {
+            if (!visit.parent) return WalkStep::Continue;
             toolkit().yield();
-            if (m_cancelled) return false;
-            stack.push_back(open(sub));
-            continue;
+            return m_cancelled ? WalkStep::Stop : WalkStep::Continue;
         }
-        if (!level.subfolders.empty()) {
-            // The walk yielded since this folder was opened: its files are read now, after
-            // its subfolders, as they are at this moment.
-            ListOptions options;
-            options.details = false;
-            options.mask = &sPattern;
-            auto files = fs.listFiles(level.folder, options);
-            level.files = files ? std::move(*files) : std::vector<DirEntry>{};
-        }
-        std::string folderText = level.folder;
+        std::string folderText = visit.path;
         while (folderText.size() > 2 && folderText.back() == '\\') folderText.pop_back();
         lblDir.setCaption(folderText);
-        for (const DirEntry& file : level.files) sFound.push_back(folderText + "\\" + file.name);
-        stack.pop_back();
-    }
-    return true;
+        for (const DirEntry& file : *visit.files) sFound.push_back(folderText + "\\" + file.name);
+        return WalkStep::Continue;
+    });
 }
 
 void frmDrivePass::cmdClose_Click()

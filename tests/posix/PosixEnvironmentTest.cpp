@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -60,27 +61,45 @@ TEST_F(PosixEnvironmentTest, HostPathsComeInDriveForm)
     EXPECT_EQ(env.get("TEMP"), "D:\\t");
     ::setenv("TEMP", root.path().c_str(), 1);
     EXPECT_EQ(env.get("TEMP"), "C:\\");
-    ::setenv("TEMP", (root.path().string() + "x/y").c_str(), 1); // a sibling, not inside
-    EXPECT_EQ(env.get("TEMP"), root.path().string() + "x/y");
+    // A sibling, not inside: on no drive, so it opens nothing rather than a folder of C:.
+    ::setenv("TEMP", (root.path().string() + "x/y").c_str(), 1);
+    std::string backslashed = root.path().string() + "x/y";
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    EXPECT_EQ(env.get("TEMP"), "\\\\?\\unix" + backslashed);
+    EXPECT_FALSE(vfs.openFolder(env.get("TEMP")));
+    ::setenv("TEMP", (root.path() / "a:b").c_str(), 1);
+    EXPECT_EQ(env.get("TEMP"), "C:\\a\xEF\x80\xBA" "b");
     ::setenv("TMP", "E:\\ALREADY", 1);
     EXPECT_EQ(env.get("Tmp"), "E:\\ALREADY");
     ::setenv("WINDIR", (root.path() / "WINDOWS").c_str(), 1);
     EXPECT_EQ(env.get("windir"), "C:\\WINDOWS");
 }
 
-TEST_F(PosixEnvironmentTest, UnsetFoldersFallBackToHostDefaults)
+TEST_F(PosixEnvironmentTest, OnlyATmpNeverDefinedStandsForTheHostTempFolder)
 {
     ::setenv("TMPDIR", (root.path() / "hosttmp").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (root.path() / "nested/data").c_str(), 1);
-    EXPECT_EQ(env.get("TEMP"), "C:\\hosttmp");
+    EXPECT_EQ(env.get("TEMP"), "");
     EXPECT_EQ(env.get("tmp"), "C:\\hosttmp");
     EXPECT_EQ(env.get("WinDir"), "D:\\data\\Velmora");
     EXPECT_TRUE(fs::is_directory(root.path() / "nested/data/Velmora/help"));
 
+    // Defined but empty, a variable reads empty, so the program's own fallbacks apply.
+    ::setenv("TMP", "", 1);
+    EXPECT_EQ(env.get("TMP"), "");
+    ::unsetenv("TMP");
+    ::setenv("TEMP", "", 1);
+    EXPECT_EQ(env.get("TMP"), "");
+    EXPECT_EQ(env.get("TEMP"), "");
+    ::setenv("TEMP", (root.path() / "t").c_str(), 1);
+    EXPECT_EQ(env.get("TMP"), "");
+    EXPECT_EQ(env.get("temp"), "C:\\t");
+    ::unsetenv("TEMP");
+
     ::unsetenv("TMPDIR");
     const PosixFileSystem host("c:=/");
     const PosixEnvironment wholeHost(0, nullptr, host);
-    EXPECT_EQ(wholeHost.get("TEMP"), "C:\\tmp");
+    EXPECT_EQ(wholeHost.get("TMP"), "C:\\tmp");
 }
 
 TEST(PosixEnvironment, CommandLineJoinsTheArguments)

@@ -92,8 +92,12 @@ TEST_F(PosixFileSystemTest, AbsolutePathsAreCleanedAndKeepTheirSpelling)
     EXPECT_EQ(vfs.absolute("C:/x/y"), "C:\\x\\y");
     EXPECT_EQ(vfs.absolute("C:\\..\\.."), "C:\\");
     EXPECT_EQ(vfs.absolute("C:\\").size(), 3u);
-    EXPECT_EQ(vfs.absolute("Sub\\File.TMP"), "C:\\Sub\\File.TMP");
     EXPECT_EQ(vfs.absolute("\\Top"), "C:\\Top");
+    // Started outside every drive, a relative path names something in that working folder,
+    // which has no drive path, until a current folder is set.
+    EXPECT_EQ(vfs.absolute("Sub\\File.TMP"), "");
+    ASSERT_TRUE(vfs.setCurrentFolder("C:\\"));
+    EXPECT_EQ(vfs.absolute("Sub\\File.TMP"), "C:\\Sub\\File.TMP");
     EXPECT_EQ(vfs.absolute(""), "");
     EXPECT_EQ(vfs.absolute("\\\\server\\share"), "");
     EXPECT_EQ(vfs.absolute(std::string_view("C:\\a\0b", 6)), "");
@@ -116,8 +120,15 @@ TEST_F(PosixFileSystemTest, ComponentsMatchWithoutRegardToCase)
     ASSERT_TRUE(vfs.appendFile("C:\\WINDOWS\\TEMP\\A.TMP", "6"));
     EXPECT_EQ(names(vfs.listFiles("C:\\Windows\\TEMP")), std::vector<std::string>{"a.tmp"});
     EXPECT_EQ(testsupport::readHostFile(c.path() / "Windows/TEMP/a.tmp"), "123456");
-    EXPECT_TRUE(vfs.deleteFile("c:\\windows\\temp\\A.Tmp"));
-    EXPECT_TRUE(vfs.removeFolder("C:\\WINDOWS\\TEMP"));
+    // A folder's entries are acted on by their exact names only.
+    const auto temp = vfs.openFolder("c:\\windows\\temp");
+    ASSERT_TRUE(temp);
+    EXPECT_FALSE(temp->remove("A.Tmp"));
+    EXPECT_TRUE(temp->remove("a.tmp"));
+    const auto windows = vfs.openFolder("C:\\WINDOWS");
+    EXPECT_FALSE(windows->removeFolder("temp"));
+    EXPECT_TRUE(windows->openSubfolder("temp", NameMatch::AnyCase));
+    EXPECT_TRUE(windows->removeFolder("TEMP"));
     EXPECT_FALSE(c.exists("Windows/TEMP"));
 }
 
@@ -186,19 +197,17 @@ TEST_F(PosixFileSystemTest, ListingsComeInNameOrderWithAttributes)
     EXPECT_FALSE(vfs.listFiles("C:\\files\\missing"));
 }
 
-TEST_F(PosixFileSystemTest, SameDeviceLeavesOutMountPoints)
+TEST_F(PosixFileSystemTest, ASubfolderOnAnotherFileSystemIsNotOpenedAsPlain)
 {
     struct stat root {}, proc {};
     ASSERT_EQ(::stat("/", &root), 0);
     ASSERT_EQ(::stat("/proc", &proc), 0);
     const PosixFileSystem host("c:=/");
-    ListOptions xdev;
-    xdev.sameDevice = true;
-    const auto all = names(host.listFolders("C:\\"));
-    const auto same = names(host.listFolders("C:\\", xdev));
-    EXPECT_NE(std::find(all.begin(), all.end(), "proc"), all.end());
-    EXPECT_EQ(std::find(same.begin(), same.end(), "proc") != same.end(), root.st_dev == proc.st_dev);
-    EXPECT_NE(std::find(same.begin(), same.end(), "etc"), same.end());
+    const auto top = host.openFolder("C:\\");
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->openSubfolder("proc") != nullptr, root.st_dev == proc.st_dev);
+    EXPECT_TRUE(top->openSubfolder("etc"));
+    EXPECT_TRUE(host.openFolder("C:\\proc")); // opened by its path, it is the folder it is
 }
 
 TEST_F(PosixFileSystemTest, LinksAreReportedAndLoopsNeverHang)
@@ -224,45 +233,46 @@ TEST_F(PosixFileSystemTest, LinksAreReportedAndLoopsNeverHang)
     EXPECT_TRUE(find(vfs.listFolders("C:\\P"), "up")->isLink());
     EXPECT_TRUE(vfs.folderExists("C:\\P\\up\\P\\up\\P\\up\\real"));
 
-    // Deletions never pass through a link, and a link goes by itself.
-    EXPECT_FALSE(vfs.deleteFile("C:\\P\\up\\P\\x.tmp"));
-    EXPECT_FALSE(vfs.deleteFile("C:\\linkdir\\t.txt"));
-    EXPECT_EQ(vfs.deleteMatching("C:\\linkdir", "*.*"), 0);
-    EXPECT_FALSE(vfs.removeFolder("C:\\linkdir"));
-    EXPECT_TRUE(vfs.setAttributes("C:\\lf.tmp", attr::ReadOnly));
+    // A link is never entered as a subfolder, and goes by itself.
+    const auto top = vfs.openFolder("C:\\");
+    ASSERT_TRUE(top);
+    EXPECT_FALSE(top->openSubfolder("linkdir"));
+    EXPECT_FALSE(vfs.openFolder("C:\\P")->openSubfolder("up"));
+    EXPECT_FALSE(top->removeFolder("linkdir"));
+    EXPECT_TRUE(top->setAttributes("lf.tmp", attr::ReadOnly));
     EXPECT_EQ(modeOf(c.path() / "real/t.txt") & S_IWUSR, S_IWUSR);
-    EXPECT_TRUE(vfs.deleteFile("C:\\lf.tmp"));
-    EXPECT_TRUE(vfs.deleteFile("C:\\linkdir"));
+    EXPECT_TRUE(top->remove("lf.tmp"));
+    EXPECT_TRUE(top->remove("linkdir"));
     EXPECT_EQ(testsupport::readHostFile(c.path() / "real/t.txt"), "target");
     EXPECT_TRUE(c.exists("P/x.tmp"));
 }
 
-TEST_F(PosixFileSystemTest, AFolderSwappedForALinkCannotRedirectADeletion)
+TEST_F(PosixFileSystemTest, AListedFolderSwappedForALinkOrAnotherFolderIsNotOpened)
 {
     c.write("A/x.tmp");
-    c.write("A/sub/keep");
     c.write("Other/x.tmp");
-    c.mkdir("Other/sub");
-    ASSERT_EQ(names(vfs.listFiles("C:\\A")), std::vector<std::string>{"x.tmp"});
+    const auto opened = vfs.openFolder("C:\\A");
+    ASSERT_TRUE(opened);
+    const ListedFolder listed{"C:\\A", opened->id()};
+    EXPECT_TRUE(vfs.openListed(listed));
 
     fs::rename(c.path() / "A", c.path() / "Moved");
     fs::create_directory_symlink(c.path() / "Other", c.path() / "A");
-    fs::permissions(c.path() / "Other/x.tmp", fs::perms::owner_read);
+    EXPECT_FALSE(vfs.openListed(listed));
+    fs::remove(c.path() / "A");
+    fs::create_directory(c.path() / "A");
+    EXPECT_FALSE(vfs.openListed(listed));
+    fs::remove(c.path() / "A");
+    EXPECT_FALSE(vfs.openListed(listed));
 
-    EXPECT_FALSE(vfs.deleteFile("C:\\A\\x.tmp"));
-    EXPECT_FALSE(vfs.deleteFile("C:\\a\\X.TMP"));
-    EXPECT_EQ(vfs.deleteMatching("C:\\A", "*.tmp"), 0);
-    EXPECT_FALSE(vfs.setAttributes("C:\\A\\x.tmp", 0));
-    EXPECT_FALSE(vfs.removeFolder("C:\\A\\sub"));
+    // An open folder keeps working on the folder it opened, wherever it went.
+    EXPECT_TRUE(opened->remove("x.tmp"));
+    EXPECT_FALSE(opened->remove("x.tmp")); // already gone: quietly false
     EXPECT_TRUE(c.exists("Other/x.tmp"));
-    EXPECT_TRUE(c.exists("Other/sub"));
-    EXPECT_EQ(modeOf(c.path() / "Other/x.tmp"), S_IRUSR);
-
-    EXPECT_TRUE(vfs.deleteFile("C:\\Moved\\x.tmp"));
-    EXPECT_FALSE(vfs.deleteFile("C:\\Moved\\x.tmp")); // already gone: quietly false
-    EXPECT_FALSE(vfs.deleteFile("C:\\Nowhere\\x.tmp"));
-    EXPECT_FALSE(vfs.deleteFile("C:\\Moved"));  // a folder is no file
-    EXPECT_FALSE(vfs.removeFolder("C:\\Moved")); // not empty
+    EXPECT_FALSE(opened->remove("..\\Other\\x.tmp"));
+    EXPECT_FALSE(opened->remove("../Other/x.tmp"));
+    EXPECT_FALSE(vfs.openFolder("C:\\")->remove("Moved")); // a folder is no file
+    EXPECT_FALSE(vfs.openFolder("C:\\")->removeFolder("Other")); // not empty
 }
 
 TEST_F(PosixFileSystemTest, ReadOnlyFilesStayUntilTheirAttributesAreCleared)
@@ -271,16 +281,19 @@ TEST_F(PosixFileSystemTest, ReadOnlyFilesStayUntilTheirAttributesAreCleared)
     c.write("t/b.tmp");
     c.write("t/c.txt");
     c.mkdir("t/d.tmp");
-    ASSERT_TRUE(vfs.setAttributes("C:\\t\\A.TMP", attr::ReadOnly | attr::Hidden));
+    const auto t = vfs.openFolder("C:\\T");
+    ASSERT_TRUE(t);
+    EXPECT_FALSE(t->setAttributes("A.TMP", attr::ReadOnly));
+    ASSERT_TRUE(t->setAttributes("a.tmp", attr::ReadOnly | attr::Hidden));
     EXPECT_EQ(modeOf(c.path() / "t/a.tmp") & 0222, 0u);
-    EXPECT_FALSE(vfs.deleteFile("C:\\t\\a.tmp"));
-    EXPECT_EQ(vfs.deleteMatching("C:\\T", "*.tmp;*.bak"), 1);
+    EXPECT_FALSE(t->remove("a.tmp"));
+    EXPECT_EQ(t->removeMatching(MaskList("*.tmp;*.bak")), 1);
     EXPECT_TRUE(c.exists("t/a.tmp") && c.exists("t/c.txt") && c.exists("t/d.tmp"));
 
-    ASSERT_TRUE(vfs.setAttributes("C:\\t\\a.tmp", 0));
-    EXPECT_EQ(vfs.attributes("C:\\t\\a.tmp"), attr::Archive);
-    EXPECT_TRUE(vfs.deleteFile("C:\\t\\a.tmp"));
-    EXPECT_FALSE(vfs.setAttributes("C:\\t\\a.tmp", 0));
+    ASSERT_TRUE(t->setAttributes("a.tmp", 0));
+    EXPECT_EQ(t->attributes("a.tmp"), attr::Archive);
+    EXPECT_TRUE(t->remove("a.tmp"));
+    EXPECT_FALSE(t->setAttributes("a.tmp", 0));
 }
 
 TEST_F(PosixFileSystemTest, NamesThatAreNotUtf8KeepTheirBytes)
@@ -298,8 +311,9 @@ TEST_F(PosixFileSystemTest, NamesThatAreNotUtf8KeepTheirBytes)
     EXPECT_EQ(names(listed), (std::vector<std::string>{bad, other}));
     EXPECT_EQ(vfs.fileSize(path::join("C:\\j", bad)), 2);
     EXPECT_EQ(vfs.hostPath(path::join("C:\\J", bad)), (c.path() / "j" / bad).string());
-    EXPECT_TRUE(vfs.deleteFile(path::join("C:\\j", bad)));
-    EXPECT_EQ(vfs.deleteMatching("C:\\j", "*.tmp"), 1);
+    const auto j = vfs.openFolder("C:\\j");
+    EXPECT_TRUE(j->remove(bad));
+    EXPECT_EQ(j->removeMatching(mask), 1);
     EXPECT_EQ(names(vfs.listFiles("C:\\j")), std::vector<std::string>{});
 }
 
@@ -346,17 +360,15 @@ TEST_F(PosixFileSystemTest, PathsLongerThanTheHostAllowsInOneCall)
     EXPECT_TRUE(vfs.appendFile(file, "abc"));
     EXPECT_EQ(vfs.fileSize(file), 3);
     EXPECT_EQ(names(vfs.listFiles(drivePath)), std::vector<std::string>{"f.tmp"});
-    const auto walked = vfs.listForWalk(drivePath, MaskList("*.TMP"));
-    ASSERT_TRUE(walked);
-    EXPECT_EQ(walked->files.size(), 1u);
-    EXPECT_EQ(vfs.listForWalk(levels[18], MaskList("*.*"))->folders.front().name, chain.names[19]);
+    EXPECT_EQ(vfs.listFolders(levels[18])->front().name, chain.names[19]);
     EXPECT_GT(vfs.hostPath(file).value_or("").size(), 4000u);
     EXPECT_TRUE(vfs.setCurrentFolder(drivePath));
     EXPECT_EQ(vfs.readFile("f.tmp"), "abc");
-    EXPECT_TRUE(vfs.deleteFile(file));
+    EXPECT_TRUE(vfs.openFolder(drivePath)->remove("f.tmp"));
     EXPECT_TRUE(vfs.setCurrentFolder("C:\\"));
-    for (auto level = levels.rbegin(); level != levels.rend(); ++level)
-        EXPECT_TRUE(vfs.removeFolder(*level));
+    for (std::size_t i = levels.size(); i > 1; --i)
+        EXPECT_TRUE(vfs.openFolder(levels[i - 2])->removeFolder(chain.names[i - 1]));
+    EXPECT_TRUE(vfs.openFolder("C:\\")->removeFolder(chain.names.front()));
     EXPECT_FALSE(c.exists(chain.names.front()));
 }
 
@@ -453,26 +465,26 @@ TEST_F(PosixFileSystemTest, AnUnreadableFolderFailsAloneWhileItsSiblingsList)
     EXPECT_EQ(failed, 0) << "bits: 1 listed, 2 canEnter, 4 sibling, 8 parent; 99 unreachable";
 }
 
-std::vector<std::string> names(const std::vector<DirEntry>& entries)
-{
-    std::vector<std::string> out;
-    for (const DirEntry& e : entries)
-        out.push_back(e.name);
-    return out;
-}
+// What a walk met: "+path" on entering, "-path" on leaving, and each file handed over.
+struct WalkLog {
+    std::vector<std::string> steps;
+    std::vector<std::string> files;
+    WalkCallback callback(std::function<WalkStep(const WalkVisit&)> answer = {})
+    {
+        return [this, answer](const WalkVisit& v) {
+            steps.push_back((v.kind == WalkVisit::Kind::Enter ? "+" : "-") + v.path);
+            if (v.files)
+                for (const DirEntry& f : *v.files) files.push_back(path::join(v.path, f.name));
+            return answer ? answer(v) : WalkStep::Continue;
+        };
+    }
+};
 
-bool sameEntries(const std::vector<DirEntry>& a, const std::vector<DirEntry>& b)
+TEST_F(PosixFileSystemTest, AWalkEntersRealSubfoldersInNameOrderAndHandsOverMatchingFilesAfterThem)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const DirEntry& x, const DirEntry& y) {
-        return x.name == y.name && x.attributes == y.attributes && x.size == y.size;
-    });
-}
-
-TEST_F(PosixFileSystemTest, WalkListingHasRealSubfoldersAndMatchingFilesInNameOrder)
-{
-    for (const char* f : {"Beta", "alpha", "Гамма", ".cache", "dir.tmp"})
+    for (const char* f : {"Beta", "alpha", "Гамма", ".cache", "dir.tmp", "alpha/deep"})
         c.mkdir(std::string("t/") + f);
-    for (const char* f : {"b.tmp", "A.TMP", "c.txt", ".h.tmp", "Журнал.TMP"})
+    for (const char* f : {"b.tmp", "A.TMP", "c.txt", ".h.tmp", "Журнал.TMP", "alpha/deep/z.tmp"})
         c.write(std::string("t/") + f, "x");
     fs::create_directory_symlink(c.path() / "t/alpha", c.path() / "t/linkdir");
     fs::create_directory_symlink(c.path() / "t/alpha", c.path() / "t/ld.tmp");
@@ -481,64 +493,49 @@ TEST_F(PosixFileSystemTest, WalkListingHasRealSubfoldersAndMatchingFilesInNameOr
     ASSERT_EQ(::mkfifo((c.path() / "t/pipe.tmp").c_str(), 0600), 0);
     const MaskList mask("*.tmp");
 
-    const auto walk = vfs.listForWalk("C:\\T", mask);
-    ASSERT_TRUE(walk);
-    EXPECT_EQ(names(walk->folders), (std::vector<std::string>{".cache", "alpha", "Beta", "dir.tmp", "Гамма"}));
-    EXPECT_EQ(names(walk->files),
-              (std::vector<std::string>{".h.tmp", "A.TMP", "b.tmp", "broken.tmp", "lf.tmp", "Журнал.TMP"}));
-    EXPECT_TRUE(walk->files[4].isLink() && walk->files[3].isLink() && !walk->files[1].isLink());
-    EXPECT_EQ(walk->files[0].attributes, attr::Hidden | attr::Archive);
+    WalkLog log;
+    ASSERT_TRUE(vfs.openFolder("C:\\T")->walk("C:\\T", &mask, log.callback()));
+    EXPECT_EQ(log.steps, (std::vector<std::string>{"+C:\\T", "+C:\\T\\.cache", "-C:\\T\\.cache", "+C:\\T\\alpha",
+                                                   "+C:\\T\\alpha\\deep", "-C:\\T\\alpha\\deep", "-C:\\T\\alpha",
+                                                   "+C:\\T\\Beta", "-C:\\T\\Beta", "+C:\\T\\dir.tmp", "-C:\\T\\dir.tmp",
+                                                   "+C:\\T\\Гамма", "-C:\\T\\Гамма", "-C:\\T"}));
+    EXPECT_EQ(log.files, (std::vector<std::string>{"C:\\T\\alpha\\deep\\z.tmp", "C:\\T\\.h.tmp", "C:\\T\\A.TMP",
+                                                   "C:\\T\\b.tmp", "C:\\T\\broken.tmp", "C:\\T\\lf.tmp",
+                                                   "C:\\T\\Журнал.TMP"}));
 
-    // The one-read listing gives what the two separate listings give, detail for detail.
-    const auto generic = vfs.FileSystem::listForWalk("c:\\t", mask);
-    ASSERT_TRUE(generic);
-    EXPECT_TRUE(sameEntries(walk->folders, generic->folders));
-    EXPECT_TRUE(sameEntries(walk->files, generic->files));
-
-    const auto everything = vfs.listForWalk("C:\\", MaskList("*.*"));
-    ASSERT_TRUE(everything);
-    EXPECT_EQ(names(everything->folders), std::vector<std::string>{"t"});
-    EXPECT_TRUE(everything->files.empty());
-    EXPECT_TRUE(vfs.listForWalk("C:\\t\\alpha", mask)->folders.empty());
-    EXPECT_FALSE(vfs.listForWalk("C:\\t\\missing", mask));
-    EXPECT_FALSE(vfs.listForWalk("C:\\t\\b.tmp", mask));
-    EXPECT_FALSE(vfs.listForWalk("C:\\t\\broken.tmp", mask));
-    EXPECT_FALSE(vfs.listForWalk("Q:\\", mask));
+    // Pruned folders are not entered; a stop ends the walk at once.
+    WalkLog pruned;
+    EXPECT_TRUE(vfs.openFolder("C:\\T")->walk("C:\\T", nullptr, pruned.callback([](const WalkVisit& v) {
+        return v.parent ? WalkStep::Prune : WalkStep::Continue;
+    })));
+    EXPECT_EQ(pruned.steps.size(), 12u);
+    WalkLog stopped;
+    EXPECT_FALSE(vfs.openFolder("C:\\T")->walk("C:\\T", nullptr, stopped.callback([](const WalkVisit& v) {
+        return v.name == "alpha" ? WalkStep::Stop : WalkStep::Continue;
+    })));
+    EXPECT_EQ(stopped.steps.back(), "+C:\\T\\alpha");
 }
 
-TEST_F(PosixFileSystemTest, WalkListingLeavesOutOtherFileSystems)
+TEST_F(PosixFileSystemTest, AWalkLeavesOutOtherFileSystems)
 {
     struct stat root {}, proc {};
     ASSERT_EQ(::stat("/", &root), 0);
     ASSERT_EQ(::stat("/proc", &proc), 0);
     const PosixFileSystem host("c:=/");
-    const auto walk = host.listForWalk("C:\\", MaskList("*.none"));
-    ASSERT_TRUE(walk);
-    const auto folders = names(walk->folders);
-    EXPECT_EQ(std::find(folders.begin(), folders.end(), "proc") != folders.end(), root.st_dev == proc.st_dev);
-    EXPECT_NE(std::find(folders.begin(), folders.end(), "etc"), folders.end());
-    // Listed from its own mount point, a file system's folders are walked as usual.
-    const auto inProc = host.listForWalk("C:\\PROC", MaskList("*.none"));
-    ASSERT_TRUE(inProc);
-    EXPECT_FALSE(inProc->folders.empty());
-    for (const DirEntry& f : inProc->folders)
-        EXPECT_NE(f.name, "self"); // a link
-}
-
-// Every folder below `folder`, depth first, as a drive scan walks it: files found, and the
-// folders that could not be listed.
-void walkTree(const FileSystem& files, const std::string& folder, const MaskList& mask,
-              std::vector<std::string>& found, std::vector<std::string>& failed)
-{
-    const auto listing = files.listForWalk(folder, mask);
-    if (!listing) {
-        failed.push_back(folder);
-        return;
-    }
-    for (const DirEntry& sub : listing->folders)
-        walkTree(files, path::join(folder, sub.name), mask, found, failed);
-    for (const DirEntry& f : listing->files)
-        found.push_back(path::join(folder, f.name));
+    WalkLog log;
+    host.openFolder("C:\\")->walk("C:\\", nullptr, log.callback([](const WalkVisit& v) {
+        return v.parent ? WalkStep::Prune : WalkStep::Continue;
+    }));
+    const auto entered = [&](const char* p) { return std::find(log.steps.begin(), log.steps.end(), p) != log.steps.end(); };
+    EXPECT_EQ(entered("+C:\\proc"), root.st_dev == proc.st_dev);
+    EXPECT_TRUE(entered("+C:\\etc"));
+    // Walked from its own mount point, a file system's folders are walked as usual, links aside.
+    WalkLog inProc;
+    host.openFolder("C:\\PROC")->walk("C:\\PROC", nullptr, inProc.callback([](const WalkVisit& v) {
+        return v.parent ? WalkStep::Prune : WalkStep::Continue;
+    }));
+    EXPECT_GT(inProc.steps.size(), 2u);
+    EXPECT_EQ(std::find(inProc.steps.begin(), inProc.steps.end(), "+C:\\PROC\\self"), inProc.steps.end());
 }
 
 TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
@@ -555,33 +552,12 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
         const PosixFileSystem child(drives);
         if (!child.driveReady('c'))
             return 99;
-        std::vector<std::string> found, unread;
-        walkTree(child, "C:\\TOP", MaskList("*.tmp"), found, unread);
-        int bad = 0;
-        if (found != std::vector<std::string>{"C:\\TOP\\a\\1.tmp", "C:\\TOP\\z\\4.tmp"})
-            bad |= 1;
-        if (unread != std::vector<std::string>{"C:\\TOP\\locked"})
-            bad |= 2;
-        return bad;
+        const MaskList mask("*.tmp");
+        WalkLog log;
+        child.openFolder("C:\\TOP")->walk("C:\\TOP", &mask, log.callback());
+        return log.files == std::vector<std::string>{"C:\\TOP\\a\\1.tmp", "C:\\TOP\\z\\4.tmp"} ? 0 : 1;
     });
-    EXPECT_EQ(failed, 0) << "bits: 1 found, 2 unreadable; 99 unreachable";
-}
-
-
-TEST(SameFileSystem, MountPointsAndLinksAreAnotherTree)
-{
-    struct stat root {}, proc {};
-    ASSERT_EQ(::stat("/", &root), 0);
-    ASSERT_EQ(::stat("/proc", &proc), 0);
-    PosixFileSystem fs("c:=/");
-    EXPECT_EQ(fs.sameFileSystem("C:\\", "C:\\proc"), root.st_dev == proc.st_dev);
-    testsupport::TempDir t;
-    t.mkdir("a/b");
-    std::filesystem::create_directory_symlink(t.path() / "a/b", t.path() / "a/link");
-    PosixFileSystem mapped("c:=" + t.path().string());
-    EXPECT_TRUE(mapped.sameFileSystem("C:\\a", "C:\\A\\B"));
-    EXPECT_FALSE(mapped.sameFileSystem("C:\\a", "C:\\a\\link"));
-    EXPECT_FALSE(mapped.sameFileSystem("C:\\a", "C:\\a\\missing"));
+    EXPECT_EQ(failed, 0) << "99: unreachable";
 }
 
 } // namespace

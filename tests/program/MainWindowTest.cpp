@@ -268,7 +268,7 @@ TEST_F(Deleting, ADeletionRemovesALinkAndNeverItsTarget)
     EXPECT_EQ(st.st_mode & 0777, 0644u) << "clearing attributes never touches a link's target";
 }
 
-TEST(DeletingDenied, AFileThatCannotGoStaysAndTheSuccessMessageStillShows)
+TEST(DeletingDenied, AFileThatCannotGoStaysAndTheMessageSaysSo)
 {
     ProgramHarness h;
     h.root.write("c/TEMP/locked.tmp", "x");
@@ -281,7 +281,8 @@ TEST(DeletingDenied, AFileThatCannotGoStaysAndTheSuccessMessageStillShows)
             h.fe.answers = {MsgResult::Yes};
             main.cmdDelete.click();
             const bool ok = h.root.exists("c/TEMP/locked.tmp") && h.fe.boxes.size() == 2 &&
-                            h.fe.boxes[1].spec.text == "Успешно завершено." && main.filFiles.listCount() == 1;
+                            h.fe.boxes[1].spec.text == "Удалено файлов: 0 из 1.\r\nНе удалось удалить: 1." &&
+                            h.fe.boxes[1].spec.icon == MsgIcon::Exclamation && main.filFiles.listCount() == 1;
             std::_Exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

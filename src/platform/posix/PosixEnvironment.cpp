@@ -81,25 +81,30 @@ PosixEnvironment::PosixEnvironment(int argc, char** argv, const FileSystem& fs)
 std::string PosixEnvironment::driveForm(const std::string& host) const
 {
     auto form = posixhost::toDriveForm(host, m_fs.drives());
-    return form ? *form : host;
+    return form ? *form : posixhost::offDriveForm(host);
 }
 
 std::string PosixEnvironment::get(std::string_view name) const
 {
     if (name.empty())
         return {};
-    auto value = lookUp(name);
-    const bool temp = equalAsciiNoCase(name, "TEMP") || equalAsciiNoCase(name, "TMP");
+    const auto value = lookUp(name);
+    const bool tmp = equalAsciiNoCase(name, "TMP");
+    const bool temp = tmp || equalAsciiNoCase(name, "TEMP");
     const bool windir = equalAsciiNoCase(name, "windir");
-    if (!temp && !windir)
-        return value ? *value : std::string();
-    if (value && !value->empty())
+    if (value && !value->empty() && (temp || windir))
         return value->front() == '/' ? driveForm(*value) : *value;
-    if (temp) {
+    if (value && !windir)
+        return *value; // defined but empty: the caller's own fallbacks take over
+    // Windows always defines TMP; here it stands for the host's temporary folder only when
+    // the host defines neither variable.
+    if (tmp && !lookUp("TEMP")) {
         const char* tmpdir = std::getenv("TMPDIR");
         return driveForm(tmpdir && *tmpdir == '/' ? tmpdir : "/tmp");
     }
-    return driveForm(dataFolder());
+    if (windir)
+        return driveForm(dataFolder());
+    return {};
 }
 
 std::string PosixEnvironment::commandLine() const

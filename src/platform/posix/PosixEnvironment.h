@@ -10,11 +10,14 @@
 namespace velmora {
 
 // Names compare without regard to case; when the host sets a name twice in different case,
-// the exact spelling wins. TMP, TEMP and windir holding host paths come in drive form by the
-// file system's drive map (a host path no drive covers stays as it is). Unset, TMP and TEMP
-// are the host's temp folder (TMPDIR, else /tmp) and windir is the per-user data folder
-// ($XDG_DATA_HOME/Velmora, else ~/.local/share/Velmora), which get() creates with its
-// "help" subfolder when missing. The environment is read afresh on every call.
+// the exact spelling wins. Variables are reported as the host has them: one defined but
+// empty reads empty, so the program's own fallbacks apply. TMP, TEMP and windir holding host
+// paths come in drive form by the file system's drive map; a host path no drive covers reads
+// "\\?\unix\..." and opens nothing. As Windows always defines TMP, TMP reads as the host's
+// temp folder (TMPDIR, else /tmp) when neither TMP nor TEMP is defined at all. windir unset
+// or empty is the per-user data folder ($XDG_DATA_HOME/Velmora, else ~/.local/share/Velmora),
+// which get() creates with its "help" subfolder when missing. The environment is read
+// afresh on every call.
 class PosixEnvironment : public Environment {
 public:
     // Keeps copies of argv[1..]; `fs` must outlive the environment.

@@ -6,8 +6,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -147,9 +150,10 @@ bool forEachEntry(int fd, OnEntry&& onEntry)
 #endif
 }
 
-// The entry of `dirFd` whose name equals `name` without regard to case; among several,
-// the bytewise smallest, so the choice does not depend on the directory's hash order.
-std::optional<std::string> findNoCase(int dirFd, const std::string& name)
+// The host name of the entry of `dirFd` whose program name equals `name` without regard to
+// case; among several, the bytewise smallest, so the choice does not depend on the
+// directory's hash order.
+std::optional<std::string> findNoCase(int dirFd, std::string_view name)
 {
     DirStream dir(Fd(::openat(dirFd, ".", kReadDirFlags)));
     if (!dir)
@@ -157,7 +161,7 @@ std::optional<std::string> findNoCase(int dirFd, const std::string& name)
     std::optional<std::string> best;
     while (const dirent* e = dir.next()) {
         const std::string_view n(e->d_name);
-        if (text::equalNoCase(n, name) && (!best || n < *best))
+        if (text::equalNoCase(posixhost::toProgramName(n), name) && (!best || n < *best))
             best = std::string(n);
     }
     return best;
@@ -274,7 +278,7 @@ public:
                 if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))
                     m_gone = true;
                 if (event.len > 0)
-                    names.emplace_back(name, ::strnlen(name, event.len));
+                    names.push_back(posixhost::toProgramName(std::string_view(name, ::strnlen(name, event.len))));
             }
         }
         if (!drained)
@@ -303,6 +307,435 @@ std::string hostWorkingFolder()
     }
 }
 
+
+// A host name that names one entry of a folder: no separator, no "." or "..".
+bool isEntryName(std::string_view host)
+{
+    return !host.empty() && host != "." && host != ".." && host.find('/') == std::string_view::npos &&
+           host.find('\0') == std::string_view::npos;
+}
+
+bool idOf(int fd, FolderId& id)
+{
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_TYPE | STATX_INO | STATX_MNT_ID, &sx) == 0) {
+        id.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+        id.inode = sx.stx_ino;
+        id.mount = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+        return true;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    id.device = (static_cast<std::uint64_t>(major(st.st_dev)) << 32) | minor(st.st_dev);
+    id.inode = st.st_ino;
+    id.mount = 0;
+    return true;
+}
+
+// Opens the subfolder `host` of `dirFd` only when it is a real folder on the same mount: no
+// link is followed and no mount point crossed, bind mounts included, in one step the host
+// checks itself where it can.
+Fd openPlainSubfolder(int dirFd, const char* host, const FolderId& parent)
+{
+    static bool haveOpenat2 = true;
+    if (haveOpenat2) {
+        open_how how{};
+        how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
+        const long fd = ::syscall(SYS_openat2, dirFd, host, &how, sizeof how);
+        if (fd >= 0)
+            return Fd(static_cast<int>(fd));
+        // Older kernels, and sandboxes that filter the call, answer so: check by hand below.
+        if (errno != ENOSYS && errno != EPERM)
+            return {};
+        haveOpenat2 = false;
+    }
+    Fd fd(::openat(dirFd, host, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FolderId id;
+    if (!fd || !idOf(fd.get(), id) || id.device != parent.device || id.mount != parent.mount)
+        return {};
+    struct statx sx {};
+    if (::statx(fd.get(), "", AT_EMPTY_PATH, STATX_TYPE, &sx) == 0 && (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+        (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        return {};
+    return fd;
+}
+
+// Opens a regular file for reading or appending without ever blocking on, or opening, a
+// FIFO, socket or device: its kind is looked at first, and again once it is open.
+Fd openRegular(int dirFd, const char* name, int flags, bool create)
+{
+    struct stat st {};
+    if (::fstatat(dirFd, name, &st, 0) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return {};
+    } else if (errno != ENOENT || !create) {
+        return {};
+    }
+    Fd fd(::openat(dirFd, name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (create ? O_CREAT : 0), 0644));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// What one read of a folder keeps.
+struct ReadWhat {
+    bool files = true;
+    bool folders = true;
+    bool linkedFolders = true; // links to folders count as folders (a walk never wants them)
+    bool details = true;
+    const MaskList* mask = nullptr;
+};
+
+bool byName(const DirEntry& a, const DirEntry& b) { return text::compareNoCase(a.name, b.name) < 0; }
+
+// The entries of the folder open on `dirFd`, named in the program's name space, in name
+// order. Devices, pipes and sockets are never listed; a link to a folder lists as a folder,
+// any other link (a broken or looping one too) as a file; both carry attr::ReparsePoint.
+std::optional<std::vector<DirEntry>> readFolder(int dirFd, const ReadWhat& what)
+{
+    if (::lseek(dirFd, 0, SEEK_SET) != 0)
+        return std::nullopt;
+    std::vector<DirEntry> out;
+    const bool complete = forEachEntry(dirFd, [&](const char* entryName, unsigned char type) {
+        struct stat own {};
+        bool haveOwn = false;
+        // Only file systems that give no type cost a stat per entry when no details are asked.
+        if (type == DT_UNKNOWN) {
+            if (::fstatat(dirFd, entryName, &own, AT_SYMLINK_NOFOLLOW) != 0)
+                return;
+            haveOwn = true;
+            type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISREG(own.st_mode) ? DT_REG : S_ISLNK(own.st_mode) ? DT_LNK : DT_UNKNOWN;
+        }
+        bool folder = false;
+        const bool link = type == DT_LNK;
+        if (type == DT_DIR) {
+            folder = true;
+        } else if (link) {
+            if (!what.files && !what.linkedFolders)
+                return;
+            struct stat target {};
+            if (::fstatat(dirFd, entryName, &target, 0) == 0) {
+                if (S_ISDIR(target.st_mode))
+                    folder = true;
+                else if (!S_ISREG(target.st_mode))
+                    return;
+            }
+            if (folder && !what.linkedFolders)
+                return;
+        } else if (type != DT_REG) {
+            return;
+        }
+        if (folder ? !what.folders : !what.files)
+            return;
+        std::string name = posixhost::toProgramName(entryName);
+        if (!folder && what.mask && !what.mask->matches(name))
+            return;
+        if (what.details && !haveOwn && ::fstatat(dirFd, entryName, &own, AT_SYMLINK_NOFOLLOW) != 0)
+            return;
+        DirEntry entry;
+        entry.attributes = attributesFor(name, folder, link, what.details ? &own : nullptr);
+        if (what.details && !folder)
+            entry.size = static_cast<std::int64_t>(own.st_size);
+        entry.name = std::move(name);
+        out.push_back(std::move(entry));
+    });
+    if (!complete)
+        return std::nullopt;
+    std::sort(out.begin(), out.end(), byName);
+    return out;
+}
+
+// A folder opened on the host, acting on its entries by their exact names.
+class PosixFolder final : public Folder {
+public:
+    PosixFolder(Fd fd, const FolderId& id) : m_fd(std::move(fd)), m_id(id) {}
+
+    // Nothing when `fd` is not open or cannot be looked at.
+    static std::unique_ptr<PosixFolder> adopt(Fd fd)
+    {
+        FolderId id;
+        if (!fd || !idOf(fd.get(), id))
+            return nullptr;
+        return std::make_unique<PosixFolder>(std::move(fd), id);
+    }
+
+    int fd() const { return m_fd.get(); }
+    FolderId id() const override { return m_id; }
+
+    std::optional<std::vector<DirEntry>> listFiles(const ListOptions& options) const override
+    {
+        return readFolder(fd(), {true, false, true, options.details, options.mask});
+    }
+    std::optional<std::vector<DirEntry>> listFolders(const ListOptions& options) const override
+    {
+        return readFolder(fd(), {false, true, true, options.details, nullptr});
+    }
+    std::optional<std::vector<DirEntry>> listEntries() const override
+    {
+        return readFolder(fd(), {true, true, true, true, nullptr});
+    }
+
+    std::optional<std::int64_t> size(std::string_view name) const override
+    {
+        struct stat st {};
+        if (!own(name, st))
+            return std::nullopt;
+        return S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
+    }
+
+    std::optional<DateTime> modificationTime(std::string_view name) const override
+    {
+        struct stat st {};
+        if (!own(name, st))
+            return std::nullopt;
+        return posixhost::localDateTime(st.st_mtime);
+    }
+
+    std::optional<std::uint32_t> attributes(std::string_view name) const override
+    {
+        const std::string host = posixhost::toHostName(name);
+        struct stat st {};
+        if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
+        const bool link = S_ISLNK(st.st_mode);
+        bool folder = S_ISDIR(st.st_mode);
+        if (link) {
+            struct stat target {};
+            folder = ::fstatat(fd(), host.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
+        }
+        return attributesFor(name, folder, link, &st);
+    }
+
+    // Only attr::ReadOnly has a host meaning: set, it removes every write bit; clear, it
+    // gives the owner write permission. A link has no attributes of its own here, so
+    // "clear, then delete" still removes it.
+    bool setAttributes(std::string_view name, std::uint32_t attributes) override
+    {
+        const std::string host = posixhost::toHostName(name);
+        struct stat st {};
+        if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (S_ISLNK(st.st_mode))
+            return true;
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            return false;
+        mode_t mode = st.st_mode & 07777;
+        if (attributes & attr::ReadOnly)
+            mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+        else
+            mode |= S_IWUSR;
+        if (mode == (st.st_mode & 07777))
+            return true;
+        if (::fchmodat(fd(), host.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0)
+            return true;
+        if (errno != EOPNOTSUPP && errno != ENOTSUP)
+            return false;
+        // Without /proc the C library cannot refuse links itself: open the entry without
+        // following it, so a link swapped in meanwhile never lends us its target.
+        const Fd file(::openat(fd(), host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat opened {};
+        return file && ::fstat(file.get(), &opened) == 0 && S_ISREG(opened.st_mode) && ::fchmod(file.get(), mode) == 0;
+    }
+
+    // As on Windows, a read-only file (no owner write bit) stays: clear its attributes first.
+    bool remove(std::string_view name) override
+    {
+        const std::string host = posixhost::toHostName(name);
+        struct stat st {};
+        if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st))
+            return false;
+        return ::unlinkat(fd(), host.c_str(), 0) == 0;
+    }
+
+    int removeMatching(const MaskList& masks) override
+    {
+        const auto files = readFolder(fd(), {true, false, false, false, &masks});
+        int count = 0;
+        if (files) {
+            for (const DirEntry& file : *files)
+                count += remove(file.name) ? 1 : 0;
+        }
+        return count;
+    }
+
+    bool removeFolder(std::string_view name) override
+    {
+        const std::string host = posixhost::toHostName(name);
+        return isEntryName(host) && ::unlinkat(fd(), host.c_str(), AT_REMOVEDIR) == 0;
+    }
+
+    std::unique_ptr<Folder> openSubfolder(std::string_view name, NameMatch match) const override
+    {
+        return openPlain(name, match);
+    }
+
+    std::unique_ptr<PosixFolder> openPlain(std::string_view name, NameMatch match = NameMatch::Exact) const
+    {
+        std::string host = posixhost::toHostName(name);
+        if (!isEntryName(host))
+            return nullptr;
+        Fd sub = openPlainSubfolder(fd(), host.c_str(), m_id);
+        if (!sub && errno == ENOENT && match == NameMatch::AnyCase) {
+            if (auto found = findNoCase(fd(), name); found && *found != host)
+                sub = openPlainSubfolder(fd(), found->c_str(), m_id);
+        }
+        return adopt(std::move(sub));
+    }
+
+    bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) override;
+
+    std::unique_ptr<FolderWatch> watch() const override
+    {
+        Fd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        // The folder by its descriptor, so the watch is on what was opened.
+        const std::string opened = "/proc/self/fd/" + std::to_string(m_fd.get());
+        if (!fd || ::inotify_add_watch(fd.get(), opened.c_str(), kWatchEvents) < 0)
+            return nullptr;
+        return std::make_unique<InotifyWatch>(std::move(fd));
+    }
+
+private:
+    bool own(std::string_view name, struct stat& st) const
+    {
+        const std::string host = posixhost::toHostName(name);
+        return isEntryName(host) && ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+
+    Fd m_fd;
+    FolderId m_id;
+};
+
+// The walk keeps the folders of its path open, relative to each other, so that no folder is
+// ever looked up again from the root: a subfolder swapped for a link after it was read is
+// not entered, and a tree thousands of levels deep costs what its size costs. Beyond this
+// depth a folder lets its descriptor go while below it and takes it back through "..",
+// checked to be the same folder.
+constexpr std::size_t kOpenLevels = 64;
+
+struct WalkLevel {
+    PosixFolder* folder = nullptr; // nullptr while its descriptor is let go, or once lost
+    std::unique_ptr<PosixFolder> owned;
+    FolderId id;
+    std::string path;
+    std::string name;
+    std::vector<std::string> subfolders;
+    std::vector<DirEntry> files;
+    std::size_t next = 0;
+    bool lost = false; // could not be taken back: its rest is passed over
+};
+
+void readLevel(WalkLevel& level, const MaskList* files)
+{
+    const auto entries = readFolder(level.folder->fd(), {files != nullptr, true, false, false, files});
+    if (!entries)
+        return;
+    for (const DirEntry& e : *entries) {
+        if (e.isFolder())
+            level.subfolders.push_back(e.name);
+        else
+            level.files.push_back(e);
+    }
+}
+
+// Takes back the descriptor of `stack[k]`, through ".." of the level below it, else down
+// from the nearest level still open; every level taken back must be the folder it was.
+void reopen(std::vector<WalkLevel>& stack, std::size_t k)
+{
+    auto take = [&](std::size_t i, Fd fd) {
+        auto folder = PosixFolder::adopt(std::move(fd));
+        if (!folder || !(folder->id() == stack[i].id))
+            return false;
+        stack[i].owned = std::move(folder);
+        stack[i].folder = stack[i].owned.get();
+        return true;
+    };
+    if (k + 1 < stack.size() && stack[k + 1].folder &&
+        take(k, Fd(::openat(stack[k + 1].folder->fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC))))
+        return;
+    std::size_t open = k;
+    while (open > 0 && !stack[open].folder)
+        --open;
+    for (std::size_t i = open + 1; i <= k; ++i) {
+        auto sub = stack[i - 1].folder ? stack[i - 1].folder->openPlain(stack[i].name) : nullptr;
+        if (!sub || !(sub->id() == stack[i].id)) {
+            for (std::size_t j = i; j <= k; ++j) {
+                stack[j].lost = true;
+                stack[j].folder = nullptr;
+                stack[j].owned.reset();
+            }
+            return;
+        }
+        stack[i].owned = std::move(sub);
+        stack[i].folder = stack[i].owned.get();
+    }
+}
+
+bool PosixFolder::walk(const std::string& path, const MaskList* files, const WalkCallback& callback)
+{
+    std::vector<WalkLevel> stack(1);
+    stack[0].folder = this;
+    stack[0].id = m_id;
+    stack[0].path = path;
+    readLevel(stack[0], files);
+    WalkStep step = callback({WalkVisit::Kind::Enter, stack[0].path, *this, nullptr, {}, nullptr});
+    if (step == WalkStep::Stop)
+        return false;
+    if (step == WalkStep::Prune)
+        stack[0].subfolders.clear();
+
+    while (!stack.empty()) {
+        const std::size_t k = stack.size() - 1;
+        if (!stack[k].lost && stack[k].next < stack[k].subfolders.size()) {
+            WalkLevel& top = stack[k];
+            const std::string& name = top.subfolders[top.next++];
+            auto sub = top.folder->openPlain(name);
+            if (!sub)
+                continue;
+            WalkLevel level;
+            level.id = sub->id();
+            level.owned = std::move(sub);
+            level.folder = level.owned.get();
+            level.path = path::join(top.path, name);
+            level.name = name;
+            readLevel(level, files);
+            step = callback({WalkVisit::Kind::Enter, level.path, *level.folder, top.folder, level.name, nullptr});
+            if (step == WalkStep::Stop)
+                return false;
+            if (step == WalkStep::Prune)
+                level.subfolders.clear();
+            if (k >= kOpenLevels && top.owned) {
+                top.owned.reset();
+                top.folder = nullptr;
+            }
+            stack.push_back(std::move(level));
+            continue;
+        }
+        if (!stack[k].lost) {
+            if (k > 0 && !stack[k - 1].folder && !stack[k - 1].lost)
+                reopen(stack, k - 1);
+            WalkLevel& top = stack[k];
+            // Time has passed since the folder was read: its files are read as they are now.
+            if (files && !top.subfolders.empty()) {
+                ListOptions options;
+                options.details = false;
+                options.mask = files;
+                top.files = top.folder->listFiles(options).value_or(std::vector<DirEntry>{});
+            }
+            Folder* parent = k > 0 ? stack[k - 1].folder : nullptr;
+            step = callback({WalkVisit::Kind::Leave, top.path, *top.folder, parent, top.name, &top.files});
+            if (step == WalkStep::Stop)
+                return false;
+        }
+        stack.pop_back();
+    }
+    return true;
+}
+
 } // namespace
 
 // The folder holding a path's last component, opened, and that component as the host
@@ -310,7 +743,8 @@ std::string hostWorkingFolder()
 struct PosixFileSystem::Located {
     Fd parent;
     std::string parentHost;
-    std::string leaf; // "" for a drive's root: `parent` is then the root itself
+    std::string leaf;        // host name; "" for a drive's root: `parent` is then the root itself
+    std::string leafProgram; // the component as the path gave it
 
     const char* leafArg() const { return leaf.empty() ? "." : leaf.c_str(); }
     std::string host() const
@@ -325,7 +759,7 @@ struct PosixFileSystem::Located {
     {
         if (leaf.empty())
             return false;
-        auto match = findNoCase(parent.get(), leaf);
+        auto match = findNoCase(parent.get(), leafProgram);
         if (!match || *match == leaf)
             return false;
         leaf = std::move(*match);
@@ -348,6 +782,8 @@ struct PosixFileSystem::Located {
 
 std::string PosixFileSystem::Parsed::text() const
 {
+    if (drive < 0)
+        return {};
     std::string s = prefix + "\\";
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0)
@@ -401,10 +837,14 @@ PosixFileSystem::PosixFileSystem(std::string driveMap)
         }
     }
     // The drive holding the working folder starts there, as the program was started from it.
+    // A working folder on no drive stays what bare names are taken against until a current
+    // folder is set.
     if (auto form = posixhost::toDriveForm(cwd, map)) {
         const int d = driveIndex((*form)[0]);
         m_current[static_cast<std::size_t>(d)] = *form;
         m_currentDrive = d;
+    } else {
+        m_workingFolderOffDrive = true;
     }
 }
 
@@ -465,6 +905,7 @@ bool PosixFileSystem::setCurrentDrive(char letter)
         current = rootText(d);
     }
     m_currentDrive = d;
+    m_workingFolderOffDrive = false;
     return true;
 }
 
@@ -477,7 +918,7 @@ std::string PosixFileSystem::currentFolder(char letter) const
 bool PosixFileSystem::setCurrentFolder(std::string_view path)
 {
     const auto p = parse(path);
-    if (!p)
+    if (!p || p->drive < 0)
         return false;
     auto loc = locate(*p, true);
     if (!loc)
@@ -486,8 +927,11 @@ bool PosixFileSystem::setCurrentFolder(std::string_view path)
     if (!fd || ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0)
         return false;
     // Programs started later inherit the working folder, so it follows the current drive.
-    if (p->drive == m_currentDrive && ::fchdir(fd.get()) != 0)
-        return false;
+    if (p->drive == m_currentDrive) {
+        if (::fchdir(fd.get()) != 0)
+            return false;
+        m_workingFolderOffDrive = false;
+    }
     m_current[static_cast<std::size_t>(p->drive)] = p->text();
     return true;
 }
@@ -505,6 +949,11 @@ std::optional<PosixFileSystem::Parsed> PosixFileSystem::parse(std::string_view p
     } else {
         if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
             return std::nullopt;
+        if (m_workingFolderOffDrive && !isSeparator(path[0])) {
+            p.drive = -1; // against the real working folder, which lies on no drive
+            appendParts(p.parts, rest);
+            return p;
+        }
         p.drive = m_currentDrive;
         p.prefix = m_current[static_cast<std::size_t>(p.drive)].substr(0, 2);
     }
@@ -530,19 +979,21 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(std::string_view
 
 std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p, bool followLinks) const
 {
-    const std::string& root = m_roots[static_cast<std::size_t>(p.drive)];
+    const std::string root = p.drive < 0 ? std::string(".") : m_roots[static_cast<std::size_t>(p.drive)];
     if (root.empty())
         return std::nullopt;
     Located loc;
     const std::size_t folders = p.parts.empty() ? 0 : p.parts.size() - 1;
-    if (!p.parts.empty())
-        loc.leaf = p.parts.back();
+    if (!p.parts.empty()) {
+        loc.leafProgram = p.parts.back();
+        loc.leaf = posixhost::toHostName(loc.leafProgram);
+    }
 
     if (followLinks && folders > 0) {
-        // Names mostly come as the host spells them (from a listing): one open then does.
+        // Most paths are spelled as the host spells them: one open then does.
         std::string host = root;
         for (std::size_t i = 0; i < folders; ++i)
-            appendHost(host, p.parts[i]);
+            appendHost(host, posixhost::toHostName(p.parts[i]));
         if (host.size() < PATH_MAX) {
             Fd fd(::open(host.c_str(), kWalkFlags));
             if (fd) {
@@ -554,17 +1005,17 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p,
     }
 
     // One component at a time: matches case where needed, passes paths longer than the
-    // host allows in one call and, for deletions, refuses every link on the way.
+    // host allows in one call and, unless told to follow them, refuses every link on the way.
     Fd dir(::open(root.c_str(), kWalkFlags));
     if (!dir)
         return std::nullopt;
     std::string host = root;
     const int flags = kWalkFlags | (followLinks ? 0 : O_NOFOLLOW);
     for (std::size_t i = 0; i < folders; ++i) {
-        std::string name = p.parts[i];
+        std::string name = posixhost::toHostName(p.parts[i]);
         Fd next(::openat(dir.get(), name.c_str(), flags));
         if (!next && errno == ENOENT) {
-            if (auto match = findNoCase(dir.get(), name)) {
+            if (auto match = findNoCase(dir.get(), p.parts[i])) {
                 name = std::move(*match);
                 next = Fd(::openat(dir.get(), name.c_str(), flags));
             }
@@ -595,183 +1046,29 @@ bool PosixFileSystem::canEnter(std::string_view path) const
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
-std::optional<std::vector<DirEntry>> PosixFileSystem::list(std::string_view path, const ListOptions& options,
-                                                           bool wantFiles, bool wantFolders) const
-{
-    auto loc = locate(path, true);
-    if (!loc)
-        return std::nullopt;
-    Fd fd = loc->open(kReadDirFlags);
-    if (!fd)
-        return std::nullopt;
-    const bool sameDevice = options.sameDevice && wantFolders;
-    dev_t device = 0;
-    if (sameDevice) {
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0)
-            return std::nullopt;
-        device = st.st_dev;
-    }
-    DirStream dir(std::move(fd));
-    if (!dir)
-        return std::nullopt;
-    const int dirFd = dir.fd();
-
-    std::vector<DirEntry> out;
-    while (const dirent* e = dir.next()) {
-        const std::string_view name(e->d_name);
-        struct stat own {};
-        bool haveOwn = false;
-        unsigned char type = e->d_type;
-        // Only file systems that give no type cost a stat per entry when no details are asked.
-        if (type == DT_UNKNOWN) {
-            if (::fstatat(dirFd, e->d_name, &own, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            haveOwn = true;
-            type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISREG(own.st_mode) ? DT_REG : S_ISLNK(own.st_mode) ? DT_LNK : DT_UNKNOWN;
-        }
-        bool folder = false;
-        bool link = false;
-        if (type == DT_DIR) {
-            folder = true;
-        } else if (type == DT_LNK) {
-            link = true;
-            struct stat target {};
-            if (::fstatat(dirFd, e->d_name, &target, 0) == 0) {
-                if (S_ISDIR(target.st_mode))
-                    folder = true;
-                else if (!S_ISREG(target.st_mode))
-                    continue;
-            }
-        } else if (type != DT_REG) {
-            continue;
-        }
-        if (folder ? !wantFolders : !wantFiles)
-            continue;
-        if (!folder && options.mask && !options.mask->matches(name))
-            continue;
-        const bool checkDevice = sameDevice && folder && !link;
-        if ((options.details || checkDevice) && !haveOwn) {
-            if (::fstatat(dirFd, e->d_name, &own, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-        }
-        if (checkDevice && own.st_dev != device)
-            continue;
-        DirEntry entry;
-        entry.name = std::string(name);
-        entry.attributes = attributesFor(name, folder, link, options.details ? &own : nullptr);
-        if (options.details && !folder)
-            entry.size = static_cast<std::int64_t>(own.st_size);
-        out.push_back(std::move(entry));
-    }
-    std::sort(out.begin(), out.end(),
-              [](const DirEntry& a, const DirEntry& b) { return text::compareNoCase(a.name, b.name) < 0; });
-    return out;
-}
-
-int PosixFileSystem::openFolder(std::string_view path, std::string* host) const
+std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
 {
     const auto p = parse(path);
     if (!p)
-        return -1;
-    const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
-    if (root.empty())
-        return -1;
-    // Names mostly come as the host spells them (from a listing): one open then does.
-    std::string whole = root;
-    for (const std::string& part : p->parts)
-        appendHost(whole, part);
-    if (whole.size() < PATH_MAX) {
-        const int fd = ::open(whole.c_str(), kReadDirFlags);
-        if (fd >= 0 || errno != ENOENT) {
-            if (fd >= 0 && host)
-                *host = std::move(whole);
-            return fd;
+        return nullptr;
+    if (p->drive >= 0) {
+        const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
+        if (root.empty())
+            return nullptr;
+        // Most paths are spelled as the host spells them: one open then does.
+        std::string whole = root;
+        for (const std::string& part : p->parts)
+            appendHost(whole, posixhost::toHostName(part));
+        if (whole.size() < PATH_MAX) {
+            Fd fd(::open(whole.c_str(), kReadDirFlags));
+            if (fd || errno != ENOENT)
+                return PosixFolder::adopt(std::move(fd));
         }
     }
     auto loc = locate(*p, true);
     if (!loc)
-        return -1;
-    Fd fd = loc->open(kReadDirFlags);
-    if (fd && host)
-        *host = loc->host();
-    return fd.release();
-}
-
-std::optional<FolderListing> PosixFileSystem::listForWalk(std::string_view path, const MaskList& mask) const
-{
-    Fd fd(openFolder(path, nullptr));
-    struct stat self {};
-    if (!fd || ::fstat(fd.get(), &self) != 0)
-        return std::nullopt;
-    const int dirFd = fd.get();
-    FolderListing out;
-    const bool complete = forEachEntry(dirFd, [&](const char* entryName, unsigned char type) {
-        const std::string_view name(entryName);
-        struct stat own {};
-        bool haveOwn = false;
-        if (type == DT_UNKNOWN) {
-            if (::fstatat(dirFd, entryName, &own, AT_SYMLINK_NOFOLLOW) != 0)
-                return;
-            haveOwn = true;
-            type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISREG(own.st_mode) ? DT_REG : S_ISLNK(own.st_mode) ? DT_LNK : DT_UNKNOWN;
-        }
-        if (type == DT_DIR) {
-            // Looked at again without following: a folder swapped for a link is not entered.
-            if (!haveOwn && ::fstatat(dirFd, entryName, &own, AT_SYMLINK_NOFOLLOW) != 0)
-                return;
-            if (S_ISDIR(own.st_mode) && own.st_dev == self.st_dev)
-                out.folders.push_back({std::string(name), attributesFor(name, true, false, nullptr), 0});
-        } else if (type == DT_REG) {
-            if (mask.matches(name))
-                out.files.push_back({std::string(name), attributesFor(name, false, false, nullptr), 0});
-        } else if (type == DT_LNK && mask.matches(name)) {
-            // As listFiles has it: a link to a file, or one leading nowhere, is a file.
-            struct stat target {};
-            if (::fstatat(dirFd, entryName, &target, 0) != 0 || S_ISREG(target.st_mode))
-                out.files.push_back({std::string(name), attributesFor(name, false, true, nullptr), 0});
-        }
-    });
-    if (!complete)
-        return std::nullopt;
-    const auto byName = [](const DirEntry& a, const DirEntry& b) { return text::compareNoCase(a.name, b.name) < 0; };
-    std::sort(out.folders.begin(), out.folders.end(), byName);
-    std::sort(out.files.begin(), out.files.end(), byName);
-    return out;
-}
-
-std::unique_ptr<FolderWatch> PosixFileSystem::watch(std::string_view folder) const
-{
-    std::string host;
-    const Fd dir(openFolder(folder, &host));
-    if (!dir)
         return nullptr;
-    Fd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (!fd)
-        return nullptr;
-    // The folder just opened, by its descriptor, so the watch is on what was resolved; the
-    // host path serves where /proc is not mounted.
-    const std::string opened = "/proc/self/fd/" + std::to_string(dir.get());
-    if (::inotify_add_watch(fd.get(), opened.c_str(), kWatchEvents) < 0) {
-        if (errno != ENOENT || host.size() >= PATH_MAX || ::inotify_add_watch(fd.get(), host.c_str(), kWatchEvents) < 0)
-            return nullptr;
-    }
-    return std::make_unique<InotifyWatch>(std::move(fd));
-}
-
-std::optional<std::vector<DirEntry>> PosixFileSystem::listFolders(std::string_view path, const ListOptions& options) const
-{
-    return list(path, options, false, true);
-}
-
-std::optional<std::vector<DirEntry>> PosixFileSystem::listFiles(std::string_view path, const ListOptions& options) const
-{
-    return list(path, options, true, false);
-}
-
-std::optional<std::vector<DirEntry>> PosixFileSystem::listEntries(std::string_view path) const
-{
-    return list(path, ListOptions{}, true, true);
+    return PosixFolder::adopt(loc->open(kReadDirFlags));
 }
 
 std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) const
@@ -804,63 +1101,19 @@ std::optional<std::uint32_t> PosixFileSystem::attributes(std::string_view path) 
         struct stat target {};
         folder = ::fstatat(loc->parent.get(), loc->leafArg(), &target, 0) == 0 && S_ISDIR(target.st_mode);
     }
-    return attributesFor(loc->leaf, folder, link, &st);
-}
-
-bool PosixFileSystem::deleteFile(std::string_view path)
-{
-    auto loc = locate(path, false);
-    struct stat st {};
-    if (!loc || loc->leaf.empty() || !loc->stat(st, AT_SYMLINK_NOFOLLOW))
-        return false;
-    if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st))
-        return false;
-    return ::unlinkat(loc->parent.get(), loc->leaf.c_str(), 0) == 0;
-}
-
-int PosixFileSystem::deleteMatching(std::string_view folder, std::string_view masksText)
-{
-    const MaskList masks(masksText);
-    auto loc = locate(folder, false);
-    if (!loc)
-        return 0;
-    DirStream dir(loc->open(kReadDirFlags | O_NOFOLLOW));
-    if (!dir)
-        return 0;
-    const int dirFd = dir.fd();
-    std::vector<std::string> doomed;
-    while (const dirent* e = dir.next()) {
-        if (e->d_type == DT_DIR || !masks.matches(e->d_name))
-            continue;
-        struct stat own {};
-        if (::fstatat(dirFd, e->d_name, &own, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISLNK(own.st_mode)) {
-            struct stat target {};
-            if (::fstatat(dirFd, e->d_name, &target, 0) == 0 && !S_ISREG(target.st_mode))
-                continue;
-        } else if (!S_ISREG(own.st_mode) || isReadOnlyFile(own)) {
-            continue;
-        }
-        doomed.emplace_back(e->d_name);
-    }
-    // Removed after the reading ends: a directory stream need not survive its own changes.
-    int count = 0;
-    for (const std::string& name : doomed) {
-        if (::unlinkat(dirFd, name.c_str(), 0) == 0)
-            ++count;
-    }
-    return count;
+    return attributesFor(loc->leafProgram, folder, link, &st);
 }
 
 bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
 {
     auto source = locate(from, true);
-    if (!source)
+    if (!source || source->leaf.empty())
         return false;
-    const Fd in = source->open(O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!source->stat(st, 0))
+        return false;
+    const Fd in = openRegular(source->parent.get(), source->leaf.c_str(), O_RDONLY, false);
+    if (!in || ::fstat(in.get(), &st) != 0)
         return false;
 
     auto target = locate(to, true);
@@ -911,41 +1164,6 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
     return ok;
 }
 
-bool PosixFileSystem::removeFolder(std::string_view path)
-{
-    auto loc = locate(path, false);
-    if (!loc || loc->leaf.empty())
-        return false;
-    if (::unlinkat(loc->parent.get(), loc->leaf.c_str(), AT_REMOVEDIR) == 0)
-        return true;
-    return errno == ENOENT && loc->rematch() && ::unlinkat(loc->parent.get(), loc->leaf.c_str(), AT_REMOVEDIR) == 0;
-}
-
-bool PosixFileSystem::setAttributes(std::string_view path, std::uint32_t attributes)
-{
-    auto loc = locate(path, false);
-    struct stat st {};
-    if (!loc || loc->leaf.empty() || !loc->stat(st, AT_SYMLINK_NOFOLLOW))
-        return false;
-    if (S_ISLNK(st.st_mode))
-        return true;
-    mode_t mode = st.st_mode & 07777;
-    if (attributes & attr::ReadOnly)
-        mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
-    else
-        mode |= S_IWUSR;
-    if (mode == (st.st_mode & 07777))
-        return true;
-    const int dirFd = loc->parent.get();
-    if (::fchmodat(dirFd, loc->leaf.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0)
-        return true;
-    if (errno != EOPNOTSUPP && errno != ENOTSUP) return false;
-    // Without /proc the C library cannot refuse links itself: open the leaf without following
-    // it, so a link swapped in meanwhile never lends us its target.
-    const Fd fd(::openat(dirFd, loc->leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    return fd && ::fchmod(fd.get(), mode) == 0;
-}
-
 bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
 {
     auto loc = locate(path, true);
@@ -953,7 +1171,7 @@ bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
         return false;
     struct stat st {};
     loc->stat(st, AT_SYMLINK_NOFOLLOW); // takes an existing name's case before creating one
-    const Fd fd(::openat(loc->parent.get(), loc->leaf.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    const Fd fd = openRegular(loc->parent.get(), loc->leaf.c_str(), O_WRONLY | O_APPEND, true);
     return fd && writeAll(fd.get(), bytes);
 }
 
@@ -962,34 +1180,25 @@ std::optional<std::string> PosixFileSystem::readFile(std::string_view path) cons
     auto loc = locate(path, true);
     if (!loc || loc->leaf.empty())
         return std::nullopt;
-    const Fd fd = loc->open(O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    loc->stat(st, AT_SYMLINK_NOFOLLOW);
+    const Fd fd = openRegular(loc->parent.get(), loc->leaf.c_str(), O_RDONLY, false);
     if (!fd)
         return std::nullopt;
     return readAll(fd.get());
 }
 
-bool PosixFileSystem::sameFileSystem(std::string_view outer, std::string_view inner) const
-{
-    const auto outerHost = hostPath(outer);
-    const auto innerHost = hostPath(inner);
-    struct stat outerStat {}, innerStat {};
-    if (!outerHost || !innerHost || ::stat(outerHost->c_str(), &outerStat) != 0 ||
-        ::lstat(innerHost->c_str(), &innerStat) != 0)
-        return false;
-    return !S_ISLNK(innerStat.st_mode) && outerStat.st_dev == innerStat.st_dev;
-}
-
 std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) const
 {
     const auto p = parse(path);
-    if (!p)
+    if (!p || p->drive < 0)
         return std::nullopt;
     const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
     if (root.empty())
         return std::nullopt;
     std::string host = root;
     for (const std::string& part : p->parts)
-        appendHost(host, part);
+        appendHost(host, posixhost::toHostName(part));
     struct stat st {};
     if (host.size() < PATH_MAX && ::fstatat(AT_FDCWD, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return host;
@@ -998,10 +1207,10 @@ std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) cons
     host = root;
     Fd dir(::open(root.c_str(), kWalkFlags));
     for (std::size_t i = 0; i < p->parts.size(); ++i) {
-        std::string name = p->parts[i];
+        std::string name = posixhost::toHostName(p->parts[i]);
         if (dir) {
             if (::fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
-                if (auto match = findNoCase(dir.get(), name))
+                if (auto match = findNoCase(dir.get(), p->parts[i]))
                     name = std::move(*match);
             }
             if (i + 1 < p->parts.size())

@@ -2,6 +2,113 @@
 
 namespace velmora::posixhost {
 
+namespace {
+
+constexpr char32_t Escape = 0xF000;
+
+// The characters a Windows name cannot hold; '/' and NUL never occur in a host name.
+constexpr bool unholdable(unsigned char c)
+{
+    return (c >= 1 && c < 0x20) || c == '"' || c == '*' || c == ':' || c == '<' || c == '>' || c == '?' ||
+           c == '\\' || c == '|';
+}
+
+bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// The private-use character U+F000..U+F07F encoded at `i` ("\xEF\x80\x80".."\xEF\x81\xBF"),
+// as its offset from U+F000; -1 when there is none.
+int privateAt(std::string_view s, std::size_t i)
+{
+    if (s.size() < 3 || i > s.size() - 3) return -1;
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    const auto b1 = static_cast<unsigned char>(s[i + 1]);
+    const auto b2 = static_cast<unsigned char>(s[i + 2]);
+    if (b0 != 0xEF || (b1 != 0x80 && b1 != 0x81) || !isCont(b2)) return -1;
+    return ((b1 & 0x01) << 6) | (b2 & 0x3F);
+}
+
+// A private-use character that the mapping gives a meaning: the escape or a carried character.
+bool meaningful(int offset) { return offset == 0 || (offset > 0 && unholdable(static_cast<unsigned char>(offset))); }
+
+void appendPrivate(std::string& out, int offset)
+{
+    const char32_t cp = Escape + static_cast<char32_t>(offset);
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+}
+
+} // namespace
+
+bool needsMapping(std::string_view host)
+{
+    for (std::size_t i = 0; i < host.size(); ++i) {
+        const auto c = static_cast<unsigned char>(host[i]);
+        if (unholdable(c) || (c == 0xEF && meaningful(privateAt(host, i)))) return true;
+    }
+    return false;
+}
+
+std::string toProgramName(std::string_view host)
+{
+    if (!needsMapping(host)) return std::string(host);
+    std::string out;
+    out.reserve(host.size() + 8);
+    for (std::size_t i = 0; i < host.size();) {
+        const auto c = static_cast<unsigned char>(host[i]);
+        if (unholdable(c)) {
+            appendPrivate(out, c);
+            ++i;
+        } else if (const int offset = c == 0xEF ? privateAt(host, i) : -1; meaningful(offset)) {
+            appendPrivate(out, 0);
+            out.append(host.substr(i, 3));
+            i += 3;
+        } else {
+            out += static_cast<char>(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string toHostName(std::string_view program)
+{
+    if (program.find('\xEF') == std::string_view::npos) return std::string(program);
+    std::string out;
+    out.reserve(program.size());
+    for (std::size_t i = 0; i < program.size();) {
+        const int offset = privateAt(program, i);
+        if (offset == 0 && meaningful(privateAt(program, i + 3))) {
+            out.append(program.substr(i + 3, 3)); // an escaped private-use character is itself
+            i += 6;
+        } else if (offset > 0 && meaningful(offset)) {
+            out += static_cast<char>(offset);
+            i += 3;
+        } else {
+            out += program[i];
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string offDriveForm(std::string_view host)
+{
+    std::string out = "\\\\?\\unix";
+    std::size_t i = 0;
+    while (i < host.size()) {
+        while (i < host.size() && host[i] == '/') ++i;
+        std::size_t j = i;
+        while (j < host.size() && host[j] != '/') ++j;
+        if (j > i) {
+            out += '\\';
+            out += toProgramName(host.substr(i, j - i));
+        }
+        i = j;
+    }
+    return out;
+}
+
 std::string normalize(std::string_view host)
 {
     std::string out;
@@ -55,8 +162,14 @@ std::optional<std::string> toDriveForm(std::string_view host, const std::vector<
     std::string out;
     out += static_cast<char>(best->letter >= 'a' && best->letter <= 'z' ? best->letter - 'a' + 'A' : best->letter);
     out += ":\\";
-    for (char c : rest)
-        out += c == '/' ? '\\' : c;
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        std::size_t j = rest.find('/', i);
+        if (j == std::string::npos) j = rest.size();
+        if (i > 0) out += '\\';
+        out += toProgramName(std::string_view(rest).substr(i, j - i));
+        i = j + 1;
+    }
     return out;
 }
 

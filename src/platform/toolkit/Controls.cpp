@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <unordered_set>
 
 namespace velmora {
@@ -460,13 +461,17 @@ FileListBox::~FileListBox() = default;
 
 bool FileListBox::relist(std::string_view folder, bool keepSelection)
 {
+    const auto opened = m_fs.openFolder(folder);
+    if (!opened) return false;
     // Watch first, so that nothing changing between the listing and the watch goes unseen.
-    auto watch = m_fs.watch(folder);
+    auto watch = opened->watch();
     ListOptions options;
     options.mask = m_mask.get();
-    auto files = m_fs.listFiles(folder, options);
+    auto files = opened->listFiles(options);
     if (!files) return false;
     m_watch = std::move(watch);
+    m_listed.path = std::string(folder);
+    m_listed.id = opened->id();
     std::vector<char> selected(files->size(), 0);
     if (keepSelection) {
         std::unordered_set<std::string> was;
@@ -477,6 +482,7 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     }
     m_entries = std::move(*files);
     m_selected = std::move(selected);
+    m_sweep = 0;
     if (m_listIndex >= static_cast<int>(m_entries.size())) m_listIndex = static_cast<int>(m_entries.size()) - 1;
     if (!keepSelection) m_listIndex = m_entries.empty() ? -1 : 0;
     changed();
@@ -504,29 +510,37 @@ void FileListBox::setPattern(std::string_view masks)
 
 bool FileListBox::refresh() { return relist(m_path, true); }
 
-void FileListBox::restat(std::size_t i)
-{
-    DirEntry& e = m_entries[i];
-    e.size = m_fs.fileSize(filePath(i)).value_or(0);
-}
-
 void FileListBox::updateSizes()
 {
-    if (!m_watch) {
-        // No notifications from this host: read the sizes that count, the selected ones.
-        for (std::size_t i = 0; i < m_entries.size(); ++i)
-            if (m_selected[i]) restat(i);
-        return;
+    using SteadyClock = std::chrono::steady_clock;
+    // Sizes are read by exact name in the folder that was listed; a name that has gone costs
+    // one failed look-up. A folder that has gone, or that its path no longer leads to, holds
+    // none of the listed files.
+    const auto folder = m_fs.openListed(m_listed);
+    auto restat = [&](std::size_t i) {
+        DirEntry& e = m_entries[i];
+        e.size = folder ? folder->size(e.name).value_or(0) : 0;
+    };
+    if (m_watch) {
+        if (auto changedNames = m_watch->poll(); changedNames && !changedNames->empty()) {
+            std::unordered_set<std::string> names(changedNames->begin(), changedNames->end());
+            for (std::size_t i = 0; i < m_entries.size(); ++i)
+                if (names.count(m_entries[i].name)) restat(i);
+        }
     }
-    auto changedNames = m_watch->poll();
-    if (!changedNames) {
-        for (std::size_t i = 0; i < m_entries.size(); ++i) restat(i);
-        return;
+    // What no watch reports (a file grown through a link elsewhere, a network folder, a queue
+    // that overflowed) is caught by reading the selected sizes in turn, a slice per call
+    // within a small time budget, so every one is read again within about a second.
+    constexpr auto budget = std::chrono::microseconds(2000);
+    const auto start = SteadyClock::now();
+    const std::size_t count = m_entries.size();
+    for (std::size_t done = 0; done < count; ++done) {
+        if (m_sweep >= count) m_sweep = 0;
+        const std::size_t i = m_sweep++;
+        if (!m_selected[i]) continue;
+        restat(i);
+        if ((done & 63) == 63 && SteadyClock::now() - start > budget) break;
     }
-    if (changedNames->empty()) return;
-    std::unordered_set<std::string> names(changedNames->begin(), changedNames->end());
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
-        if (names.count(m_entries[i].name)) restat(i);
 }
 
 std::vector<std::string> FileListBox::items() const

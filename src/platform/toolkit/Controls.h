@@ -257,10 +257,13 @@ public:
     void setPattern(std::string_view masks);
     // Re-lists the folder; the selection of names still listed is kept.
     bool refresh();
-    // Brings the sizes of the listed entries up to date with what changed on disk since the
-    // last call, without re-listing: a vanished file stays listed with 0 bytes until the next
-    // re-read. Cheap when nothing changed.
+    // Brings the sizes of the listed entries up to date without re-listing: at once for what
+    // the folder watch reports, and for the selected entries a slice at each call, so each is
+    // read again within about 20 calls even when nothing reports a change. A vanished file
+    // stays listed with 0 bytes until the next re-read. Takes a few milliseconds at most.
     void updateSizes();
+    // The folder the entries came from: act on them through FileSystem::openListed.
+    const ListedFolder& listedFolder() const { return m_listed; }
 
     std::size_t listCount() const { return m_entries.size(); }
     const std::string& list(std::size_t i) const { return m_entries.at(i).name; }
@@ -288,17 +291,17 @@ public:
 private:
     bool relist(std::string_view folder, bool keepSelection);
 
-    void restat(std::size_t i);
-
     FileSystem& m_fs;
     std::string m_path;
     std::string m_pattern = "*.*";
     std::unique_ptr<MaskList> m_mask;
     std::unique_ptr<FolderWatch> m_watch;
+    ListedFolder m_listed;
     std::vector<DirEntry> m_entries;
     std::vector<char> m_selected;
     int m_listIndex = -1;
     std::size_t m_anchor = 0;
+    std::size_t m_sweep = 0; // where the next slice of size reading starts
 };
 
 class MenuItem;
