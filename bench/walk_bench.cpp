@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 using namespace velmora;
 
@@ -46,6 +50,23 @@ void generate(const fs::path& root)
         std::ofstream(folder / ((i % 2 ? "File" : "data_") + std::to_string(i) + ext));
     }
     std::printf("generated %zu folders, %d files in %s\n", folders.size(), files, root.c_str());
+}
+
+// A chain of `depth` nested folders with a junk file at the bottom, made relative to each
+// parent so no path grows with the depth.
+void generateDeep(const fs::path& root, int depth)
+{
+    fs::create_directories(root);
+    int dir = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < depth; ++i) {
+        const std::string name = "level" + std::to_string(i);
+        ::mkdirat(dir, name.c_str(), 0755);
+        const int next = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(dir);
+        dir = next;
+    }
+    ::close(::openat(dir, "bottom.tmp", O_WRONLY | O_CREAT, 0644));
+    ::close(dir);
 }
 
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -118,10 +139,29 @@ int main(int argc, char** argv)
         window.lstParasites.addItems(std::move(copy));
     });
 
+    // A tree 3,000 levels deep: the walk must cost what the tree's size costs.
+    const fs::path deep = fs::temp_directory_path() / "velmora-walk-bench-deep";
+    if (!fs::exists(deep / "level0")) generateDeep(deep, 3000);
+    const std::string findDeep = "find '" + deep.string() + "' -xdev -false";
+    std::system(findDeep.c_str());
+    const double findDeepTime = best(3, [&] { std::system(findDeep.c_str()); });
+    PosixFileSystem deepFiles("c:=" + deep.string());
+    testing::FixedClock deepClock;
+    const Services deepServices{settings, deepFiles, env, processes, shell, printer, deepClock};
+    frmDrivePass deepWindow(tk, deepServices, host.fil);
+    std::size_t deepFound = 0;
+    const double deepTime = best(3, [&] {
+        std::vector<std::string> result;
+        deepWindow.DirWalk(mask, "C:\\", result);
+        deepFound = result.size();
+    });
+
     std::printf("find -xdev -false : %8.1f ms\n", findTime * 1000);
     std::printf("DirWalk, 20 masks : %8.1f ms  (%zu junk files)\n", walkTime * 1000, found);
     std::printf("ratio             : %8.2f  (must be at most 1.50)\n", walkTime / findTime);
     std::printf("fill 100,000      : %8.1f ms  (must not exceed the walk)\n", fillTime * 1000);
+    std::printf("3,000 levels deep : find %.1f ms, DirWalk %.1f ms (%zu found), ratio %.2f\n", findDeepTime * 1000,
+                deepTime * 1000, deepFound, deepTime / findDeepTime);
     if (generated) std::printf("tree kept in %s for the next run\n", root.c_str());
     return 0;
 }

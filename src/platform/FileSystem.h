@@ -111,6 +111,9 @@ public:
     virtual std::optional<std::vector<DirEntry>> listFolders(const ListOptions& = {}) const = 0;
     // Files and folders together.
     virtual std::optional<std::vector<DirEntry>> listEntries() const = 0;
+    // The names of every entry, in no order and without looking at any of them: the
+    // cheapest way to learn which of many names are still there.
+    virtual std::optional<std::vector<std::string>> names() const = 0;
 
     // Size of a file (of a link: the link's own); 0 for a folder; nothing when it is not there.
     virtual std::optional<std::int64_t> size(std::string_view name) const = 0;

@@ -430,16 +430,21 @@ std::optional<std::vector<DirEntry>> readFolder(int dirFd, const ReadWhat& what)
         }
         if (folder ? !what.folders : !what.files)
             return;
-        std::string name = posixhost::toProgramName(entryName);
-        if (!folder && what.mask && !what.mask->matches(name))
+        // Most names need no mapping: they are matched where they lie and copied only when kept.
+        const std::string_view hostName(entryName);
+        std::string mapped;
+        if (posixhost::needsMapping(hostName))
+            mapped = posixhost::toProgramName(hostName);
+        const std::string_view programName = mapped.empty() ? hostName : std::string_view(mapped);
+        if (!folder && what.mask && !what.mask->matches(programName))
             return;
         if (what.details && !haveOwn && ::fstatat(dirFd, entryName, &own, AT_SYMLINK_NOFOLLOW) != 0)
             return;
         DirEntry entry;
-        entry.attributes = attributesFor(name, folder, link, what.details ? &own : nullptr);
+        entry.attributes = attributesFor(programName, folder, link, what.details ? &own : nullptr);
         if (what.details && !folder)
             entry.size = static_cast<std::int64_t>(own.st_size);
-        entry.name = std::move(name);
+        entry.name = mapped.empty() ? std::string(hostName) : std::move(mapped);
         out.push_back(std::move(entry));
     });
     if (!complete)
@@ -476,6 +481,17 @@ public:
     std::optional<std::vector<DirEntry>> listEntries() const override
     {
         return readFolder(fd(), {true, true, true, true, nullptr});
+    }
+
+    std::optional<std::vector<std::string>> names() const override
+    {
+        if (::lseek(fd(), 0, SEEK_SET) != 0)
+            return std::nullopt;
+        std::vector<std::string> out;
+        const bool complete = forEachEntry(fd(), [&](const char* entryName, unsigned char) {
+            out.push_back(posixhost::toProgramName(entryName));
+        });
+        return complete ? std::optional(std::move(out)) : std::nullopt;
     }
 
     std::optional<std::int64_t> size(std::string_view name) const override
@@ -690,6 +706,9 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
 
     while (!stack.empty()) {
         const std::size_t k = stack.size() - 1;
+        // Back from a level that was lost: this one has not been taken back yet.
+        if (!stack[k].lost && !stack[k].folder)
+            reopen(stack, k);
         if (!stack[k].lost && stack[k].next < stack[k].subfolders.size()) {
             WalkLevel& top = stack[k];
             const std::string& name = top.subfolders[top.next++];

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixHost.h"
 
+#include <array>
+
 namespace velmora::posixhost {
 
 namespace {
@@ -12,6 +14,13 @@ constexpr bool unholdable(unsigned char c)
     return (c >= 1 && c < 0x20) || c == '"' || c == '*' || c == ':' || c == '<' || c == '>' || c == '?' ||
            c == '\\' || c == '|';
 }
+
+// Bytes that may start something to map; the walk asks this of every name it reads.
+constexpr std::array<bool, 256> kSuspect = [] {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = unholdable(static_cast<unsigned char>(c)) || c == 0xEF;
+    return t;
+}();
 
 bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -44,7 +53,7 @@ bool needsMapping(std::string_view host)
 {
     for (std::size_t i = 0; i < host.size(); ++i) {
         const auto c = static_cast<unsigned char>(host[i]);
-        if (unholdable(c) || (c == 0xEF && meaningful(privateAt(host, i)))) return true;
+        if (kSuspect[c] && (c != 0xEF || meaningful(privateAt(host, i)))) return true;
     }
     return false;
 }
