@@ -1,7 +1,9 @@
 #include "platform/Text.h"
 
+#include "platform/CaseFold.h"
+#include "platform/Utf8.h"
+
 #include <array>
-#include <cstdint>
 
 namespace velmora::text {
 
@@ -20,58 +22,13 @@ constexpr std::array<char32_t, 64> kCp1251High = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
 };
 
-struct Decoded {
-    char32_t cp;
-    std::size_t len;
-    bool valid;
-};
-
-inline bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// One character at `i`; an invalid byte is reported as itself, one byte long.
-Decoded decodeAt(std::string_view s, std::size_t i)
-{
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80)
-        return {b0, 1, true};
-    const std::size_t rest = s.size() - i;
-    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        if (rest >= 2 && isCont(at(1)))
-            return {static_cast<char32_t>(((b0 & 0x1Fu) << 6) | (at(1) & 0x3Fu)), 2, true};
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        if (rest >= 3 && isCont(at(1)) && isCont(at(2))) {
-            const unsigned char b1 = at(1);
-            // Reject overlong forms and UTF-16 surrogates.
-            if (!(b0 == 0xE0 && b1 < 0xA0) && !(b0 == 0xED && b1 > 0x9F))
-                return {static_cast<char32_t>(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (at(2) & 0x3Fu)), 3,
-                        true};
-        }
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        if (rest >= 4 && isCont(at(1)) && isCont(at(2)) && isCont(at(3))) {
-            const unsigned char b1 = at(1);
-            if (!(b0 == 0xF0 && b1 < 0x90) && !(b0 == 0xF4 && b1 > 0x8F))
-                return {static_cast<char32_t>(((b0 & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((at(2) & 0x3Fu) << 6) |
-                                              (at(3) & 0x3Fu)),
-                        4, true};
-        }
-    }
-    return {b0, 1, false};
-}
+using utf8::Decoded;
+using utf8::decodeAt;
 
 void appendUtf8(std::string& out, char32_t cp)
 {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        // 1251 holds nothing beyond the Basic Multilingual Plane.
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    char buf[4];
+    out.append(buf, utf8::encode(cp, buf));
 }
 
 char toCp1251Byte(char32_t cp)
@@ -98,97 +55,36 @@ std::size_t offsetOf(std::string_view s, std::size_t count)
     return i;
 }
 
-// Case folding is applied to two-byte UTF-8 sequences only (ASCII aside), and every mapping
-// keeps the byte length, so text can be folded byte pair by byte pair with no decoding.
-// Lead bytes 0xD0..0xD2 never occur inside another sequence, which makes that safe.
-inline void upperPair(unsigned char& b0, unsigned char& b1)
-{
-    if (b0 == 0xD0 && b1 >= 0xB0 && b1 <= 0xBF) { // а..п
-        b1 = static_cast<unsigned char>(b1 - 0x20);
-    } else if (b0 == 0xD1 && b1 >= 0x80 && b1 <= 0x8F) { // р..я
-        b0 = 0xD0;
-        b1 = static_cast<unsigned char>(b1 + 0x20);
-    } else if (b0 == 0xD1 && b1 >= 0x90 && b1 <= 0x9F) { // ѐ..џ, ё among them
-        b0 = 0xD0;
-        b1 = static_cast<unsigned char>(b1 - 0x10);
-    } else if (b0 == 0xD2 && b1 == 0x91) { // ґ
-        b1 = 0x90;
-    }
-}
-
-inline void lowerPair(unsigned char& b0, unsigned char& b1)
-{
-    if (b0 == 0xD0 && b1 >= 0x90 && b1 <= 0x9F) { // А..П
-        b1 = static_cast<unsigned char>(b1 + 0x20);
-    } else if (b0 == 0xD0 && b1 >= 0xA0 && b1 <= 0xAF) { // Р..Я
-        b0 = 0xD1;
-        b1 = static_cast<unsigned char>(b1 - 0x20);
-    } else if (b0 == 0xD0 && b1 >= 0x80 && b1 <= 0x8F) { // Ѐ..Џ
-        b0 = 0xD1;
-        b1 = static_cast<unsigned char>(b1 + 0x10);
-    } else if (b0 == 0xD2 && b1 == 0x90) { // Ґ
-        b1 = 0x91;
-    }
-}
-
-template <bool Upper>
-std::string fold(std::string_view s)
-{
-    std::string out(s);
-    const std::size_t n = out.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        auto c = static_cast<unsigned char>(out[i]);
-        if (c < 0x80) {
-            if (Upper && c >= 'a' && c <= 'z')
-                out[i] = static_cast<char>(c - 32);
-            else if (!Upper && c >= 'A' && c <= 'Z')
-                out[i] = static_cast<char>(c + 32);
-        } else if (c >= 0xD0 && c <= 0xD2 && i + 1 < n) {
-            auto c1 = static_cast<unsigned char>(out[i + 1]);
-            if (Upper)
-                upperPair(c, c1);
-            else
-                lowerPair(c, c1);
-            out[i] = static_cast<char>(c);
-            out[i + 1] = static_cast<char>(c1);
-            if (isCont(c1))
-                ++i;
-        }
-    }
-    return out;
-}
-
 // Reads `s` as its upper-case form one byte at a time, without building it.
 class UpperBytes {
 public:
     explicit UpperBytes(std::string_view s) : m_s(s) {}
-    bool atEnd() const { return m_pending == 0 && m_i >= m_s.size(); }
+    bool atEnd() const { return m_next == m_end && m_i >= m_s.size(); }
     unsigned char next()
     {
-        if (m_pending) {
-            m_pending = 0;
-            return m_second;
-        }
-        auto c = static_cast<unsigned char>(m_s[m_i++]);
-        if (c < 0x80)
+        if (m_next < m_end)
+            return static_cast<unsigned char>(m_folded[m_next++]);
+        const auto c = static_cast<unsigned char>(m_s[m_i]);
+        if (c < 0x80) {
+            ++m_i;
             return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-        if (c >= 0xD0 && c <= 0xD2 && m_i < m_s.size()) {
-            auto c1 = static_cast<unsigned char>(m_s[m_i]);
-            if (isCont(c1)) {
-                upperPair(c, c1);
-                ++m_i;
-                m_second = c1;
-                m_pending = 1;
-            }
         }
-        return c;
+        const Decoded d = decodeAt(m_s, m_i);
+        m_i += d.len;
+        if (!d.valid)
+            return c;
+        m_end = utf8::encode(casefold::upper(d.cp), m_folded);
+        m_next = 1;
+        return static_cast<unsigned char>(m_folded[0]);
     }
 
 private:
     std::string_view m_s;
     std::size_t m_i = 0;
-    unsigned char m_second = 0;
-    int m_pending = 0;
+    // The rest of the current character's folded bytes.
+    char m_folded[4] = {};
+    std::size_t m_next = 0;
+    std::size_t m_end = 0;
 };
 
 } // namespace
@@ -246,9 +142,19 @@ std::string mid(std::string_view utf8, std::size_t start, std::size_t count)
     return std::string(rest.substr(0, offsetOf(rest, count)));
 }
 
-std::string toUpper(std::string_view utf8) { return fold<true>(utf8); }
+std::string toUpper(std::string_view utf8)
+{
+    std::string out(casefold::maxFoldedSize(utf8.size()), '\0');
+    out.resize(casefold::toUpper(utf8, out.data()));
+    return out;
+}
 
-std::string toLower(std::string_view utf8) { return fold<false>(utf8); }
+std::string toLower(std::string_view utf8)
+{
+    std::string out(casefold::maxFoldedSize(utf8.size()), '\0');
+    out.resize(casefold::toLower(utf8, out.data()));
+    return out;
+}
 
 bool isValidUtf8(std::string_view bytes)
 {
@@ -281,14 +187,13 @@ int compareNoCase(std::string_view a, std::string_view b)
 
 bool equalNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    // Folding may change a character's byte length (ɐ, Ɐ), so lengths prove nothing.
     UpperBytes ua(a), ub(b);
-    while (!ua.atEnd()) {
+    while (!ua.atEnd() && !ub.atEnd()) {
         if (ua.next() != ub.next())
             return false;
     }
-    return true;
+    return ua.atEnd() && ub.atEnd();
 }
 
 } // namespace velmora::text

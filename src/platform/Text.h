@@ -17,15 +17,22 @@ std::size_t length(std::string_view utf8);
 std::string left(std::string_view utf8, std::size_t count);
 // Characters [start, start + count).
 std::string mid(std::string_view utf8, std::size_t start, std::size_t count = std::string_view::npos);
-// Upper case for Latin and Cyrillic letters; other bytes unchanged.
+// Upper case of every letter with a simple case mapping (one character to one, as an NTFS
+// volume folds names); other characters and invalid bytes unchanged. The result may differ
+// in byte length (ɐ → Ɐ grows from two bytes to three). A non-ASCII letter never becomes
+// an ASCII one (ı, ſ stay).
 std::string toUpper(std::string_view utf8);
+// Lower case of the same letters, limited to those that fold back to the same upper case.
 std::string toLower(std::string_view utf8);
 // True when the bytes are valid UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
 // Compares two names as an NTFS directory orders them: by upper-cased characters,
-// then bytewise to break ties. Negative, zero or positive.
+// then bytewise to break ties, so only identical names compare equal. Negative, zero or
+// positive.
 int compareNoCase(std::string_view a, std::string_view b);
+// True when the names' upper-case forms are the same: exactly when compareNoCase would
+// decide only by the tie-break.
 bool equalNoCase(std::string_view a, std::string_view b);
 
 } // namespace velmora::text

@@ -1,93 +1,21 @@
 #include "platform/Wildcard.h"
 
+#include "platform/CaseFold.h"
 #include "platform/Text.h"
+#include "platform/Utf8.h"
 
 #include <cstdint>
-#include <cstring>
 #include <optional>
 
 namespace velmora {
 
 namespace {
 
-// Upper-cases one character of `src` into `dst` at `i` and returns the next index. Every
-// mapping keeps the byte length, and the lead bytes 0xD0..0xD2 never occur inside another
-// sequence, so no decoding is needed.
-std::size_t foldOne(const char* src, char* dst, std::size_t n, std::size_t i)
-{
-    const auto c = static_cast<unsigned char>(src[i]);
-    if (c < 0x80) {
-        dst[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-        return i + 1;
-    }
-    dst[i] = static_cast<char>(c);
-    if (c < 0xD0 || c > 0xD2 || i + 1 >= n)
-        return i + 1;
-    auto c0 = c;
-    auto c1 = static_cast<unsigned char>(src[i + 1]);
-    if ((c1 & 0xC0) != 0x80)
-        return i + 1;
-    if (c0 == 0xD0 && c1 >= 0xB0 && c1 <= 0xBF) {
-        c1 = static_cast<unsigned char>(c1 - 0x20);
-    } else if (c0 == 0xD1 && c1 >= 0x80 && c1 <= 0x8F) {
-        c0 = 0xD0;
-        c1 = static_cast<unsigned char>(c1 + 0x20);
-    } else if (c0 == 0xD1 && c1 >= 0x90 && c1 <= 0x9F) {
-        c0 = 0xD0;
-        c1 = static_cast<unsigned char>(c1 - 0x10);
-    } else if (c0 == 0xD2 && c1 == 0x91) {
-        c1 = 0x90;
-    }
-    dst[i] = static_cast<char>(c0);
-    dst[i + 1] = static_cast<char>(c1);
-    return i + 2;
-}
-
-// Folds eight ASCII bytes at once; most names are plain ASCII and this is the walk's hot loop.
-std::uint64_t upperAscii8(std::uint64_t w)
-{
-    constexpr std::uint64_t ones = 0x0101010101010101ull;
-    const std::uint64_t atLeastA = w + ones * (0x80 - 'a');
-    const std::uint64_t aboveZ = w + ones * (0x80 - 'z' - 1);
-    return w ^ (((atLeastA & ~aboveZ) & (ones * 0x80)) >> 2);
-}
-
-void foldUpper(const char* src, char* dst, std::size_t n)
-{
-    constexpr std::uint64_t high = 0x8080808080808080ull;
-    std::size_t i = 0;
-    while (i + 8 <= n) {
-        std::uint64_t w;
-        std::memcpy(&w, src + i, 8);
-        if ((w & high) == 0) {
-            w = upperAscii8(w);
-            std::memcpy(dst + i, &w, 8);
-            i += 8;
-            continue;
-        }
-        for (const std::size_t end = i + 8; i < end;)
-            i = foldOne(src, dst, n, i);
-    }
-    while (i < n)
-        i = foldOne(src, dst, n, i);
-}
-
 // Length of the character starting at `i`: what "?" consumes. An invalid byte is one.
 std::size_t charLen(std::string_view s, std::size_t i)
 {
     const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80)
-        return 1;
-    std::size_t len = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF)
-        len = 2;
-    else if (b0 >= 0xE0 && b0 <= 0xEF)
-        len = 3;
-    else if (b0 >= 0xF0 && b0 <= 0xF4)
-        len = 4;
-    if (len == 0 || s.size() - i < len)
-        return 1;
-    return text::isValidUtf8(s.substr(i, len)) ? len : 1;
+    return b0 < 0x80 ? 1 : utf8::decodeAt(s, i).len;
 }
 
 // '*' and '?' over folded text, iteratively: on a mismatch only the last star is
@@ -216,19 +144,21 @@ struct GlobMask {
     std::size_t stemLength = std::string::npos; // npos: no dotless form
 };
 
-// Folds a name into a caller's buffer, growing a per-thread one only for long names.
+// Folds a name into a local buffer, growing a per-thread one only for long names. The
+// folded name may be longer or shorter than the name.
 class FoldedName {
 public:
     explicit FoldedName(std::string_view name)
     {
         char* dst = m_local;
-        if (name.size() > sizeof m_local) {
+        const std::size_t room = casefold::maxFoldedSize(name.size());
+        if (room > sizeof m_local) {
             thread_local std::string big;
-            big.resize(name.size());
+            if (big.size() < room)
+                big.resize(room);
             dst = big.data();
         }
-        foldUpper(name.data(), dst, name.size());
-        m_view = std::string_view(dst, name.size());
+        m_view = std::string_view(dst, casefold::toUpper(name, dst));
     }
     std::string_view view() const { return m_view; }
 

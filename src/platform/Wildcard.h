@@ -8,7 +8,8 @@
 namespace velmora {
 
 // A compiled mask list. "*" matches any run of characters (dots included), "?" one
-// character; Latin and Cyrillic letters match without regard to case. A mask whose part
+// character; every letter with a simple case mapping matches without regard to case, as
+// text::equalNoCase compares. A mask whose part
 // after its last dot is all "*" also matches a name without a dot ("*.*" matches every
 // name, "CHKLIST.*" matches "CHKLIST"). Empty masks between separators are ignored.
 // Compile once, match many names: the common "*.ext" and plain-name masks are looked up

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 using velmora::MaskList;
 using velmora::matchMask;
@@ -92,6 +94,78 @@ TEST(Wildcard, CaseBlindForLatinAndCyrillic)
     expectMatch("е*", "ёж", false); // Е and Ё are different letters
 }
 
+TEST(Wildcard, CaseBlindForEveryLetterWithASimpleMapping)
+{
+    expectMatch("über*", "ÜBER2.tmp", true);
+    expectMatch("*.ÄÖÜ", "x.äöü", true);
+    expectMatch("σίσυφος.*", "ΣΊΣΥΦΟΣ.TXT", true);
+    expectMatch("ΟΔΌΣ.txt", "οδός.txt", true); // final sigma
+    expectMatch("*ς", "ΟΔΟΣ", true);
+    expectMatch("*σ", "οδοσ.", false);
+    expectMatch("әліппе*", "ӘЛІППЕ.doc", true);
+    expectMatch("*.ӘҒҚ", "x.әғқ", true);
+    expectMatch("Ңөұүһ.txt", "ңӨҰҮҺ.TXT", true);
+    expectMatch("ǅ?", "ǆa", true);
+    expectMatch("*.\U00010400", "a.\U00010428", true);
+}
+
+TEST(Wildcard, NonAsciiLettersAreNotTheirAsciiLookAlikes)
+{
+    expectMatch("*.ı", "x.I", false);
+    expectMatch("*.i", "x.ı", false);
+    expectMatch("ſ*", "S.txt", false);
+    expectMatch("config.sys", "CONFIG.ſYS", false);
+    expectMatch("?.sys", "ı.SYS", true);
+}
+
+TEST(Wildcard, MappingsThatChangeTheByteLength)
+{
+    // ɐ is two bytes, its upper case Ɐ three; ⱥ is three, Ⱥ two.
+    expectMatch("?", "ɐ", true);
+    expectMatch("??", "ɐ", false);
+    expectMatch("ɐ?", "Ɐx", true);
+    expectMatch("a?c", "AⱯC", true);
+    expectMatch("*ɐ", "xxⱯ", true);
+    expectMatch("??", "ⱥⱦ", true);
+    expectMatch("???", "ⱥⱦ", false);
+    expectMatch("*.ɐɐ", "f.ⱯⱯ", true);   // looked up by extension
+    expectMatch("*.ɐɐ", "f.Ɐ", false);
+    expectMatch("ɐ.txt", "Ɐ.TXT", true); // looked up by name
+    expectMatch("ɐ.txt", "ⱯⱯ.TXT", false);
+    expectMatch("CHKLIST.*", "chklistⱥ", false);
+    expectMatch("ⱥ.*", "Ⱥ", true);
+}
+
+TEST(Wildcard, MixedNamesMatchTheirOtherCaseAndTheirLength)
+{
+    // A name matches itself in its other case, "?" once per character and a star around
+    // any of its pieces, however its folded form shifts against the name. No piece starts
+    // with a continuation byte, so the stray lead byte 0xC9 stays a character of its own.
+    const std::vector<std::string> upper = {"A", "ABCDEFGH", ".", "Ж", "Ɐ", "Ⱥ", "Σ", "\U00010400", "\xFF", "\xC9"};
+    const std::vector<std::string> lower = {"a", "abcdefgh", ".", "ж", "ɐ", "ⱥ", "ς", "\U00010428", "\xFF", "\xC9"};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 500; ++round) {
+        std::string name, mask, anyChars, starred;
+        std::size_t chars = 0;
+        const std::size_t count = 1 + rng() % 10, starAt = rng() % count;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t p = rng() % upper.size();
+            const bool up = rng() % 2 == 0;
+            name += up ? upper[p] : lower[p];
+            mask += up ? lower[p] : upper[p];
+            chars += upper[p] == "ABCDEFGH" ? 8 : 1;
+            if (k == starAt)
+                starred = "*" + mask.substr(mask.size() - (up ? lower[p] : upper[p]).size()) + "*";
+        }
+        anyChars.assign(chars, '?');
+        ASSERT_TRUE(MaskList(mask).matches(name)) << mask << " | " << name;
+        ASSERT_TRUE(matchMask(mask, name)) << mask << " | " << name;
+        ASSERT_TRUE(matchMask(anyChars, name)) << anyChars << " | " << name;
+        ASSERT_FALSE(matchMask(anyChars + "?", name)) << anyChars << " | " << name;
+        ASSERT_TRUE(matchMask(starred, name)) << starred << " | " << name;
+    }
+}
+
 TEST(Wildcard, LongNamesFoldWordByWord)
 {
     expectMatch("ABCDEFGHIJKLMNOPQRSTUVWXYZ.TXT", "abcdefghijklmnopqrstuvwxyz.txt", true);
@@ -103,6 +177,13 @@ TEST(Wildcard, LongNamesFoldWordByWord)
     expectMatch("ABCDEFGЖZ.TXT", "abcdefgжz.txt", true);
     expectMatch("ABCDEFGHЖЯЁZZZZZZ", "abcdefghжяёzzzzzz", true);
     expectMatch("*.ЁЁЁЁЁЁЁЁЁ", "x.ёёёёёёёёё", true);
+    // Words of ASCII after a character whose upper case is longer or shorter.
+    expectMatch("ⱯABCDEFGHIJKLMNOP.TXT", "ɐabcdefghijklmnop.txt", true);
+    expectMatch("ȺABCDEFGHIJKLMNOP.TXT", "ⱥabcdefghijklmnop.txt", true);
+    expectMatch("ABCDEFGHIJ", "abcdefghiJ", true);
+    expectMatch("ABCDEFGHIJ", "abcdefghik", false);
+    expectMatch("ABCDEFGHÉ", "abcdefghé", true);
+    expectMatch("ABCDEFGHÉABCDEFGH", "abcdefghéabcdefgh", true);
 }
 
 TEST(Wildcard, StarExtensionAlsoMatchesNamesWithoutADot)
@@ -146,6 +227,14 @@ TEST(Wildcard, NamesThatAreNotUtf8)
     expectMatch("??????.tmp", name, true);
     expectMatch("*.bak", name, false);
     expectMatch("*.tmp", "\xD0", false);
+    // Cut-off and stray bytes beside letters that fold to another length.
+    expectMatch("?", "\xC9", true);
+    expectMatch("ɐ*", "\xC9\x90\xFF", true);
+    expectMatch("?", "\xE2\xB1", false);
+    expectMatch("??", "\xE2\xB1", true);
+    expectMatch("Ɐ", "\xE2\xB1", false);
+    expectMatch("*ɐ", "\xE2\xB1\xC9\x90", true);
+    expectMatch("*.ɐ", "x.\xC9", false);
 }
 
 TEST(Wildcard, BacktrackingStaysCheap)
@@ -226,4 +315,18 @@ TEST(MaskListTest, LongNamesAreMatchedWhole)
     EXPECT_TRUE(MaskList("*.TMP").matches(longName));
     EXPECT_TRUE(MaskList("ж*.tmp").matches(longName));
     EXPECT_FALSE(MaskList("*.bak").matches(longName));
+
+    // Fits the matcher's own buffer only before it is folded.
+    std::string growing, grown;
+    for (int i = 0; i < 200; ++i) {
+        growing += "ɐ";
+        grown += "Ɐ";
+    }
+    growing += ".tmp";
+    grown += ".TMP";
+    expectMatch("*.TMP", growing, true);
+    expectMatch("ⱯⱯ*ɐ.tmp", growing, true);
+    expectMatch(grown, growing, true);
+    expectMatch(growing, grown, true);
+    expectMatch(growing, growing + "x", false);
 }

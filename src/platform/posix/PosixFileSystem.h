@@ -12,7 +12,7 @@ namespace velmora {
 
 // Behaviour a caller can rely on, beyond the FileSystem contract:
 // - Every component of a path is matched on the host exactly first, then without regard to
-//   case; a component that does not exist keeps its spelling. Names a Folder is given are
+//   case (text::equalNoCase); a component that does not exist keeps its spelling. Names a Folder is given are
 //   only ever taken exactly.
 // - Host names cross into the program's name space by posixhost::toProgramName: a name
 //   holding "\", ":" or any other character no Windows name can hold is one name, never a
