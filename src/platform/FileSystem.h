@@ -134,7 +134,8 @@ public:
 
     // Walks this folder and every subfolder below it, depth first, subfolders in name order.
     // Never enters a link or another mount; a subfolder that cannot be opened is passed
-    // over. `files` selects the files each Leave hands over (nullptr: none). False when the
+    // over, and so is the rest of a folder moved away while the walk was below it (it and
+    // the folders it led to get no Leave). `files` selects the files each Leave hands over (nullptr: none). False when the
     // callback stopped the walk. `path` is the text the root's visits carry.
     virtual bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) = 0;
 

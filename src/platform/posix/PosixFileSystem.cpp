@@ -734,9 +734,11 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
             stack.push_back(std::move(level));
             continue;
         }
-        if (!stack[k].lost) {
-            if (k > 0 && !stack[k - 1].folder && !stack[k - 1].lost)
-                reopen(stack, k - 1);
+        if (k > 0 && !stack[k - 1].folder && !stack[k - 1].lost)
+            reopen(stack, k - 1);
+        // A folder whose parent could not be taken back is left without a visit, as the
+        // parent itself is: a Leave always has the folder above it.
+        if (!stack[k].lost && (k == 0 || stack[k - 1].folder)) {
             WalkLevel& top = stack[k];
             // Time has passed since the folder was read: its files are read as they are now.
             if (files && !top.subfolders.empty()) {

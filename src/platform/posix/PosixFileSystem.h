@@ -12,8 +12,8 @@ namespace velmora {
 
 // Behaviour a caller can rely on, beyond the FileSystem contract:
 // - Every component of a path is matched on the host exactly first, then without regard to
-//   case (text::equalNoCase); a component that does not exist keeps its spelling. Names a Folder is given are
-//   only ever taken exactly.
+//   case (text::equalNoCase); a component that does not exist keeps its spelling. Names a
+//   Folder is given are only ever taken exactly.
 // - Host names cross into the program's name space by posixhost::toProgramName: a name
 //   holding "\", ":" or any other character no Windows name can hold is one name, never a
 //   path. A name that is not valid UTF-8 is listed, matched and deleted intact.
