@@ -57,9 +57,9 @@ void tellDeletion(Toolkit& tk, std::size_t deleted, std::size_t tried, const std
         if (!success.empty()) tk.msgBox(success, MsgButtons::OK, MsgIcon::Information, "Velmora");
         return;
     }
-    tk.msgBox("Удалено файлов: " + std::to_string(deleted) + " из " + std::to_string(tried) + ".\r\nНе удалось удалить: " +
-                  std::to_string(tried - deleted) + ".",
-              MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+    const std::string text = "Удалено файлов: " + std::to_string(deleted) + " из " + std::to_string(tried) +
+                             ".\r\nНе удалось удалить: " + std::to_string(tried - deleted) + ".";
+    tk.msgBox(text, MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
 }
 
 void deleteAll(const DeletionTargets& t)

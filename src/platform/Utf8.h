@@ -2,6 +2,7 @@
 // UTF-8 decoding and encoding shared by the text helpers, case folding and wildcards, so they
 // all agree on where a character ends and on what counts as an invalid byte.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace velmora::utf8 {
@@ -70,6 +71,13 @@ inline std::size_t encode(char32_t cp, char* out)
     out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out[3] = static_cast<char>(0x80 | (cp & 0x3F));
     return 4;
+}
+
+// `cp` as UTF-8 text.
+inline std::string text(char32_t cp)
+{
+    char buffer[4];
+    return std::string(buffer, encode(cp, buffer));
 }
 
 } // namespace velmora::utf8

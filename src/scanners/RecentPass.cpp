@@ -84,7 +84,8 @@ void recentPass(const ScanContext& c)
             const std::string folder = profile.path + "\\" + std::string(sub);
             // A subfolder that is missing, cannot be opened or is not the profile's own counts nothing.
             const bool own = openOwnSubfolder(fs, profile, sub) != nullptr;
-            const auto count = own && scan::openInBrowser(c, folder) ? static_cast<std::int64_t>(c.files.listCount()) : 0;
+            const bool shown = own && scan::openInBrowser(c, folder);
+            const auto count = shown ? static_cast<std::int64_t>(c.files.listCount()) : 0;
             if (count > 0) {
                 c.scanStatus.setCaption("Сканирую " + folder + ". Найдено: " + std::to_string(count));
                 report += "Найден(ы) ярлык(и): " + std::to_string(count) + " шт. Папка: " + c.folders.path() + "\r\n";

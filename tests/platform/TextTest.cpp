@@ -1,4 +1,5 @@
 #include "platform/Text.h"
+#include "platform/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +16,6 @@ std::string bytes(std::initializer_list<unsigned char> list)
     return std::string(list.begin(), list.end());
 }
 
-std::string utf8(char32_t cp)
-{
-    std::string out;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
 
 const std::string kUpperRu = "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
 const std::string kLowerRu = "абвгдеёжзийклмнопрстуфхцчшщъыьэюя";
@@ -180,7 +161,7 @@ TEST(TextCase, EveryCharacterFoldsStablyAndLowersToItsOwnFold)
     for (char32_t cp = 0; cp < 0x20000; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF)
             continue;
-        const std::string ch = utf8(cp);
+        const std::string ch = utf8::text(cp);
         const std::string upper = text::toUpper(ch);
         const std::string lower = text::toLower(ch);
         const auto code = static_cast<unsigned>(cp);

@@ -1,4 +1,5 @@
 #include "platform/posix/PosixHost.h"
+#include "platform/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -33,22 +34,6 @@ std::string shown(std::string_view s)
     return out;
 }
 
-// The UTF-8 form of a code point below U+10000.
-std::string utf8(char32_t cp)
-{
-    std::string out;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
 
 // True when a Windows name can hold every byte of `name`.
 bool windowsCanHold(std::string_view name)
@@ -86,14 +71,14 @@ private:
 
 TEST(PosixHostNames, CharactersNoWindowsNameCanHoldBecomePrivateUseOnes)
 {
-    EXPECT_EQ(toProgramName("x\\y.tmp"), "x" + utf8(0xF05C) + "y.tmp");
-    EXPECT_EQ(toProgramName("a:b?.tmp"), "a" + utf8(0xF03A) + "b" + utf8(0xF03F) + ".tmp");
-    EXPECT_EQ(toProgramName("line\n"), "line" + utf8(0xF00A));
-    EXPECT_EQ(toProgramName("\x01\x1F"), utf8(0xF001) + utf8(0xF01F));
+    EXPECT_EQ(toProgramName("x\\y.tmp"), "x" + utf8::text(0xF05C) + "y.tmp");
+    EXPECT_EQ(toProgramName("a:b?.tmp"), "a" + utf8::text(0xF03A) + "b" + utf8::text(0xF03F) + ".tmp");
+    EXPECT_EQ(toProgramName("line\n"), "line" + utf8::text(0xF00A));
+    EXPECT_EQ(toProgramName("\x01\x1F"), utf8::text(0xF001) + utf8::text(0xF01F));
     // A literal escape or carried character is escaped; other private-use ones stay.
-    EXPECT_EQ(toProgramName(utf8(0xF000)), utf8(0xF000) + utf8(0xF000));
-    EXPECT_EQ(toProgramName(utf8(0xF05C)), utf8(0xF000) + utf8(0xF05C));
-    EXPECT_EQ(toProgramName(utf8(0xF041)), utf8(0xF041));
+    EXPECT_EQ(toProgramName(utf8::text(0xF000)), utf8::text(0xF000) + utf8::text(0xF000));
+    EXPECT_EQ(toProgramName(utf8::text(0xF05C)), utf8::text(0xF000) + utf8::text(0xF05C));
+    EXPECT_EQ(toProgramName(utf8::text(0xF041)), utf8::text(0xF041));
     // Names that need nothing come back as they are.
     for (const char* plain : {"", "a.tmp", "Документы", "~$x.doc", "..", "a b.c d", "\x7F", "%TEMP%"})
         EXPECT_EQ(toProgramName(plain), plain);
@@ -108,7 +93,7 @@ TEST(PosixHostNames, EveryByteRoundTripsAloneAndInsideNames)
             continue;
         const std::string c(1, static_cast<char>(b));
         for (const std::string& host : {c, "a" + c + "b", c + c, c + "x.tmp", "..." + c, c + "\xEF\x80", "\xEF" + c,
-                                        "\xEF\x81" + c, c + "\x80\x80", utf8(0xF000) + c, c + utf8(0xF05C)}) {
+                                        "\xEF\x81" + c, c + "\x80\x80", utf8::text(0xF000) + c, c + utf8::text(0xF05C)}) {
             expectSound(host);
             unique.add(host);
         }
@@ -119,9 +104,10 @@ TEST(PosixHostNames, LiteralPrivateUseCharactersRoundTrip)
 {
     InjectivityCheck unique;
     for (char32_t cp = 0xF000; cp <= 0xF0FF; ++cp) {
-        const std::string p = utf8(cp);
-        for (const std::string& host : {p, "x" + p + "y", p + p, p + "\\", "\\" + p, p + utf8(0xF000), utf8(0xF000) + p,
-                                        p + "\x01" + p, "\xEF" + p, p + "\x80", utf8(cp & 0xFF) + p}) {
+        const std::string p = utf8::text(cp);
+        const std::string escape = utf8::text(0xF000);
+        for (const std::string& host : {p, "x" + p + "y", p + p, p + "\\", "\\" + p, p + escape, escape + p,
+                                        p + "\x01" + p, "\xEF" + p, p + "\x80", utf8::text(cp & 0xFF) + p}) {
             if (host.find('/') != std::string::npos || host.find('\0') != std::string::npos)
                 continue;
             expectSound(host);
@@ -140,7 +126,7 @@ TEST(PosixHostNames, InvalidUtf8NextToMappedCharactersRoundTrips)
     // Pieces that look like parts of the private-use encoding, and mapped characters.
     const std::vector<std::string> pieces = {"\xEF", "\xEF\x80", "\xEF\x81", "\xEF\x82", "\x80", "\x81", "\xBF",
                                              "\x9C", "\xC3", "\xFF", "\\", ":", "?", "\x01", "|", "a",
-                                             utf8(0xF000), utf8(0xF05C), utf8(0xF03F), utf8(0xF07F), utf8(0xF080)};
+                                             utf8::text(0xF000), utf8::text(0xF05C), utf8::text(0xF03F), utf8::text(0xF07F), utf8::text(0xF080)};
     InjectivityCheck unique;
     for (const std::string& a : pieces) {
         for (const std::string& b : pieces) {
@@ -160,7 +146,7 @@ TEST(PosixHostNames, InvalidUtf8NextToMappedCharactersRoundTrips)
 std::string randomHostName(std::mt19937& random)
 {
     static const std::vector<std::string> tokens = {"\xEF", "\x80", "\x81", "\x9C", "\xBF", "\\", ":", "\n", "?",
-                                                    "\"", utf8(0xF000), utf8(0xF05C), utf8(0xF00A), "a", ".", "Я"};
+                                                    "\"", utf8::text(0xF000), utf8::text(0xF05C), utf8::text(0xF00A), "a", ".", "Я"};
     std::uniform_int_distribution<int> length(0, 12);
     std::uniform_int_distribution<int> kind(0, 2);
     std::uniform_int_distribution<int> byte(1, 255);
@@ -197,10 +183,10 @@ TEST(PosixHostNames, RandomNamesRoundTripAndNeverShareAProgramName)
 TEST(PosixHostNames, HostPathsTakeTheirDriveFormNameByName)
 {
     const std::vector<DriveInfo> drives = {{'c', "/srv/c", true}, {'d', "/srv/c/deeper", true}};
-    EXPECT_EQ(posixhost::toDriveForm("/srv/c/a\\b/c:d", drives), "C:\\a" + utf8(0xF05C) + "b\\c" + utf8(0xF03A) + "d");
-    EXPECT_EQ(posixhost::toDriveForm("/srv/c/deeper/..\\x", drives), "D:\\.." + utf8(0xF05C) + "x");
+    EXPECT_EQ(posixhost::toDriveForm("/srv/c/a\\b/c:d", drives), "C:\\a" + utf8::text(0xF05C) + "b\\c" + utf8::text(0xF03A) + "d");
+    EXPECT_EQ(posixhost::toDriveForm("/srv/c/deeper/..\\x", drives), "D:\\.." + utf8::text(0xF05C) + "x");
     EXPECT_FALSE(posixhost::toDriveForm("/srv/cc/x", drives));
-    EXPECT_EQ(posixhost::offDriveForm("/elsewhere/a\\b"), "\\\\?\\unix\\elsewhere\\a" + utf8(0xF05C) + "b");
+    EXPECT_EQ(posixhost::offDriveForm("/elsewhere/a\\b"), "\\\\?\\unix\\elsewhere\\a" + utf8::text(0xF05C) + "b");
 }
 
 } // namespace

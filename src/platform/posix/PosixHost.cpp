@@ -1,5 +1,7 @@
 #include "platform/posix/PosixHost.h"
 
+#include "platform/Utf8.h"
+
 #include <array>
 
 namespace velmora::posixhost {
@@ -22,30 +24,19 @@ constexpr std::array<bool, 256> kSuspect = [] {
     return t;
 }();
 
-bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// The private-use character U+F000..U+F07F encoded at `i` ("\xEF\x80\x80".."\xEF\x81\xBF"),
-// as its offset from U+F000; -1 when there is none.
+// The private-use character U+F000..U+F07F at `i`, as its offset from U+F000; -1 when there
+// is none.
 int privateAt(std::string_view s, std::size_t i)
 {
-    if (s.size() < 3 || i > s.size() - 3) return -1;
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    const auto b1 = static_cast<unsigned char>(s[i + 1]);
-    const auto b2 = static_cast<unsigned char>(s[i + 2]);
-    if (b0 != 0xEF || (b1 != 0x80 && b1 != 0x81) || !isCont(b2)) return -1;
-    return ((b1 & 0x01) << 6) | (b2 & 0x3F);
+    if (i >= s.size()) return -1;
+    const utf8::Decoded d = utf8::decodeAt(s, i);
+    return d.valid && d.cp >= Escape && d.cp < Escape + 0x80 ? static_cast<int>(d.cp - Escape) : -1;
 }
 
 // A private-use character that the mapping gives a meaning: the escape or a carried character.
 bool meaningful(int offset) { return offset == 0 || (offset > 0 && unholdable(static_cast<unsigned char>(offset))); }
 
-void appendPrivate(std::string& out, int offset)
-{
-    const char32_t cp = Escape + static_cast<char32_t>(offset);
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-}
+void appendPrivate(std::string& out, int offset) { out += utf8::text(Escape + static_cast<char32_t>(offset)); }
 
 } // namespace
 
