@@ -87,6 +87,24 @@ TEST_F(ProgramWindows, MainWindowShowsItsControlsWithRussianCaptions)
     for (Form* f : tk.forms()) f->hide();
 }
 
+// Host names holding characters no Windows name can hold show as one name each, those
+// characters as private-use ones, in a window a person can look at.
+TEST_F(ProgramWindows, HostNamesThatReadAsPathsShowAsOneEntryEach)
+{
+    for (auto name : {"c/TEMP/..\\Important.tmp", "c/TEMP/a:b?.tmp", "c/TEMP/new\nline.tmp", "c/TEMP/plain.tmp"})
+        tree.write(name, "data");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    auto& main = app.mainWindow();
+    ASSERT_EQ(main.filFiles.listCount(), 4u);
+    for (std::size_t i = 0; i < main.filFiles.listCount(); ++i) {
+        const std::string& name = main.filFiles.list(i);
+        EXPECT_EQ(name.find_first_of("\\:?\n"), std::string::npos) << name;
+    }
+    EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-odd-names.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
 TEST_F(ProgramWindows, ReportWindowWithARealAutoPassReportAndItsPrintout)
 {
     tree.write("c/Windows/temp/one.tmp");
