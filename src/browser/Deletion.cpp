@@ -65,9 +65,9 @@ void tellDeletion(Toolkit& tk, std::size_t deleted, std::size_t tried, const std
 void deleteAll(const DeletionTargets& t)
 {
     if (t.files.listCount() == 0) return;
-    if (!confirm(t.tk, "все временные файлы", t.files.listCount(), t.folders.path())) return;
-    if (t.files.listCount() == 0) return;
     const Doomed doomed = take(t.files, false);
+    if (!confirm(t.tk, "все временные файлы", doomed.entries.size(), t.folders.path())) return;
+    if (t.files.listCount() == 0) return;
     const std::size_t deleted = deleteEntries(t, doomed);
     tellDeletion(t.tk, deleted, doomed.entries.size(), "Успешно завершено.");
     t.files.refresh();

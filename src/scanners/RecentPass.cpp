@@ -37,8 +37,10 @@ void collectProfiles(const ScanContext& c, char drive, const std::string& parent
         c.tk.yield();
         fs.setCurrentDrive(drive);
         const std::string candidate = parent + entry.name;
-        if (!fs.setCurrentFolder(candidate) || entry.name == "." || entry.name == ".." ||
-            !parentFolder->openSubfolder(entry.name))
+        // A link or another mount is judged before it is entered, so the working folder never
+        // moves into someone else's tree.
+        if (entry.name == "." || entry.name == ".." || !parentFolder->openSubfolder(entry.name) ||
+            !fs.setCurrentFolder(candidate))
             continue;
         profiles.push_back({candidate, parent, entry.name});
     }
@@ -77,15 +79,18 @@ void recentPass(const ScanContext& c)
     }
 
     std::int64_t total = 0;
+    // The folders counted, so that what is emptied is what was counted and told.
+    std::vector<FolderId> counted;
     for (const Profile& profile : profiles) {
         c.tk.yield();
         c.drive.setDrive(profile.path.substr(0, 3));
         for (std::string_view sub : {"Cookies", "Recent"}) {
             const std::string folder = profile.path + "\\" + std::string(sub);
             // A subfolder that is missing, cannot be opened or is not the profile's own counts nothing.
-            const bool own = openOwnSubfolder(fs, profile, sub) != nullptr;
-            const bool shown = own && scan::openInBrowser(c, folder);
+            const auto own = openOwnSubfolder(fs, profile, sub);
+            const bool shown = own && scan::openInBrowser(c, folder) && c.files.listedFolder().id == own->id();
             const auto count = shown ? static_cast<std::int64_t>(c.files.listCount()) : 0;
+            counted.push_back(shown ? own->id() : FolderId{});
             if (count > 0) {
                 c.scanStatus.setCaption("Сканирую " + folder + ". Найдено: " + std::to_string(count));
                 report += "Найден(ы) ярлык(и): " + std::to_string(count) + " шт. Папка: " + c.folders.path() + "\r\n";
@@ -99,10 +104,12 @@ void recentPass(const ScanContext& c)
                 MsgButtons::OK, MsgIcon::Information, "Velmora");
     if (total > 0) {
         const MaskList everything("*.*");
+        std::size_t next = 0;
         for (const Profile& profile : profiles) {
             for (std::string_view sub : {"Cookies", "Recent"}) {
+                const FolderId& wasCounted = counted[next++];
                 const auto own = openOwnSubfolder(fs, profile, sub);
-                if (!own) continue;
+                if (!own || !(own->id() == wasCounted)) continue;
                 c.folders.setPath(profile.path + "\\" + std::string(sub));
                 own->removeMatching(everything);
             }

@@ -414,6 +414,21 @@ TEST_F(PosixFileSystemTest, CopyReplacesTheDestinationAndKeepsItsTime)
     EXPECT_EQ(names(vfs.listFiles("C:\\dst")), (std::vector<std::string>{"link.txt", "old.txt", "ro.txt"}));
 }
 
+TEST_F(PosixFileSystemTest, AppendingNeverWritesThroughALinkAtTheLastStep)
+{
+    c.write("victim.txt", "victim");
+    c.mkdir("shared");
+    fs::create_symlink(c.path() / "victim.txt", c.path() / "shared/report.txt");
+    fs::create_symlink(c.path() / "created-elsewhere.txt", c.path() / "shared/dangling.txt");
+    EXPECT_FALSE(vfs.appendFile("C:\\shared\\report.txt", "planted"));
+    EXPECT_FALSE(vfs.appendFile("C:\\shared\\dangling.txt", "planted"));
+    EXPECT_EQ(testsupport::readHostFile(c.path() / "victim.txt"), "victim");
+    EXPECT_FALSE(c.exists("created-elsewhere.txt"));
+    EXPECT_TRUE(vfs.appendFile("C:\\shared\\new.txt", "a"));
+    EXPECT_TRUE(vfs.appendFile("C:\\shared\\new.txt", "b"));
+    EXPECT_EQ(testsupport::readHostFile(c.path() / "shared/new.txt"), "ab");
+}
+
 TEST_F(PosixFileSystemTest, TimesAreLocalAndSizesAre64Bit)
 {
     std::tm local{};
@@ -1069,6 +1084,8 @@ TEST_F(PosixFileSystemTest, AWalkGoesOnSafelyWhenAFolderFarAboveItIsMoved)
         std::vector<FolderId> open; // the folders entered and not yet left
         std::vector<std::string> files, faults;
         bool changed = false;
+        const std::size_t descriptorsBefore = openDescriptors();
+        std::size_t mostDescriptors = 0;
         const bool finished = vfs.openFolder("C:\\")->walk("C:\\", &mask, [&](const WalkVisit& v) {
             if (v.kind == WalkVisit::Kind::Enter) {
                 open.push_back(v.folder.id());
@@ -1088,6 +1105,7 @@ TEST_F(PosixFileSystemTest, AWalkGoesOnSafelyWhenAFolderFarAboveItIsMoved)
             }
             for (const DirEntry& f : *v.files)
                 files.push_back(f.name);
+            mostDescriptors = std::max(mostDescriptors, openDescriptors());
             if (!changed && open.size() == levels) {
                 changed = true;
                 if (change == Change::RenamedInPlace) {
@@ -1103,6 +1121,8 @@ TEST_F(PosixFileSystemTest, AWalkGoesOnSafelyWhenAFolderFarAboveItIsMoved)
         EXPECT_TRUE(changed);
         EXPECT_TRUE(finished);
         EXPECT_EQ(faults, std::vector<std::string>{});
+        // Taking the chain back from above keeps no more folders open than the walk does.
+        EXPECT_LT(mostDescriptors, descriptorsBefore + 80);
         EXPECT_EQ(std::count(files.begin(), files.end(), "OUTSIDE.tmp"), 0);
         EXPECT_EQ(std::count(files.begin(), files.end(), "f.tmp"), 1);
         EXPECT_TRUE(open.empty()); // the root was left

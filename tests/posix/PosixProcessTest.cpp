@@ -161,6 +161,8 @@ TEST(PosixShell, HandsOverExactlyOneArgument)
     EXPECT_TRUE(shell.open(url));
     EXPECT_FALSE(shell.open("Q:\\nowhere.txt"));
     EXPECT_FALSE(shell.open(""));
+    EXPECT_FALSE(shell.open("\\\\?\\unix\\tmp\\vlm2-2.htm")); // a folder on no drive
+    EXPECT_FALSE(shell.open("\\\\server\\share\\x.htm"));
     ASSERT_EQ(starter.started.size(), 2u);
     EXPECT_EQ(PosixProcessStarter::splitCommandLine(starter.started[0]),
               (Words{"xdg-open", (c.path() / "My Docs/Read Me.txt").string()}));

@@ -244,6 +244,8 @@ std::optional<std::string> readAll(int fd)
 constexpr std::uint32_t kWatchEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM |
                                        IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
+constexpr std::size_t kMostNames = 4096;
+
 class InotifyWatch final : public FolderWatch {
 public:
     explicit InotifyWatch(Fd fd) : m_fd(std::move(fd)) {}
@@ -277,8 +279,11 @@ public:
                     overflow = true;
                 if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))
                     m_gone = true;
-                if (event.len > 0)
+                // Past a few thousand names one read of the folder is cheaper than naming each.
+                if (event.len > 0 && !overflow && names.size() < kMostNames)
                     names.push_back(posixhost::toProgramName(std::string_view(name, ::strnlen(name, event.len))));
+                else if (event.len > 0)
+                    overflow = true;
             }
         }
         if (!drained)
@@ -315,13 +320,30 @@ bool isEntryName(std::string_view host)
            host.find('\0') == std::string_view::npos;
 }
 
+// The mount a descriptor lies on, as /proc tells it where statx cannot (kernels before 5.8).
+std::uint64_t mountIdFromProc(int fd)
+{
+    const std::string info = "/proc/self/fdinfo/" + std::to_string(fd);
+    const int in = ::open(info.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return 0;
+    char buffer[512];
+    const ssize_t n = ::read(in, buffer, sizeof buffer - 1);
+    ::close(in);
+    if (n <= 0)
+        return 0;
+    buffer[n] = '\0';
+    const char* at = std::strstr(buffer, "mnt_id:");
+    return at ? std::strtoull(at + 7, nullptr, 10) : 0;
+}
+
 bool idOf(int fd, FolderId& id)
 {
     struct statx sx {};
     if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_TYPE | STATX_INO | STATX_MNT_ID, &sx) == 0) {
         id.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
         id.inode = sx.stx_ino;
-        id.mount = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+        id.mount = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : mountIdFromProc(fd);
         return true;
     }
     struct stat st {};
@@ -329,7 +351,7 @@ bool idOf(int fd, FolderId& id)
         return false;
     id.device = (static_cast<std::uint64_t>(major(st.st_dev)) << 32) | minor(st.st_dev);
     id.inode = st.st_ino;
-    id.mount = 0;
+    id.mount = mountIdFromProc(fd);
     return true;
 }
 
@@ -363,18 +385,27 @@ Fd openPlainSubfolder(int dirFd, const char* host, const FolderId& parent)
 }
 
 // Opens a regular file for reading or appending without ever blocking on, or opening, a
-// FIFO, socket or device: its kind is looked at first, and again once it is open.
-Fd openRegular(int dirFd, const char* name, int flags, bool create)
+// FIFO, socket or device: the name is first taken without opening what it names, looked at,
+// and only then opened, through that very handle. For appending, a link at the last step is
+// refused (a report must not be written through a link someone planted), and a missing file
+// is created new.
+Fd openRegular(int dirFd, const char* name, int flags, bool append)
 {
     struct stat st {};
-    if (::fstatat(dirFd, name, &st, 0) == 0) {
-        if (!S_ISREG(st.st_mode))
+    Fd handle(::openat(dirFd, name, O_PATH | O_CLOEXEC | (append ? O_NOFOLLOW : 0)));
+    if (!handle) {
+        if (errno != ENOENT || !append)
             return {};
-    } else if (errno != ENOENT || !create) {
-        return {};
+        return Fd(::openat(dirFd, name, flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644));
     }
-    Fd fd(::openat(dirFd, name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (create ? O_CREAT : 0), 0644));
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(handle.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    const std::string opened = "/proc/self/fd/" + std::to_string(handle.get());
+    Fd fd(::open(opened.c_str(), flags | O_NOCTTY | O_CLOEXEC));
+    if (!fd && errno == ENOENT) // no /proc: open by name, never waiting, and look again
+        fd = Fd(::openat(dirFd, name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_NOFOLLOW : 0)));
+    struct stat now {};
+    if (!fd || ::fstat(fd.get(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_ino != st.st_ino || now.st_dev != st.st_dev)
         return {};
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd;
@@ -417,7 +448,8 @@ std::optional<std::vector<DirEntry>> readFolder(int dirFd, const ReadWhat& what)
             if (!what.files && !what.linkedFolders)
                 return;
             struct stat target {};
-            if (::fstatat(dirFd, entryName, &target, 0) == 0) {
+            // A link into an automounted place must not mount it just to be listed.
+            if (::fstatat(dirFd, entryName, &target, AT_NO_AUTOMOUNT) == 0) {
                 if (S_ISDIR(target.st_mode))
                     folder = true;
                 else if (!S_ISREG(target.st_mode))
@@ -637,7 +669,7 @@ struct WalkLevel {
     PosixFolder* folder = nullptr; // nullptr while its descriptor is let go, or once lost
     std::unique_ptr<PosixFolder> owned;
     FolderId id;
-    std::string path;
+    std::size_t pathLength = 0; // of the walk's one path text, up to this folder
     std::string name;
     std::vector<std::string> subfolders;
     std::vector<DirEntry> files;
@@ -688,17 +720,26 @@ void reopen(std::vector<WalkLevel>& stack, std::size_t k)
         }
         stack[i].owned = std::move(sub);
         stack[i].folder = stack[i].owned.get();
+        // Only the level asked for stays open beyond the shallow ones; the others come back
+        // through ".." as the walk climbs.
+        if (i - 1 >= kOpenLevels && i - 1 > open) {
+            stack[i - 1].owned.reset();
+            stack[i - 1].folder = nullptr;
+        }
     }
 }
 
 bool PosixFolder::walk(const std::string& path, const MaskList* files, const WalkCallback& callback)
 {
+    // One path text for the whole walk, cut back as it climbs: a deep tree costs its depth,
+    // not its depth squared.
+    std::string current = path;
     std::vector<WalkLevel> stack(1);
     stack[0].folder = this;
     stack[0].id = m_id;
-    stack[0].path = path;
+    stack[0].pathLength = current.size();
     readLevel(stack[0], files);
-    WalkStep step = callback({WalkVisit::Kind::Enter, stack[0].path, *this, nullptr, {}, nullptr});
+    WalkStep step = callback({WalkVisit::Kind::Enter, current, *this, nullptr, {}, nullptr});
     if (step == WalkStep::Stop)
         return false;
     if (step == WalkStep::Prune)
@@ -709,6 +750,7 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
         // Back from a level that was lost: this one has not been taken back yet.
         if (!stack[k].lost && !stack[k].folder)
             reopen(stack, k);
+        current.resize(stack[k].pathLength);
         if (!stack[k].lost && stack[k].next < stack[k].subfolders.size()) {
             WalkLevel& top = stack[k];
             const std::string& name = top.subfolders[top.next++];
@@ -719,10 +761,13 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
             level.id = sub->id();
             level.owned = std::move(sub);
             level.folder = level.owned.get();
-            level.path = path::join(top.path, name);
+            if (!current.empty() && current.back() != '\\' && current.back() != '/')
+                current += '\\';
+            current += name;
+            level.pathLength = current.size();
             level.name = name;
             readLevel(level, files);
-            step = callback({WalkVisit::Kind::Enter, level.path, *level.folder, top.folder, level.name, nullptr});
+            step = callback({WalkVisit::Kind::Enter, current, *level.folder, top.folder, level.name, nullptr});
             if (step == WalkStep::Stop)
                 return false;
             if (step == WalkStep::Prune)
@@ -748,7 +793,7 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
                 top.files = top.folder->listFiles(options).value_or(std::vector<DirEntry>{});
             }
             Folder* parent = k > 0 ? stack[k - 1].folder : nullptr;
-            step = callback({WalkVisit::Kind::Leave, top.path, *top.folder, parent, top.name, &top.files});
+            step = callback({WalkVisit::Kind::Leave, current, *top.folder, parent, top.name, &top.files});
             if (step == WalkStep::Stop)
                 return false;
         }

@@ -19,7 +19,8 @@ PosixShell::PosixShell(ProcessStarter& starter, const FileSystem& fs)
 
 bool PosixShell::open(std::string_view what)
 {
-    if (what.empty())
+    // "\\server\share" and "\\?\unix\..." (a folder on no drive) name nothing here.
+    if (what.empty() || (what.size() >= 2 && (what[0] == '\\' || what[0] == '/') && (what[1] == '\\' || what[1] == '/')))
         return false;
     std::string target(what);
     // One letter before the colon is a drive ("C:\x", "C:x"); no address scheme is that short.

@@ -462,7 +462,7 @@ FileListBox::~FileListBox() = default;
 
 bool FileListBox::relist(std::string_view folder, bool keepSelection)
 {
-    const auto opened = m_fs.openFolder(folder);
+    auto opened = m_fs.openFolder(folder);
     if (!opened) return false;
     // Watch first, so that nothing changing between the listing and the watch goes unseen.
     auto watch = opened->watch();
@@ -473,6 +473,7 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     m_watch = std::move(watch);
     m_listed.path = std::string(folder);
     m_listed.id = opened->id();
+    m_folder = std::move(opened);
     std::vector<char> selected(files->size(), 0);
     if (keepSelection) {
         std::unordered_set<std::string> was;
@@ -514,13 +515,12 @@ bool FileListBox::refresh() { return relist(m_path, true); }
 void FileListBox::updateSizes()
 {
     using SteadyClock = std::chrono::steady_clock;
-    // Sizes are read by exact name in the folder that was listed; a name that has gone costs
-    // one failed look-up. A folder that has gone, or that its path no longer leads to, holds
-    // none of the listed files.
-    const auto folder = m_fs.openListed(m_listed);
+    if (!m_folder) return;
+    // Sizes are read by exact name in the folder that was listed, wherever it has gone; a
+    // name that has gone costs one failed look-up.
     auto restat = [&](std::size_t i) {
         DirEntry& e = m_entries[i];
-        e.size = folder ? folder->size(e.name).value_or(0) : 0;
+        e.size = m_folder->size(e.name).value_or(0);
     };
     if (m_watch) {
         const auto changedNames = m_watch->poll();
@@ -528,13 +528,16 @@ void FileListBox::updateSizes()
         // left tells which have gone far sooner than looking at each of them.
         constexpr std::size_t many = 256;
         std::optional<std::unordered_set<std::string>> present;
-        if (folder && (!changedNames || changedNames->size() > many)) {
-            if (auto names = folder->names()) present.emplace(names->begin(), names->end());
+        if (!changedNames || changedNames->size() > many) {
+            if (auto names = m_folder->names()) present.emplace(names->begin(), names->end());
         }
         if (!changedNames) {
             if (present)
                 for (DirEntry& e : m_entries)
                     if (!present->count(e.name)) e.size = 0;
+            // A watch that lost count (or its folder) starts afresh, so the read above is
+            // not repeated at every call.
+            m_watch = m_folder->watch();
         } else if (!changedNames->empty()) {
             const std::unordered_set<std::string> names(changedNames->begin(), changedNames->end());
             for (std::size_t i = 0; i < m_entries.size(); ++i) {
@@ -546,18 +549,17 @@ void FileListBox::updateSizes()
             }
         }
     }
-    // What no watch reports (a file grown through a link elsewhere, a network folder, a queue
-    // that overflowed) is caught by reading the selected sizes in turn, a slice per call
-    // within a small time budget, so every one is read again within about a second.
+    // What no watch reports (a file grown through a link elsewhere, a network folder) is
+    // caught by reading the selected sizes in turn, a slice per call within a small time
+    // budget, so each is read again within about a second.
     constexpr auto budget = std::chrono::microseconds(3500);
     const auto start = SteadyClock::now();
     const std::size_t count = m_entries.size();
     for (std::size_t done = 0; done < count; ++done) {
+        if ((done & 63) == 63 && SteadyClock::now() - start > budget) break;
         if (m_sweep >= count) m_sweep = 0;
         const std::size_t i = m_sweep++;
-        if (!m_selected[i]) continue;
-        restat(i);
-        if ((done & 63) == 63 && SteadyClock::now() - start > budget) break;
+        if (m_selected[i]) restat(i);
     }
 }
 

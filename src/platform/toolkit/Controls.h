@@ -297,6 +297,7 @@ private:
     std::unique_ptr<MaskList> m_mask;
     std::unique_ptr<FolderWatch> m_watch;
     ListedFolder m_listed;
+    std::unique_ptr<Folder> m_folder; // the folder listed, kept open for reading sizes
     std::vector<DirEntry> m_entries;
     std::vector<char> m_selected;
     int m_listIndex = -1;
