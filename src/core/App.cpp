@@ -23,9 +23,4 @@ void App::start()
 
 frmScanTemps& App::mainWindow() { return m_mainWindow.get(); }
 
-void App::handOverReport(std::string_view title, std::string_view text)
-{
-    velmora::handOverReport(m_reportWindow, m_services, &mainWindow(), title, text);
-}
-
 } // namespace velmora

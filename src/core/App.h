@@ -34,9 +34,6 @@ public:
     FormSlot<frmReport>& reportWindow() { return m_reportWindow; }
     FormSlot<frmDrivePass>& driveScanWindow() { return m_driveScanWindow; }
 
-    // Hands a finished report to the report window, owned by the main window.
-    void handOverReport(std::string_view title, std::string_view text);
-
 private:
     Toolkit& m_tk;
     Services m_services;

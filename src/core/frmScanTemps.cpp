@@ -3,7 +3,7 @@
 #include "browser/Deletion.h"
 #include "browser/Selection.h"
 #include "core/App.h"
-#include "core/Settings.h"
+#include "settings/Settings.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
@@ -39,7 +39,8 @@ frmScanTemps::frmScanTemps(App& app)
       dirDirectories(*this, "dirDirectories", app.services().fs), drvDrive(*this, "drvDrive", app.services().fs),
       m_app(app),
       m_browser(app.tk(), app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady, history,
-                [this] { timUpdate_Timer(); })
+                [this] { timUpdate_Timer(); }),
+      m_reports(app.reportWindow(), app.services(), *this)
 {
     setCaption(std::string(AboutLine));
     setClientSize(6210, 6600);
@@ -359,9 +360,7 @@ void frmScanTemps::mnuExt_Click() { picPopUp.setVisible(!picPopUp.visible()); }
 
 ScanContext frmScanTemps::scanContext()
 {
-    return {toolkit(),     m_app.services(), drvDrive,
-            dirDirectories, filFiles,        lblScanReady,
-            [this](std::string_view title, std::string_view text) { m_app.handOverReport(title, text); }};
+    return {toolkit(), m_app.services(), drvDrive, dirDirectories, filFiles, lblScanReady, m_reports};
 }
 
 void frmScanTemps::cmdAutoPass_Click()

@@ -2,6 +2,7 @@
 // The main window: the folder browser with its junk list, the command panel, the mask editor.
 #include "browser/Browser.h"
 #include "platform/toolkit/Form.h"
+#include "reports/ReportHandOver.h"
 
 namespace velmora {
 
@@ -15,6 +16,9 @@ public:
     // Counted by every periodic update: the selected entries of the file list.
     int SelFiles = 0;
     NavigationHistory history;
+
+    // Where the scans' reports go: the report window, over this window.
+    const ReportHandOver& reports() const { return m_reports; }
 
     // The commands other windows call.
     void cmdAutoPass_Click();
@@ -129,6 +133,7 @@ private:
 
     App& m_app;
     FolderBrowser m_browser;
+    ReportHandOver m_reports;
     bool m_autoPassRunning = false;
 };
 

@@ -1,6 +1,6 @@
 #include "reports/frmReport.h"
 
-#include "core/Settings.h"
+#include "settings/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Printer.h"
 #include "platform/Text.h"
@@ -93,18 +93,5 @@ void frmReport::cmdPrint_Click()
 }
 
 void frmReport::cmdOK_Click() { unload(); }
-
-void handOverReport(FormSlot<frmReport>& report, const Services& services, Form* owner, std::string_view title,
-                    std::string_view text)
-{
-    frmReport& window = report.get();
-    window.setCaption(std::string(title));
-    window.txtRep.setText(text);
-    window.txtRep.setMaxLength(text::length(text));
-    if (settings::alwaysSaveReport(services.settings))
-        window.cmdSave_Click();
-    else
-        window.showModal(owner);
-}
 
 } // namespace velmora

@@ -35,9 +35,4 @@ private:
     const Services& m_services;
 };
 
-// Hands a finished report to the report window: saved silently when "Always Save" is 1,
-// otherwise shown modally over `owner`. Returns when the window is done with it.
-void handOverReport(FormSlot<frmReport>& report, const Services& services, Form* owner, std::string_view title,
-                    std::string_view text);
-
 } // namespace velmora

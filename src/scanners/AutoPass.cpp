@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
+#include "reports/ReportHandOver.h"
 #include "scanners/Scan.h"
 
 #include <algorithm>

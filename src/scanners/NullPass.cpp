@@ -2,6 +2,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/toolkit/Form.h"
+#include "reports/ReportHandOver.h"
 #include "scanners/Scan.h"
 
 #include <vector>

@@ -4,6 +4,7 @@
 #include "platform/Wildcard.h"
 #include "platform/toolkit/Form.h"
 #include "rules/Masks.h"
+#include "reports/ReportHandOver.h"
 #include "scanners/Scan.h"
 
 #include <cctype>

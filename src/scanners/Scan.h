@@ -14,6 +14,7 @@ class DirListBox;
 class DriveListBox;
 class FileListBox;
 class Label;
+class ReportHandOver;
 class Toolkit;
 
 struct ScanContext {
@@ -24,7 +25,7 @@ struct ScanContext {
     FileListBox& files;
     Label& scanStatus;
     // Hands a finished report to the report window; returns when the window is done.
-    std::function<void(std::string_view title, std::string_view text)> handOver;
+    const ReportHandOver& handOver;
 };
 
 namespace scan {

@@ -271,7 +271,7 @@ TEST_F(ReportWindow, AlwaysSaveDecidesBetweenSavingAndShowing)
         if (!value.empty()) h.settings.save("Quorvik", "[Options]\\[Report]", "Always Save", value);
         int shown = 0;
         h.fe.onModal = [&](Form&) { ++shown; };
-        h.app->handOverReport("Velmora - отчет", "R");
+        h.main().reports()("Velmora - отчет", "R");
         EXPECT_EQ(h.root.exists("c/TEMP/report.txt"), saved) << value;
         EXPECT_EQ(shown, saved ? 0 : 1) << value;
     }

@@ -1,4 +1,5 @@
 // Settings keys, junk masks and the mask editor.
+#include "archiving/Archivers.h"
 #include "rules/Masks.h"
 #include "support/ProgramHarness.h"
 
@@ -47,12 +48,12 @@ TEST(SettingsKeys, TheArchiverTableEndsAtTheFirstEmptyName)
     store.save("Quorvik", section, "Name2", "ZIP");
     store.save("Quorvik", section, "Name3", "");
     store.save("Quorvik", section, "Name4", "ARJ");
-    const auto table = settings::readArchivers(store);
+    const auto table = archivers::readTable(store);
     ASSERT_EQ(table.size(), 2u);
     EXPECT_EQ(table[0].execute, "rar.exe");
     EXPECT_EQ(table[0].execUn, "unrar.exe");
     EXPECT_EQ(table[1].name, "ZIP");
-    EXPECT_EQ(settings::archiverKey("Extention", 12), "Extention12");
+    EXPECT_EQ(archivers::key("Extention", 12), "Extention12");
 }
 
 TEST(JunkMasks, PresetsAndListsHoldTheirMasks)

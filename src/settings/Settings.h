@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace velmora {
 class Environment;
@@ -46,17 +45,5 @@ bool flagEquals(std::string_view text, long value, long def);
 // "Always Save" of the report section is 1.
 bool alwaysSaveReport(const SettingsStore& store);
 std::string reportFileName(const SettingsStore& store);
-
-// One archiver of the archiver table.
-struct ArchiverRecord {
-    std::string name, execute, extention, command, unpack, execUn;
-};
-
-inline constexpr std::string_view ArchiverFields[] = {"Name", "Execute", "Extention", "Command", "Unpack", "ExecUn"};
-
-// "Name1", "ExecUn12": the field word followed by the number, no separator.
-std::string archiverKey(std::string_view field, int n);
-// The table, ending at the first number whose name is empty.
-std::vector<ArchiverRecord> readArchivers(const SettingsStore& store);
 
 } // namespace velmora::settings

@@ -1,4 +1,4 @@
-#include "core/Settings.h"
+#include "settings/Settings.h"
 
 #include "platform/Environment.h"
 #include "platform/SettingsStore.h"
@@ -54,28 +54,6 @@ bool alwaysSaveReport(const SettingsStore& store)
 std::string reportFileName(const SettingsStore& store)
 {
     return readOption(store, ReportFileName, DefaultReportFile);
-}
-
-std::string archiverKey(std::string_view field, int n)
-{
-    return std::string(field) + std::to_string(n);
-}
-
-std::vector<ArchiverRecord> readArchivers(const SettingsStore& store)
-{
-    std::vector<ArchiverRecord> table;
-    for (int n = 1;; ++n) {
-        auto field = [&](std::string_view word) { return read(store, ArchiversSection, archiverKey(word, n), ""); };
-        ArchiverRecord r{field("Name"), {}, {}, {}, {}, {}};
-        if (r.name.empty()) break;
-        r.execute = field("Execute");
-        r.extention = field("Extention");
-        r.command = field("Command");
-        r.unpack = field("Unpack");
-        r.execUn = field("ExecUn");
-        table.push_back(std::move(r));
-    }
-    return table;
 }
 
 } // namespace velmora::settings
