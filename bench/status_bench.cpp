@@ -3,6 +3,7 @@
 // change no folder watch reports takes to reach the status line, and the updates after every
 // listed file was deleted behind the program's back.
 #include "browser/Selection.h"
+#include "browser/StatusLine.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "platform/toolkit/Form.h"

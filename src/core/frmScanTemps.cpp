@@ -2,6 +2,7 @@
 
 #include "browser/Deletion.h"
 #include "browser/Selection.h"
+#include "browser/StatusLine.h"
 #include "core/App.h"
 #include "settings/Settings.h"
 #include "platform/Environment.h"
@@ -10,7 +11,10 @@
 #include "platform/Shell.h"
 #include "rules/MaskEditor.h"
 #include "rules/Masks.h"
-#include "scanners/Scan.h"
+#include "scanners/AutoPass.h"
+#include "scanners/NullPass.h"
+#include "scanners/RecentPass.h"
+#include "scanners/RecycleBin.h"
 #include "scanners/frmDrivePass.h"
 
 namespace velmora {

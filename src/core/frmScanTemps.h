@@ -1,6 +1,6 @@
 #pragma once
 // The main window: the folder browser with its junk list, the command panel, the mask editor.
-#include "browser/Browser.h"
+#include "browser/FolderBrowser.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
 

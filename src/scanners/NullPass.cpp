@@ -1,9 +1,10 @@
+#include "scanners/NullPass.h"
+
 #include "browser/Deletion.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
-#include "scanners/Scan.h"
 
 #include <vector>
 

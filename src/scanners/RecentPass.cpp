@@ -1,3 +1,5 @@
+#include "scanners/RecentPass.h"
+
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -5,7 +7,6 @@
 #include "platform/toolkit/Form.h"
 #include "rules/Masks.h"
 #include "reports/ReportHandOver.h"
-#include "scanners/Scan.h"
 
 #include <cctype>
 #include <vector>

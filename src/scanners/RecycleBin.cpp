@@ -1,7 +1,8 @@
+#include "scanners/RecycleBin.h"
+
 #include "platform/FileSystem.h"
 #include "platform/Wildcard.h"
 #include "platform/toolkit/Form.h"
-#include "scanners/Scan.h"
 
 #include <cctype>
 

@@ -39,13 +39,4 @@ bool isFloppy(std::string_view driveEntry);
 bool openInBrowser(const ScanContext& c, const std::string& folder);
 } // namespace scan
 
-// The automatic junk scan of the usual temporary folders of every hard disk.
-void autoPass(const ScanContext& context);
-// The zero-byte file scan of the folder shown.
-void nullPass(const ScanContext& context);
-// The shortcut and cookie scan of every user profile, which empties what it counted.
-void recentPass(const ScanContext& context);
-// Empties "\Recycled" on every drive but A: and B:.
-void emptyRecycleBins(const ScanContext& context);
-
 } // namespace velmora

@@ -1,5 +1,6 @@
 // Start-up, the status line and deleting junk in the main window.
 #include "browser/Selection.h"
+#include "browser/StatusLine.h"
 #include "rules/Masks.h"
 #include "support/ProgramHarness.h"
 

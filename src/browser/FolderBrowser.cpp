@@ -1,4 +1,4 @@
-#include "browser/Browser.h"
+#include "browser/FolderBrowser.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
