@@ -1,10 +1,21 @@
-// The folder browser and its history, on real folders mapped as drives.
-#include "support/ProgramHarness.h"
+// The folder browser: drive box, folder tree, file list and the navigation history.
+
+#include "support/ProgramTests.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
+
+#include <sys/stat.h>
+
 namespace velmora {
 namespace {
+
+using testsupport::ProgramHarness;
+namespace fs = std::filesystem;
+using testsupport::Bs;
+using testsupport::listed;
 
 class Browser : public ::testing::Test {
 protected:
@@ -152,6 +163,62 @@ TEST(BrowserDrives, ADriveThatVanishesUnderTheTreeDoesNotLoop)
     std::filesystem::remove_all(h.host("d"));
     main.drvDrive.choose(1); // the tree's own drive is gone too
     EXPECT_EQ(main.dirDirectories.path(), "D:\\X");
+}
+
+TEST(HostMappingFolderTree, ASubfolderNamedLikeAPathOpensAsItselfAndUpComesBack)
+{
+    ProgramHarness h;
+    h.root.write("c/TEMP/..\\Other/in.tmp");
+    h.root.write("c/Other/out.tmp");
+    auto& main = h.start();
+    const std::string odd = "C:\\TEMP\\.." + Bs + "Other";
+    const auto& subs = main.dirDirectories.subfolders();
+    const auto at = std::find(subs.begin(), subs.end(), odd);
+    ASSERT_NE(at, subs.end());
+    main.dirDirectories.open(static_cast<std::size_t>(at - subs.begin()));
+    EXPECT_EQ(main.dirDirectories.path(), odd);
+    EXPECT_EQ(main.filFiles.path(), odd);
+    EXPECT_EQ(main.filFiles.items(), std::vector<std::string>{"in.tmp"});
+    main.cmdUpOneLevel.click();
+    EXPECT_EQ(main.dirDirectories.path(), "C:\\TEMP");
+}
+
+TEST(HostMappingUpOneLevel, AParentThatCannotBeListedLeavesTheTreeWhereTheListIs)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.write("c/A/B/b.tmp");
+    h.setOption("JumpOnStartup", "C:\\A\\B");
+    testsupport::openTreeToEveryone(h.root.path());
+    chmod(h.host("c/A").c_str(), 0111); // may be passed through, not listed
+    EXPECT_EXIT(
+        {
+            if (!testsupport::dropRootPrivileges()) std::_Exit(3);
+            auto& main = h.start();
+            if (main.dirDirectories.path() != "C:\\A\\B") std::_Exit(2);
+            main.cmdUpOneLevel.click();
+            const bool ok = main.dirDirectories.path() == "C:\\A\\B" && main.filFiles.path() == "C:\\A\\B" &&
+                            main.filFiles.listCount() == 1;
+            if (!ok) std::cerr << "tree " << main.dirDirectories.path() << ", list " << main.filFiles.path() << "\n";
+            std::_Exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(HostMappingUpOneLevel, AVanishedFolderFallsBackToTheNearestExistingParent)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.mkdir("c/X/Y/Z");
+    h.root.write("c/X/x.tmp");
+    h.setOption("JumpOnStartup", "C:\\X\\Y\\Z");
+    auto& main = h.start();
+    ASSERT_EQ(main.dirDirectories.path(), "C:\\X\\Y\\Z");
+    fs::remove_all(h.host("c/X/Y"));
+    main.cmdUpOneLevel.click();
+    EXPECT_EQ(main.dirDirectories.path(), "C:\\X");
+    EXPECT_EQ(main.filFiles.path(), "C:\\X");
+    EXPECT_EQ(main.filFiles.items(), std::vector<std::string>{"x.tmp"});
 }
 
 } // namespace

@@ -1,0 +1,147 @@
+// The periodic update: the status line, sizes and the enabled states.
+#include "browser/StatusLine.h"
+
+#include "support/ProgramTests.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+using testsupport::ProgramHarness;
+namespace fs = std::filesystem;
+using MainWindow = testsupport::MainWindow;
+
+TEST(HostMappingStatusLine, OneHundredThousandVanishedSelectedNamesCostOneQuickUpdate)
+{
+    constexpr int Count = 100000;
+    ProgramHarness h;
+    const auto folder = h.root.mkdir("c/TEMP");
+    // Names linked to a few one-byte files: a new name costs far less than a new file, and a
+    // file holds at most 65,000 names on some hosts.
+    constexpr int NamesPerFile = 50000;
+    for (int seed = 0; seed < Count / NamesPerFile; ++seed)
+        h.root.write("c/Seed/" + std::to_string(seed) + ".dat", "x");
+    const int seeds = ::open(h.host("c/Seed").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(seeds, 0);
+    ASSERT_GE(dir, 0);
+    auto name = [](int i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "f%06d.tmp", i);
+        return std::string(text);
+    };
+    for (int i = 0; i < Count; ++i) {
+        const std::string seed = std::to_string(i / NamesPerFile) + ".dat";
+        ASSERT_EQ(::linkat(seeds, seed.c_str(), dir, name(i).c_str(), 0), 0) << std::strerror(errno);
+    }
+    ::close(seeds);
+    auto& main = h.start();
+    ASSERT_EQ(main.filFiles.listCount(), static_cast<std::size_t>(Count));
+    for (std::size_t i = 0; i < main.filFiles.listCount(); ++i) main.filFiles.setSelected(i, true);
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "100000 файлов, 100000 файлов выделено, всего 100000 байт");
+
+    for (int i = 0; i < Count; ++i) ASSERT_EQ(::unlinkat(dir, name(i).c_str(), 0), 0);
+    ::close(dir);
+    const auto start = std::chrono::steady_clock::now();
+    main.timUpdate_Timer();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(1))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+
+    const std::string expected = "100000 файлов, 100000 файлов выделено, всего 0 байт";
+    int updates = 0;
+    while (updates < 20 && main.lblEntries.caption() != expected) {
+        main.timUpdate_Timer();
+        ++updates;
+    }
+    EXPECT_EQ(main.lblEntries.caption(), expected) << "after 1 + " << updates << " updates";
+}
+
+TEST(HostMappingStatusLine, AFileGrownThroughAHardLinkElsewhereIsCountedWithinTwentyUpdates)
+{
+    ProgramHarness h;
+    const auto folder = h.root.mkdir("c/TEMP");
+    for (int i = 0; i < 500; ++i) std::ofstream(folder / ("a" + std::to_string(i) + ".tmp"));
+    h.root.write("c/TEMP/zz.tmp", "12");
+    h.root.mkdir("c/Other");
+    fs::create_hard_link(h.host("c/TEMP/zz.tmp"), h.host("c/Other/alias.dat"));
+    auto& main = h.start();
+    main.mnuSelectAll.click();
+    main.timUpdate_Timer();
+    ASSERT_EQ(main.lblEntries.caption(), "501 файл, 501 файл выделен, всего 2 байт");
+    {
+        std::ofstream grow(h.host("c/Other/alias.dat"), std::ios::binary | std::ios::app);
+        grow << std::string(5000, 'x');
+    }
+    const std::string expected = "501 файл, 501 файл выделен, всего 5002 байт";
+    int updates = 0;
+    while (updates < 20 && main.lblEntries.caption() != expected) {
+        main.timUpdate_Timer();
+        ++updates;
+    }
+    EXPECT_EQ(main.lblEntries.caption(), expected);
+}
+
+TEST(StatusLine, WordsFollowTheWholeCount)
+{
+    EXPECT_EQ(status::line(0, 0, 0), "0 файлов, 0 файлов выделено, всего 0 байт");
+    EXPECT_EQ(status::line(1, 1, 512), "1 файл, 1 файл выделен, всего 512 байт");
+    EXPECT_EQ(status::line(23, 2, 40960), "23 файла, 2 файла выделены, всего 40960 байт");
+    EXPECT_EQ(status::line(14, 11, 7), "14 файлов, 11 файлов выделено, всего 7 байт");
+    EXPECT_EQ(status::line(21, 21, 300), "21 файл, 21 файл выделен, всего 300 байт");
+    EXPECT_EQ(status::line(111, 112, 5000000000), "111 файл, 112 файла выделены, всего 5000000000 байт");
+    EXPECT_EQ(status::line(20, 20, 0), "20 файлов, 20 файлов выделено, всего 0 байт");
+}
+
+TEST_F(MainWindow, EnabledStatesFollowTheListAndTheSelection)
+{
+    h.root.mkdir("c/TEMP");
+    auto& main = h.start();
+    EXPECT_EQ(main.lblEntries.caption(), "0 файлов, 0 файлов выделено, всего 0 байт");
+    for (auto* b : {&main.cmdDelete, &main.cmdDeleteSelected, &main.cmdProperties, &main.cmdArch})
+        EXPECT_FALSE(b->enabled()) << b->name();
+
+    populate(21);
+    main.cmdRefresh.click();
+    EXPECT_TRUE(main.cmdDelete.enabled());
+    EXPECT_FALSE(main.cmdDeleteSelected.enabled());
+    main.filFiles.userSelect(0);
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "21 файл, 1 файл выделен, всего 1 байт");
+    EXPECT_EQ(main.SelFiles, 1);
+    for (auto* b : {&main.cmdDeleteSelected, &main.cmdProperties, &main.cmdArch}) EXPECT_TRUE(b->enabled());
+}
+
+TEST(StatusLineFreshness, SizesFollowTheDiskWithinOneTick)
+{
+    testsupport::ProgramHarness h;
+    h.root.write("c/TEMP/grow.tmp", "12");
+    h.root.write("c/TEMP/other.tmp", "1");
+    auto& main = h.start();
+    main.mnuSelectAll.click();
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 3 байт");
+    h.root.write("c/TEMP/grow.tmp", std::string(5000, 'x'));
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 5001 байт");
+    std::filesystem::remove(h.host("c/TEMP/other.tmp"));
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 5000 байт") << "a vanished file counts 0";
+    h.root.write("c/TEMP/grow.tmp", "");
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 2 файла выделены, всего 0 байт");
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,188 @@
+// The main window: start-up, shut-down and its own commands.
+#include "rules/Masks.h"
+
+#include "support/ProgramTests.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+using testsupport::ProgramHarness;
+namespace fs = std::filesystem;
+using MainWindow = testsupport::MainWindow;
+
+bool isFifo(const fs::path& p)
+{
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+TEST(HostMappingStartUp, AFifoNamedLikeAHelpFileNeverStopsStartUp)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.write("c/Program/vlm2-2.htm", "<html></html>");
+    h.root.write("c/Program/getinto.gif", "GIF89a");
+    h.root.write("c/Program/new.gif", "GIF89a");
+    h.root.mkdir("c/WINDOWS/help");
+    ASSERT_EQ(::mkfifo(h.host("c/Program/comp.gif").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(h.host("c/WINDOWS/help/new.gif").c_str(), 0644), 0); // a FIFO as the destination
+    ASSERT_TRUE(h.fs->setCurrentFolder("C:\\Program"));
+    EXPECT_EXIT(
+        {
+            ::alarm(10);
+            h.start();
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/WINDOWS/help/vlm2-2.htm")), "<html></html>");
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/WINDOWS/help/getinto.gif")), "GIF89a")
+        << "the copies after the FIFO are made";
+    EXPECT_FALSE(h.root.exists("c/WINDOWS/help/comp.gif"));
+    EXPECT_TRUE(isFifo(h.host("c/Program/comp.gif")));
+}
+
+TEST(HostMappingStartUp, AnEmptyTmpFallsBackToTempThenToTheDefault)
+{
+    {
+        ProgramHarness h;
+        h.root.mkdir("c/TEMP");
+        h.root.mkdir("c/T2");
+        h.env.set("TMP", "");
+        h.env.set("TEMP", "C:\\T2");
+        auto& main = h.start();
+        EXPECT_EQ(main.dirDirectories.path(), "C:\\T2");
+        EXPECT_EQ(main.filFiles.path(), "C:\\T2");
+    }
+    {
+        ProgramHarness h;
+        h.root.mkdir("c/TEMP");
+        h.root.mkdir("c/T2");
+        h.env.set("TMP", "");
+        h.env.set("TEMP", "");
+        auto& main = h.start();
+        EXPECT_EQ(main.dirDirectories.path(), "C:\\TEMP");
+    }
+}
+
+TEST_F(MainWindow, FirstRunOpensTheTempFolderWithTheFullPreset)
+{
+    populate(2);
+    auto& main = h.start();
+    EXPECT_EQ(main.dirDirectories.path(), "C:\\TEMP");
+    EXPECT_EQ(main.filFiles.pattern(), masks::Full);
+    EXPECT_EQ(main.txtFilter.text(), "*.tmp");
+    EXPECT_TRUE(main.cmdBack.visible());
+    EXPECT_TRUE(main.picTB.visible());
+    EXPECT_EQ(main.drvDrive.width(), 3495);
+    EXPECT_EQ(h.fs->currentFolder('c'), "C:\\TEMP");
+    EXPECT_EQ(main.lblEntries.caption(), "2 файла, 0 файлов выделено, всего 0 байт");
+    EXPECT_TRUE(h.fe.boxes.empty());
+    EXPECT_EQ(main.history.FolderHistory.back(), "C:\\TEMP");
+}
+
+TEST_F(MainWindow, ToolbarAndHistoryButtonSettingsWidenTheDriveBox)
+{
+    h.root.mkdir("c/TEMP");
+    h.setOption("BackForwardOption", "0");
+    auto& main = h.start();
+    EXPECT_FALSE(main.cmdBack.visible());
+    EXPECT_FALSE(main.cmdNext.visible());
+    EXPECT_EQ(main.drvDrive.width(), 4270);
+
+    ProgramHarness both;
+    both.root.mkdir("c/TEMP");
+    both.setOption("BackForwardOption", "0");
+    both.setOption("ShowHideToolbars", "0");
+    auto& second = both.start();
+    EXPECT_FALSE(second.picTB.visible());
+    EXPECT_TRUE(second.cmdBack.visible()) << "only the tool bar rule applies";
+    EXPECT_EQ(second.drvDrive.width(), 6010);
+}
+
+TEST_F(MainWindow, NoviceWarningComesBeforeTheStartFolderOpens)
+{
+    h.root.mkdir("c/Start");
+    h.setOption("DisableProf", "1");
+    h.setOption("JumpOnStartup", "C:\\Start");
+    std::string pathAtWarning;
+    h.fe.onBox = [&](const MessageBoxSpec&) { pathAtWarning = h.app->mainWindow().dirDirectories.path(); };
+    auto& main = h.start();
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.title, "Velmora - Предупреждение");
+    EXPECT_EQ(h.fe.boxes[0].spec.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(h.fe.boxes[0].spec.text,
+              "Вы работаете в режиме новичка. Этот режим предусмотрен для освоения возможностей этой программы."
+              "\r\n\r\nЧтобы переключится в режим профессионала, в окне ''Настройка'' снимите флажок ''Режим "
+              "новичка'' на вкладке ''Общие''.");
+    EXPECT_NE(pathAtWarning, "C:\\Start");
+    EXPECT_EQ(main.dirDirectories.path(), "C:\\Start");
+}
+
+TEST_F(MainWindow, AMissingStartFolderIsSkippedSilently)
+{
+    h.setOption("JumpOnStartup", "C:\\Nowhere\\At\\All");
+    auto& main = h.start();
+    EXPECT_TRUE(h.fe.boxes.empty());
+    EXPECT_EQ(main.filFiles.path(), main.dirDirectories.path());
+    EXPECT_EQ(main.filFiles.pattern(), masks::Full);
+}
+
+TEST_F(MainWindow, HelpFilesAreCopiedFromTheCurrentFolderIntoTheHelpFolder)
+{
+    h.root.write("c/Program/vlm2-2.htm", "<html>справка</html>");
+    h.root.write("c/Program/comp.gif", "GIF89a");
+    h.root.mkdir("c/WINDOWS/help");
+    h.root.mkdir("c/TEMP");
+    ASSERT_TRUE(h.fs->setCurrentFolder("C:\\Program"));
+    h.start();
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/WINDOWS/help/vlm2-2.htm")), "<html>справка</html>");
+    EXPECT_TRUE(h.root.exists("c/WINDOWS/help/comp.gif"));
+    EXPECT_FALSE(h.root.exists("c/WINDOWS/help/new.gif")) << "a missing file only skips its copy";
+}
+
+TEST_F(MainWindow, ExitAndTheCloseBoxEndTheProgramAtOnce)
+{
+    h.root.mkdir("c/TEMP");
+    auto& main = h.start();
+    EXPECT_THROW(main.cmdExit.click(), testing::ProgramEnded);
+    EXPECT_TRUE(h.settings.saveLog.empty()) << "nothing is written at shut-down";
+}
+
+TEST(AutoPassTwice, ASecondStartWhileAScanRunsIsIgnored)
+{
+    testsupport::ProgramHarness h;
+    h.root.write("c/TEMP/a.tmp");
+    auto& main = h.start();
+    int yields = 0;
+    h.fe.onYield = [&] {
+        if (++yields == 2) main.cmdAutoPass.click();
+    };
+    main.cmdAutoPass.click();
+    h.fe.onYield = nullptr;
+    EXPECT_EQ(h.fe.boxes.size(), 1u);
+    main.cmdAutoPass.click();
+    EXPECT_EQ(h.fe.boxes.size(), 2u) << "a finished scan can start again";
+}
+
+TEST(LargeFolder, MoreThan32767JunkFilesAreListedAndCounted)
+{
+    testsupport::ProgramHarness h;
+    const auto folder = h.root.mkdir("c/TEMP");
+    for (int i = 0; i < 33000; ++i) std::ofstream(folder / ("f" + std::to_string(i) + ".tmp"));
+    auto& main = h.start();
+    EXPECT_EQ(main.filFiles.listCount(), 33000u);
+    main.filFiles.setSelected(32999, true);
+    main.timUpdate_Timer();
+    EXPECT_EQ(main.lblEntries.caption(), "33000 файлов, 1 файл выделен, всего 0 байт");
+    EXPECT_EQ(main.SelFiles, 1);
+}
+
+} // namespace
+} // namespace velmora

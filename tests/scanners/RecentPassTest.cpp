@@ -1,0 +1,156 @@
+// The shortcut and cookie scan.
+#include "reports/frmReport.h"
+#include "rules/Masks.h"
+
+#include "support/ProgramTests.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using testsupport::ProgramHarness;
+using testsupport::ReportCatcher;
+using testsupport::Started;
+using testsupport::Ended;
+namespace fs = std::filesystem;
+const auto lines = testsupport::reportLines;
+using testsupport::BindMount;
+
+class RecentPass : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        h.root.mkdir("c/TEMP");
+    }
+    void run()
+    {
+        auto& main = h.start();
+        testsupport::ReportCatcher catcher(h);
+        main.cmdRecentPass.click();
+        report = catcher.text;
+    }
+    std::string summary() const { return h.fe.boxes.back().spec.text; }
+    ProgramHarness h;
+    std::string report;
+};
+
+TEST(HostMappingRecentPass, OnlyTheRecentFolderIsEmptiedWhateverItsNamesSay)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.write("c/Documents and Settings/U/Recent/..\\x.lnk");
+    h.root.write("c/Documents and Settings/U/Recent/..\\..\\y.lnk");
+    h.root.write("c/Documents and Settings/U/x.lnk", "outside");
+    h.root.write("c/Documents and Settings/U/Desktop/y.lnk", "outside");
+    h.root.write("c/Documents and Settings/y.lnk", "outside");
+    h.root.write("c/Elsewhere/x.lnk", "outside");
+    auto& main = h.start();
+    ReportCatcher report(h);
+    main.cmdRecentPass.click();
+    EXPECT_EQ(h.fe.boxes.back().spec.text, "2 ярлыка было найдено при осмотре директорий документов.");
+    EXPECT_NE(report.text.find("Найден(ы) ярлык(и): 2 шт. Папка: c:\\Documents and Settings\\U\\Recent\r\n"),
+              std::string::npos)
+        << report.text;
+    EXPECT_TRUE(fs::is_empty(h.host("c/Documents and Settings/U/Recent")));
+    for (const char* kept : {"c/Documents and Settings/U/x.lnk", "c/Documents and Settings/U/Desktop/y.lnk",
+                             "c/Documents and Settings/y.lnk", "c/Elsewhere/x.lnk"})
+        EXPECT_EQ(testsupport::readHostFile(h.host(kept)), "outside") << kept;
+}
+
+TEST(HostMappingMounts, RecentPassPassesOverAMountedRecentFolder)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.write("c/Documents and Settings/U/Cookies/u@site[1].txt");
+    h.root.mkdir("c/Documents and Settings/U/Recent");
+    h.root.write("c/Elsewhere/mine.lnk", "keep");
+    h.root.write("c/Elsewhere/other.lnk", "keep");
+    BindMount mount(h.host("c/Elsewhere"), h.host("c/Documents and Settings/U/Recent"));
+    if (!mount.mounted()) GTEST_SKIP() << mount.skipReason();
+    auto& main = h.start();
+    ReportCatcher report(h);
+    main.cmdRecentPass.click();
+    EXPECT_EQ(h.fe.boxes.back().spec.text, "1 ярлык было найдено при осмотре директорий документов.")
+        << "only the real Cookies folder counts";
+    EXPECT_EQ(report.text.find("Recent"), std::string::npos) << report.text;
+    EXPECT_FALSE(h.root.exists("c/Documents and Settings/U/Cookies/u@site[1].txt"));
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/Elsewhere/mine.lnk")), "keep");
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/Elsewhere/other.lnk")), "keep");
+}
+
+TEST_F(RecentPass, NoProfilesAnywhere)
+{
+    h.root.write("c/Recent/a.lnk"); // not inside a profile
+    run();
+    EXPECT_EQ(summary(), "0 ярлыков было найдено при осмотре директорий документов.");
+    EXPECT_EQ(report, lines({"Отчет о сканировании на наличие ярлыков", Started,
+                             "Ниже приведен список папок, содержащих временные файлы.", "Ярлыков не найдено.", Ended}));
+    EXPECT_TRUE(h.root.exists("c/Recent/a.lnk"));
+    EXPECT_EQ(h.main().filFiles.pattern(), masks::ExtendedWithoutAlexa);
+    EXPECT_EQ(h.main().dirDirectories.path(), "C:\\TEMP") << "the browser goes back to the saved folder";
+}
+
+TEST_F(RecentPass, CountsCookiesThenRecentPerProfileInDriveAndParentOrderAndEmptiesThem)
+{
+    h.root.write("c/Documents and Settings/Anna/Cookies/anna@site[1].txt");
+    h.root.write("c/Documents and Settings/Anna/Cookies/anna@other[2].txt");
+    h.root.write("c/Documents and Settings/Anna/Cookies/index.dat");
+    h.root.write("c/Documents and Settings/notes.txt"); // a file is no profile
+    h.root.write("c/Documents and Settings/Boris/Recent/doc.lnk");
+    h.root.write("c/Documents and Settings/Boris/Recent/Sub/keep.lnk");
+    h.root.write("c/Windows/Profiles/Vera/Recent/a.lnk");
+    h.root.write("d/Documents and Settings/Gleb/Recent/b.lnk");
+    run();
+    EXPECT_EQ(report,
+              lines({"Отчет о сканировании на наличие ярлыков", Started,
+                     "Ниже приведен список папок, содержащих временные файлы.",
+                     "Найден(ы) ярлык(и): 2 шт. Папка: c:\\Documents and Settings\\Anna\\Cookies",
+                     "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Documents and Settings\\Boris\\Recent",
+                     "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Windows\\Profiles\\Vera\\Recent",
+                     "Найден(ы) ярлык(и): 1 шт. Папка: d:\\Documents and Settings\\Gleb\\Recent", Ended}));
+    EXPECT_EQ(summary(), "5 ярлыков было найдено при осмотре директорий документов.");
+    EXPECT_FALSE(h.root.exists("c/Documents and Settings/Anna/Cookies/index.dat")) << "every file goes";
+    EXPECT_FALSE(h.root.exists("c/Documents and Settings/Boris/Recent/doc.lnk"));
+    EXPECT_TRUE(h.root.exists("c/Documents and Settings/Boris/Recent/Sub/keep.lnk")) << "subfolders stay";
+    EXPECT_TRUE(h.root.exists("c/Documents and Settings/notes.txt"));
+}
+
+TEST_F(RecentPass, EndingsFollowTheWholeTotal)
+{
+    const std::vector<std::pair<int, std::string>> cases{
+        {1, "1 ярлык"}, {2, "2 ярлыка"}, {4, "4 ярлыка"}, {5, "5 ярлыков"}, {21, "21 ярлыков"}};
+    for (const auto& [count, start] : cases) {
+        ProgramHarness one;
+        one.root.mkdir("c/TEMP");
+        for (int i = 0; i < count; ++i)
+            one.root.write("c/Documents and Settings/U/Recent/" + std::to_string(i) + ".lnk");
+        auto& main = one.start();
+        main.cmdRecentPass.click();
+        EXPECT_EQ(one.fe.boxes.back().spec.text, start + " было найдено при осмотре директорий документов.");
+    }
+}
+
+TEST_F(RecentPass, NothingCountedDeletesNothing)
+{
+    h.root.write("c/Documents and Settings/U/Recent/readme.txt");
+    run();
+    EXPECT_TRUE(h.root.exists("c/Documents and Settings/U/Recent/readme.txt"));
+}
+
+TEST_F(RecentPass, ALinkedProfileOrSubfolderIsNeverEmptied)
+{
+    h.root.write("c/Precious/Recent/mine.lnk");
+    h.root.write("c/Precious/Cookies/x@y[1].txt");
+    h.root.mkdir("c/Documents and Settings/Real");
+    h.root.write("c/Documents and Settings/Real/Recent/own.lnk");
+    fs::create_directory_symlink(h.host("c/Precious"), h.host("c/Documents and Settings/Linked"));
+    fs::create_directory_symlink(h.host("c/Precious/Cookies"), h.host("c/Documents and Settings/Real/Cookies"));
+    run();
+    EXPECT_FALSE(h.root.exists("c/Documents and Settings/Real/Recent/own.lnk"));
+    EXPECT_TRUE(h.root.exists("c/Precious/Recent/mine.lnk"));
+    EXPECT_TRUE(h.root.exists("c/Precious/Cookies/x@y[1].txt"));
+}
+
+} // namespace
+} // namespace velmora

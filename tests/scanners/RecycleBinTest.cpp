@@ -1,0 +1,136 @@
+// Emptying the recycle bins.
+
+#include "support/ProgramTests.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+using testsupport::ProgramHarness;
+namespace fs = std::filesystem;
+using testsupport::BindMount;
+
+class RecycleBin : public ::testing::Test {
+protected:
+    RecycleBin() : h("a:=" + (extra.path() / "a").string()) {}
+    void SetUp() override { h.root.mkdir("c/TEMP"); }
+    testsupport::TempDir extra;
+    ProgramHarness h;
+};
+
+TEST(HostMappingRecycleBin, SubfoldersNamedLikeParentsAreEmptiedInsideTheBinOnlyAndTheCommandEnds)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.write("c/Recycled/DC1.txt");
+    h.root.write("c/Recycled/..\\/f.txt");
+    h.root.write("c/Recycled/..\\/Deeper/g.txt");
+    h.root.write("c/Recycled/..\\Victim/h.txt");
+    h.root.write("c/f.txt", "outside");
+    h.root.write("c/Deeper/g.txt", "outside");
+    h.root.write("c/Victim/h.txt", "outside");
+    h.root.write("c/Victim/Sub/i.txt", "outside");
+    // In a child with an alarm: a walk that never ends fails here instead of hanging the suite.
+    EXPECT_EXIT(
+        {
+            ::alarm(20);
+            auto& main = h.start();
+            main.cmdRecycled.click();
+            const bool told = !h.fe.boxes.empty() &&
+                              h.fe.boxes.back().spec.text == "Очистка корзины Windows успешно завершена.";
+            std::_Exit(told ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::is_empty(h.host("c/Recycled"))) << "every file and subfolder of the bin went";
+    for (const char* kept : {"c/f.txt", "c/Deeper/g.txt", "c/Victim/h.txt", "c/Victim/Sub/i.txt"})
+        EXPECT_EQ(testsupport::readHostFile(h.host(kept)), "outside") << kept;
+}
+
+TEST(HostMappingMounts, TheRecycleBinNeverEmptiesAFolderMountedInsideIt)
+{
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    h.root.write("c/Recycled/DC1.txt");
+    h.root.write("c/Recycled/Own/o.txt");
+    h.root.mkdir("c/Recycled/sub");
+    h.root.write("c/Outside/precious.txt", "keep");
+    h.root.write("c/Outside/Inner/deep.txt", "keep");
+    BindMount mount(h.host("c/Outside"), h.host("c/Recycled/sub"));
+    if (!mount.mounted()) GTEST_SKIP() << mount.skipReason();
+    auto& main = h.start();
+    main.cmdRecycled.click();
+    EXPECT_FALSE(h.root.exists("c/Recycled/DC1.txt"));
+    EXPECT_FALSE(h.root.exists("c/Recycled/Own"));
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/Outside/precious.txt")), "keep");
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/Outside/Inner/deep.txt")), "keep");
+}
+
+TEST_F(RecycleBin, NoRecycledAnywhereStillTellsSuccessAndRestoresTheBrowser)
+{
+    h.root.write("c/TEMP/junk.tmp");
+    auto& main = h.start();
+    const std::string mask = main.filFiles.pattern();
+    main.cmdRecycled.click();
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, "Очистка корзины Windows успешно завершена.");
+    EXPECT_EQ(main.filFiles.pattern(), mask);
+    EXPECT_EQ(main.dirDirectories.path(), "C:\\TEMP");
+    EXPECT_TRUE(h.root.exists("c/TEMP/junk.tmp"));
+}
+
+TEST_F(RecycleBin, EmptiesFilesAndEverySubfolderButKeepsWhatCannotGo)
+{
+    extra.write("a/Recycled/floppy.txt");
+    h.root.write("c/Recycled/DC1.txt");
+    h.root.write("c/Recycled/S1/f.txt");
+    h.root.write("c/Recycled/S1/Deep/g.txt");
+    h.root.write("c/Recycled/S2/h.txt");
+    h.root.write("d/Recycled/Only/sub.txt"); // only subfolders: the drive is skipped
+    auto& main = h.start();
+    main.cmdRecycled.click();
+    EXPECT_FALSE(h.root.exists("c/Recycled/DC1.txt"));
+    EXPECT_FALSE(h.root.exists("c/Recycled/S1")) << "children are removed before parents";
+    EXPECT_FALSE(h.root.exists("c/Recycled/S2"));
+    EXPECT_TRUE(h.root.exists("c/Recycled"));
+    EXPECT_TRUE(h.root.exists("d/Recycled/Only/sub.txt"));
+    EXPECT_TRUE(extra.exists("a/Recycled/floppy.txt"));
+    EXPECT_EQ(main.drvDrive.drive().substr(0, 2), "d:") << "the drive box stays on the last drive";
+}
+
+TEST_F(RecycleBin, LinksInsideTheBinLeadNowhere)
+{
+    h.root.write("c/Precious/a.txt");
+    h.root.write("c/Precious/Inner/b.txt");
+    h.root.write("c/Recycled/DC1.txt");
+    fs::create_directory_symlink(h.host("c/Precious"), h.host("c/Recycled/Link"));
+    fs::create_symlink(h.host("c/Precious/a.txt"), h.host("c/Recycled/filelink.txt"));
+    auto& main = h.start();
+    main.cmdRecycled.click();
+    EXPECT_TRUE(h.root.exists("c/Precious/a.txt"));
+    EXPECT_TRUE(h.root.exists("c/Precious/Inner/b.txt"));
+    EXPECT_FALSE(h.root.exists("c/Recycled/filelink.txt")) << "the link itself goes";
+}
+
+TEST_F(RecycleBin, ASubfolderWithAFileThatCannotGoStays)
+{
+    h.root.write("c/Recycled/DC1.txt");
+    h.root.write("c/Recycled/Locked/Inner/stuck.txt");
+    testsupport::openTreeToEveryone(h.root.path());
+    chmod(h.host("c/Recycled/Locked/Inner").c_str(), 0555);
+    EXPECT_EXIT(
+        {
+            if (!testsupport::dropRootPrivileges()) std::_Exit(3);
+            auto& main = h.start();
+            main.cmdRecycled.click();
+            const bool ok = h.root.exists("c/Recycled/Locked/Inner/stuck.txt") && !h.root.exists("c/Recycled/DC1.txt");
+            std::_Exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+} // namespace velmora
