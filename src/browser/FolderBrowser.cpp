@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
+#include "platform/toolkit/Reentry.h"
 
 namespace velmora {
 
@@ -19,10 +20,8 @@ void FolderBrowser::driveChanged()
     if (m_folders.setPath(text::toUpper(m_drive.drive()))) return;
     // Back to the drive the tree shows. If that drive cannot be opened either, going back
     // again would never end: stop here.
-    if (m_restoringDrive) return;
-    m_restoringDrive = true;
-    m_drive.setDrive(m_folders.path());
-    m_restoringDrive = false;
+    const Reentry restoring(m_restoringDrive);
+    if (!restoring.again()) m_drive.setDrive(m_folders.path());
 }
 
 void FolderBrowser::folderChanged()
@@ -38,9 +37,12 @@ void FolderBrowser::folderChanged()
 
 void FolderBrowser::stepTo(int pos)
 {
-    m_history.FromHistory = true;
-    m_folders.setPath(m_history.FolderHistory[static_cast<std::size_t>(pos)]);
-    // Also when the folder could not be opened or was shown already: nothing is under way.
+    {
+        // Also when the folder could not be opened or was shown already, FromHistory is
+        // down again afterwards: nothing is under way.
+        const Reentry fromHistory(m_history.FromHistory);
+        m_folders.setPath(m_history.FolderHistory[static_cast<std::size_t>(pos)]);
+    }
     m_history.FromHistory = false;
     m_history.HistoryPos = pos;
     if (m_updateStatus) m_updateStatus();

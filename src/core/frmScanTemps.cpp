@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
+#include "platform/toolkit/Reentry.h"
 #include "rules/MaskEditor.h"
 #include "rules/Masks.h"
 #include "scanners/AutoPass.h"
@@ -370,13 +371,8 @@ ScanContext frmScanTemps::scanContext()
 void frmScanTemps::cmdAutoPass_Click()
 {
     // The scan yields while it works; a second click meanwhile must not start another.
-    if (m_autoPassRunning) return;
-    m_autoPassRunning = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{m_autoPassRunning};
-    autoPass(scanContext());
+    const Reentry running(m_autoPassRunning);
+    if (!running.again()) autoPass(scanContext());
 }
 
 void frmScanTemps::cmdRecentPass_Click() { recentPass(scanContext()); }

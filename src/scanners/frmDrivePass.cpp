@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Wildcard.h"
+#include "platform/toolkit/Reentry.h"
 
 #include <cctype>
 #include <chrono>
@@ -85,9 +86,8 @@ void frmDrivePass::drvDrvs_Change()
     const std::string drive = drvDrvs.drive();
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0])));
     if (!fs.setCurrentDrive(letter) || !fs.setCurrentFolder(drive.substr(0, 2) + "\\")) {
-        m_restoringDrive = true;
+        const Reentry restoring(m_restoringDrive);
         drvDrvs.setDrive(LastDrive);
-        m_restoringDrive = false;
         return;
     }
     LastDrive = drive;
@@ -106,7 +106,6 @@ void frmDrivePass::lstParasites_Click()
 
 void frmDrivePass::setWalking(bool on)
 {
-    m_walking = on;
     for (Control* c : std::initializer_list<Control*>{&lstParasites, &dirDirectorie, &cmdDelete, &drvDrvs,
                                                       &cmdFolderList, &cmdViewFolder, &cmdScan})
         c->setEnabled(!on);
@@ -123,13 +122,15 @@ void frmDrivePass::cmdScan_Click()
     lstParasites.clear();
     imgFZ.setVisible(false);
     m_cancelled = false;
-    setWalking(true);
-
-    std::vector<std::string> found;
-    const MaskList pattern(m_mainFiles.pattern());
-    if (DirWalk(pattern, folder, found)) fillList(found);
+    {
+        // While it is up, a second start is ignored and closing the window cancels the walk.
+        const Reentry walking(m_walking);
+        setWalking(true);
+        std::vector<std::string> found;
+        const MaskList pattern(m_mainFiles.pattern());
+        if (DirWalk(pattern, folder, found)) fillList(found);
+    }
     if (m_cancelled) {
-        m_walking = false;
         if (isLoaded()) unload();
         return;
     }
