@@ -1,4 +1,25 @@
-// Picks a front-end, builds the application and runs it.
+// Velmora: a junk-file cleaner that behaves as a Windows program, on a Linux host.
+//
+// A map of the program, from the bottom up:
+//
+//   platform/*.h         the services a window may need: settings store, file system
+//                        (drives, paths, open folders, walks), environment, processes,
+//                        shell, printer, clock; text and wildcard helpers
+//   platform/toolkit/    the window model: forms and controls as plain objects whose
+//                        setters fire their events; the FrontEnd interface that draws them
+//   platform/posix/      the Linux host: drive map, names, links and mounts kept apart
+//   platform/qt/         the window front-end;  platform/console/  the text front-end
+//   settings/            every settings key and default (a leaf)
+//   rules/ browser/      junk masks and the mask editor; the folder browser, selection,
+//                        status line and deletion of the main window
+//   scanners/ reports/   the automatic scans and the drive scan window; the report window
+//   archiving/           the archiver table
+//   core/                the main window (start-up, shut-down, its handlers) and App,
+//                        which owns the services, the runtime and every window's slot
+//
+// This file picks a front-end (VELMORA_UI=console, or the console when no display can be
+// opened), builds the host services, creates App and runs the front-end's loop until the
+// main window closes. See docs/ARCHITECTURE.md, "How an event travels".
 #include "core/App.h"
 #include "platform/console/ConsoleFrontEnd.h"
 #include "platform/posix/PosixEnvironment.h"

@@ -58,6 +58,7 @@ public:
 
     // The small tool bar beside the drive box.
     PictureBox picTB{*this, "picTB"};
+    // The names run against the tooltips, as designed: cmdNext ("Назад") goes back.
     CommandButton cmdNext{*this, "cmdNext", &picTB};
     CommandButton cmdBack{*this, "cmdBack", &picTB};
     CommandButton cmdUpOneLevel{*this, "cmdUpOneLevel", &picTB};
