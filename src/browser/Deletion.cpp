@@ -2,6 +2,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/toolkit/Form.h"
+#include "settings/Product.h"
+#include "browser/StatusLine.h"
 
 #include <string>
 #include <utility>
@@ -15,7 +17,7 @@ bool confirm(Toolkit& tk, const std::string& what, std::size_t count, const std:
 {
     const std::string text = "Вы действительно хотите удалить " + what + " (" + std::to_string(count) +
                              ") из папки:\r\n\r\n'" + folder + "'?";
-    return tk.msgBox(text, MsgButtons::YesNo, MsgIcon::Question, "Velmora") == MsgResult::Yes;
+    return tk.msgBox(text, MsgButtons::YesNo, MsgIcon::Question, MessageTitle) == MsgResult::Yes;
 }
 
 // The entries a question named, taken when it was asked: a Yes deletes these and nothing
@@ -54,12 +56,12 @@ std::size_t deleteEntries(const DeletionTargets& t, const Doomed& d)
 void tellDeletion(Toolkit& tk, std::size_t deleted, std::size_t tried, const std::string& success)
 {
     if (deleted == tried) {
-        if (!success.empty()) tk.msgBox(success, MsgButtons::OK, MsgIcon::Information, "Velmora");
+        if (!success.empty()) tk.msgBox(success, MsgButtons::OK, MsgIcon::Information, MessageTitle);
         return;
     }
     const std::string text = "Удалено файлов: " + std::to_string(deleted) + " из " + std::to_string(tried) +
                              ".\r\nНе удалось удалить: " + std::to_string(tried - deleted) + ".";
-    tk.msgBox(text, MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+    tk.msgBox(text, MsgButtons::OK, MsgIcon::Exclamation, MessageTitle);
 }
 
 void deleteAll(const DeletionTargets& t)
@@ -73,7 +75,7 @@ void deleteAll(const DeletionTargets& t)
     t.files.refresh();
     t.folders.refresh();
     t.drive.refresh();
-    t.scanStatus.setCaption("Готов сканировать");
+    t.scanStatus.setCaption(std::string(ReadyToScan));
 }
 
 void deleteSelected(const DeletionTargets& t)
@@ -92,7 +94,7 @@ void deleteSelected(const DeletionTargets& t)
     t.folders.refresh();
     t.files.refresh();
     t.drive.refresh();
-    t.scanStatus.setCaption("Готов сканировать");
+    t.scanStatus.setCaption(std::string(ReadyToScan));
     tellDeletion(t.tk, deleted, doomed.entries.size(), "Завершено успешно.");
 }
 

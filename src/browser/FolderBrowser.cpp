@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
 #include "platform/toolkit/Reentry.h"
+#include "browser/StatusLine.h"
 
 namespace velmora {
 
@@ -99,7 +100,7 @@ void FolderBrowser::refresh()
     m_folders.refresh();
     m_drive.refresh();
     if (m_updateStatus) m_updateStatus();
-    m_scanStatus.setCaption("Готов сканировать");
+    m_scanStatus.setCaption(std::string(ReadyToScan));
 }
 
 } // namespace velmora

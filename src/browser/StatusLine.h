@@ -4,7 +4,12 @@
 #include <functional>
 #include <string>
 
+#include <string_view>
+
 namespace velmora {
+
+// The scan status label at rest.
+inline constexpr std::string_view ReadyToScan = "Готов сканировать";
 
 class CommandButton;
 class Control;

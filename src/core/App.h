@@ -2,6 +2,7 @@
 // The application: the platform services, the window runtime and every window of the program.
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
+#include "settings/Product.h"
 
 #include <string_view>
 
@@ -10,12 +11,6 @@ namespace velmora {
 class frmDrivePass;
 class frmReport;
 class frmScanTemps;
-
-inline constexpr std::string_view ProductName = "Velmora";
-inline constexpr std::string_view ProductVersion = "2.2";
-// The product's about line, shown as the main window's title.
-inline constexpr std::string_view AboutLine = "Velmora 2.2 - Quorvik";
-inline constexpr std::string_view WebSite = "http://www.quorvik.ru/velmora/";
 
 class App {
 public:

@@ -116,7 +116,7 @@ void frmScanTemps::layOut()
     linSSS.setGeometry({120, 405, 5415, 0});
     filFiles.setGeometry({120, 480, ListWidth, 3345});
     lblScanReady.setGeometry({120, 3900, 1680, 195});
-    lblScanReady.setCaption("Готов сканировать");
+    lblScanReady.setCaption(std::string(ReadyToScan));
     lblScanReady.setToolTip("Статус сканирования");
     dirDirectories.setGeometry({120, 4200, ListWidth, 1890});
     shp2.setGeometry({60, 6120, 6090, 435});

@@ -85,6 +85,12 @@ std::string parent(std::string_view p)
     return std::string(p.substr(0, end));
 }
 
+char driveLetter(std::string_view text)
+{
+    if (text.empty() || !isLetter(text[0])) return 0;
+    return text[0] >= 'a' ? text[0] : static_cast<char>(text[0] - 'A' + 'a');
+}
+
 bool isRoot(std::string_view p)
 {
     return p.size() == 3 && isLetter(p[0]) && p[1] == ':' && isSeparator(p[2]);

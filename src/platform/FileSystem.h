@@ -204,6 +204,9 @@ std::string join(std::string_view folder, std::string_view name);
 // "C:\A\B" -> "C:\A"; "C:\A" -> "C:\"; a root stays.
 std::string parent(std::string_view path);
 bool isRoot(std::string_view path);
+// The drive letter, in lower case, that a text begins with ("C:\", "c: [label]", "d:");
+// 0 when it begins with no letter.
+char driveLetter(std::string_view text);
 } // namespace path
 
 } // namespace velmora

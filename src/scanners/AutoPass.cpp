@@ -6,6 +6,8 @@
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
+#include "settings/Product.h"
+#include "browser/StatusLine.h"
 
 #include <algorithm>
 #include <array>
@@ -65,9 +67,9 @@ void autoPass(const ScanContext& c)
     if (total == 0) report += "Временных файлов не найдено.\r\n";
     report += "Сканирование завершено " + clock.nowText();
     if (!lastJunkFolder.empty()) c.folders.setPath(lastJunkFolder);
-    c.scanStatus.setCaption("Готов сканировать");
+    c.scanStatus.setCaption(std::string(ReadyToScan));
     c.tk.msgBox(std::to_string(total) + " файл" + scan::ending(total) + " было найдено в директориях временных файлов.",
-                MsgButtons::OK, MsgIcon::Information, "Velmora");
+                MsgButtons::OK, MsgIcon::Information, MessageTitle);
     c.handOver("Velmora - отчет об автоматическом сканировании", report);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
+#include "settings/Product.h"
 
 #include <vector>
 
@@ -14,7 +15,7 @@ void nullPass(const ScanContext& c)
 {
     if (c.tk.msgBox("NullPASS™ проведет сканирование текущей папки на предмет наличия файлов с размером 0 байт."
                     "\r\n\r\nПродолжить?",
-                    MsgButtons::YesNo, MsgIcon::Question, "Velmora") != MsgResult::Yes)
+                    MsgButtons::YesNo, MsgIcon::Question, MessageTitle) != MsgResult::Yes)
         return;
     FileSystem& fs = c.services.fs;
     const std::string folder = c.folders.path();
@@ -39,7 +40,7 @@ void nullPass(const ScanContext& c)
         }
     }
 
-    c.tk.msgBox("Операция успешно завершена", MsgButtons::OK, MsgIcon::Information, "Velmora");
+    c.tk.msgBox("Операция успешно завершена", MsgButtons::OK, MsgIcon::Information, MessageTitle);
     if (found.empty()) report += "Файлов с нулевым размером не найдено.\r\n";
     report += "Сканирование завершено " + c.services.clock.nowText();
     c.handOver("Velmora - отчет", report);
@@ -47,7 +48,7 @@ void nullPass(const ScanContext& c)
     if (!found.empty() &&
         c.tk.msgBox("Удалить файлы (" + std::to_string(found.size()) + ") размером 0 байт из папки " +
                         c.folders.path() + " ?",
-                    MsgButtons::YesNo, MsgIcon::Question, "Velmora") == MsgResult::Yes) {
+                    MsgButtons::YesNo, MsgIcon::Question, MessageTitle) == MsgResult::Yes) {
         const auto opened = fs.openListed(listed);
         std::size_t deleted = 0;
         for (const std::string& name : found) {

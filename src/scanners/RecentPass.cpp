@@ -7,6 +7,8 @@
 #include "platform/toolkit/Form.h"
 #include "rules/Masks.h"
 #include "reports/ReportHandOver.h"
+#include "settings/Product.h"
+#include "browser/StatusLine.h"
 
 #include <cctype>
 #include <vector>
@@ -75,7 +77,7 @@ void recentPass(const ScanContext& c)
         const std::string prefix = entry.substr(0, 2);
         c.scanStatus.setCaption("Составляю список папок - диск " + text::toUpper(entry.substr(0, 1)));
         c.tk.yield();
-        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(entry[0])));
+        const char letter = path::driveLetter(entry);
         collectProfiles(c, letter, prefix + "\\Documents and Settings\\", profiles);
         collectProfiles(c, letter, prefix + "\\Windows\\Profiles\\", profiles);
     }
@@ -103,7 +105,7 @@ void recentPass(const ScanContext& c)
 
     c.tk.msgBox(std::to_string(total) + " ярлык" + scan::ending(total) +
                     " было найдено при осмотре директорий документов.",
-                MsgButtons::OK, MsgIcon::Information, "Velmora");
+                MsgButtons::OK, MsgIcon::Information, MessageTitle);
     if (total > 0) {
         const MaskList everything("*.*");
         std::size_t next = 0;
@@ -122,7 +124,7 @@ void recentPass(const ScanContext& c)
     report += "Сканирование завершено " + c.services.clock.nowText();
     c.handOver("Velmora - отчет о сканировании ярлыков", report);
     c.files.setPattern(masks::ExtendedWithoutAlexa);
-    c.scanStatus.setCaption("Готов сканировать");
+    c.scanStatus.setCaption(std::string(ReadyToScan));
     c.drive.setDrive(savedFolder.substr(0, 3));
     c.folders.setPath(savedFolder);
 }

@@ -3,8 +3,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Wildcard.h"
 #include "platform/toolkit/Form.h"
+#include "settings/Product.h"
 
-#include <cctype>
 
 namespace velmora {
 
@@ -27,7 +27,7 @@ void emptyRecycleBins(const ScanContext& c)
         const auto binFolder = root ? root->openSubfolder("Recycled", NameMatch::AnyCase) : nullptr;
         if (!binFolder || !c.folders.setPath(bin)) continue;
         if (c.files.listCount() == 0) continue;
-        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(entry[0])));
+        const char letter = path::driveLetter(entry);
         fs.setCurrentDrive(letter);
         fs.setCurrentFolder(bin);
         binFolder->removeMatching(everything);
@@ -48,7 +48,7 @@ void emptyRecycleBins(const ScanContext& c)
         c.files.refresh();
     }
 
-    c.tk.msgBox("Очистка корзины Windows успешно завершена.", MsgButtons::OK, MsgIcon::Information, "Velmora");
+    c.tk.msgBox("Очистка корзины Windows успешно завершена.", MsgButtons::OK, MsgIcon::Information, MessageTitle);
     c.files.setPattern(savedMask);
     c.folders.setPath(savedPath);
 }

@@ -4,7 +4,6 @@
 #include "platform/Wildcard.h"
 #include "platform/toolkit/Reentry.h"
 
-#include <cctype>
 #include <chrono>
 
 namespace velmora {
@@ -84,7 +83,7 @@ void frmDrivePass::drvDrvs_Change()
     if (m_restoringDrive) return;
     FileSystem& fs = m_services.fs;
     const std::string drive = drvDrvs.drive();
-    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0])));
+    const char letter = path::driveLetter(drive);
     if (!fs.setCurrentDrive(letter) || !fs.setCurrentFolder(drive.substr(0, 2) + "\\")) {
         const Reentry restoring(m_restoringDrive);
         drvDrvs.setDrive(LastDrive);

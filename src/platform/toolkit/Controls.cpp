@@ -368,7 +368,7 @@ std::string DriveListBox::drive() const
 bool DriveListBox::setDrive(std::string_view text)
 {
     if (text.empty()) return false;
-    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    const char letter = path::driveLetter(text);
     for (std::size_t i = 0; i < m_drives.size(); ++i) {
         if (m_drives[i].letter != letter) continue;
         if (m_listIndex == static_cast<int>(i)) return true;
@@ -418,7 +418,7 @@ bool DirListBox::setPath(std::string_view text)
 {
     std::string target;
     if (namesDriveOnly(text)) {
-        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+        const char letter = path::driveLetter(text);
         if (!m_fs.driveReady(letter)) return false;
         target = m_fs.currentFolder(letter);
     } else {

@@ -1,0 +1,15 @@
+#pragma once
+// The product's name as every window and message shows it.
+#include <string_view>
+
+namespace velmora {
+
+inline constexpr std::string_view ProductName = "Velmora";
+inline constexpr std::string_view ProductVersion = "2.2";
+// The product's about line, shown as the main window's title.
+inline constexpr std::string_view AboutLine = "Velmora 2.2 - Quorvik";
+inline constexpr std::string_view WebSite = "http://www.quorvik.ru/velmora/";
+// The title of the program's messages.
+inline constexpr std::string_view MessageTitle = ProductName;
+
+} // namespace velmora
