@@ -34,7 +34,8 @@
 
 #include <QApplication>
 #else
-#include "platform/testing/Doubles.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/NoPrinter.h"
 #endif
 
 #include <cstdio>
@@ -80,9 +81,8 @@ int main(int argc, char** argv)
 #else
     // A build without Qt: console only, settings kept for this run alone.
     const bool console = true;
-    testing::MemorySettings settings;
-    testing::RecordingPrinter printer;
-    printer.failWith = "no printer in this build";
+    MemorySettingsStore settings;
+    NoPrinter printer;
 #endif
 
     PosixFileSystem fs(PosixFileSystem::drivesFromEnvironment());

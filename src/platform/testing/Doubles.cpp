@@ -4,19 +4,12 @@
 
 namespace velmora::testing {
 
-std::string MemorySettings::get(std::string_view app, std::string_view section, std::string_view key,
-                                std::string_view def) const
-{
-    const auto it = values.find({std::string(app), std::string(section), std::string(key)});
-    return it == values.end() ? std::string(def) : it->second;
-}
-
 bool MemorySettings::save(std::string_view app, std::string_view section, std::string_view key,
                           std::string_view value)
 {
     if (failSaves)
         return false;
-    values[{std::string(app), std::string(section), std::string(key)}] = std::string(value);
+    MemorySettingsStore::save(app, section, key, value);
     saveLog.push_back(std::string(section) + "/" + std::string(key) + "=" + std::string(value));
     return true;
 }

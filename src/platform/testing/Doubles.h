@@ -2,6 +2,7 @@
 // In-memory doubles of the platform services, for tests.
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/MemorySettingsStore.h"
 #include "platform/Printer.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SettingsStore.h"
@@ -15,15 +16,13 @@
 
 namespace velmora::testing {
 
-class MemorySettings : public SettingsStore {
+// The memory store, with a record of every save and a way to make saves fail.
+class MemorySettings : public MemorySettingsStore {
 public:
-    std::string get(std::string_view app, std::string_view section, std::string_view key,
-                    std::string_view def) const override;
     bool save(std::string_view app, std::string_view section, std::string_view key,
               std::string_view value) override;
     // When set, every save fails (as an unwritable store does).
     bool failSaves = false;
-    std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
     std::vector<std::string> saveLog; // "section/key=value", in order
 };
 
