@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -345,6 +347,83 @@ TEST(ConsoleFrontEnd, NoLineOfInputCrashesIt)
     EXPECT_FALSE(s.f.isLoaded());
     EXPECT_EQ(s.log, Log{"unload frmMain"});
     EXPECT_NE(s.err.str().find("error: unknown command \"\\x01\\x02\\x03\"; try: help\n"), std::string::npos);
+}
+
+// Each command of the table: a line that does not fit its synopsis gets the usage error from
+// it, a line that fits reaches the command's own handler, and `help` lists it.
+TEST(ConsoleFrontEnd, EveryCommandInTheTableIsDispatchedAndListedByHelp)
+{
+    struct Case {
+        std::string line;
+        std::function<bool(Session&)> reached;
+        std::string err;
+    };
+    auto logged = [](const Session& s, const std::string& entry) {
+        return std::find(s.log.begin(), s.log.end(), entry) != s.log.end();
+    };
+    const std::map<std::string_view, Case> cases{
+        {"click", {"click chkAll", [](Session& s) { return s.f.chkAll.value() == 0; }, ""}},
+        {"dblclick", {"dblclick lstItems 1", [&](Session& s) { return logged(s, "dblclick lstItems 1"); }, ""}},
+        {"set", {"set txtName ab", [](Session& s) { return s.f.txtName.text() == "ab"; }, ""}},
+        {"choose", {"choose cboKind 1", [](Session& s) { return s.f.cboKind.listIndex() == 1; }, ""}},
+        {"select", {"select lstItems 2", [](Session& s) { return s.f.lstItems.selected(2); }, ""}},
+        {"deselect",
+         {"select lstItems 0 2\ndeselect lstItems 0",
+          [](Session& s) { return !s.f.lstItems.selected(0) && s.f.lstItems.selected(2); }, ""}},
+        {"path", // its own refusal shows the line reached it
+         {"path lstItems C:\\", [](Session&) { return true; }, "error: lstItems is a list; path needs folders, files or drives\n"}},
+        {"key", {"key lstItems 65", [&](Session& s) { return logged(s, "key 65"); }, ""}},
+        {"menu", {"menu mnuOpen", [&](Session& s) { return logged(s, "menu open"); }, ""}},
+        {"rclick", {"rclick lstItems", [](Session& s) { return s.out.str().find("-- MENU mnuPop --") != std::string::npos; }, ""}},
+        {"tick", {"tick", [](Session& s) { return s.f.ticks == 4; }, ""}}, // and one before each of three prompts
+        {"show", {"show", [](Session& s) { return s.out.str().ends_with("> show\n" + mainPrint + "> \n"); }, ""}},
+        {"close", {"close\nclick chkAll", [](Session& s) { return s.out.str().ends_with("> close\n"); }, ""}},
+        {"quit", {"quit\nclick chkAll", [](Session& s) { return s.out.str().ends_with("> quit\n"); }, ""}},
+        {"help", {"help", [](Session& s) { return s.out.str().find("\nhelp ") != std::string::npos; }, ""}},
+    };
+    Session help("help\n");
+    help.run();
+    const std::string listed = help.out.str();
+    std::size_t column = 0;
+    for (const ConsoleFrontEnd::CommandInfo& c : ConsoleFrontEnd::commands()) {
+        const std::string name(c.name), usage = c.synopsis.empty() ? name : name + " " + std::string(c.synopsis);
+        ASSERT_TRUE(cases.contains(c.name)) << name << " has no case here";
+        const Case& k = cases.at(c.name);
+        std::string upper = name;
+        for (char& ch : upper) ch = static_cast<char>(ch - 'a' + 'A');
+        Session s(upper + (c.synopsis.empty() ? " extra\n" : "\n") + k.line + "\n");
+        s.run();
+        EXPECT_EQ(s.err.str(), "error: usage: " + usage + "\n" + k.err) << name;
+        EXPECT_TRUE(k.reached(s)) << name << "\n" << s.out.str();
+
+        const auto at = listed.find("\n" + usage + "  ");
+        ASSERT_NE(at, std::string::npos) << usage << "\n" << listed;
+        const std::size_t description = listed.find_first_not_of(' ', at + 1 + usage.size());
+        EXPECT_EQ(listed.substr(description, c.description.size() + 1), std::string(c.description) + "\n");
+        if (column == 0) column = description - at;
+        EXPECT_EQ(description - at, column) << "descriptions start in one column";
+    }
+    EXPECT_EQ(cases.size(), ConsoleFrontEnd::commands().size());
+    EXPECT_TRUE(listed.ends_with("\nNAME or FORM.NAME; indexes count from 0; a message box takes yes, no, ok, cancel or retry\n> \n"));
+}
+
+TEST(ConsoleFrontEnd, ArgumentsThatDoNotFitWriteTheUsageFromTheSynopsis)
+{
+    Session s("choose cboKind\nchoose cboKind 1 2\nselect lstItems\ndeselect\nmenu mnuOpen mnuOff\ndblclick lstItems 1 2\n"
+              "path lstItems \t \nkey lstItems\nset\nshow now\n");
+    s.run();
+    EXPECT_EQ(s.err.str(), "error: usage: choose NAME INDEX\n"
+                           "error: usage: choose NAME INDEX\n"
+                           "error: usage: select NAME INDEX [INDEX ...]\n"
+                           "error: usage: deselect NAME INDEX [INDEX ...]\n"
+                           "error: usage: menu ITEM\n"
+                           "error: usage: dblclick NAME [INDEX]\n"
+                           "error: usage: path NAME PATH\n"
+                           "error: usage: key NAME CODE|enter|escape|delete\n"
+                           "error: usage: set NAME TEXT\n"
+                           "error: usage: show\n");
+    EXPECT_EQ(s.f.cboKind.listIndex(), 0);
+    EXPECT_EQ(s.log, Log{"unload frmMain"});
 }
 
 struct BrowseForm : Form {

@@ -1,5 +1,6 @@
 #include "platform/console/ConsoleFrontEnd.h"
 
+#include "platform/console/ConsoleRender.h"
 #include "platform/console/ConsoleText.h"
 
 #include <algorithm>
@@ -12,8 +13,8 @@
 
 namespace velmora {
 
-using console::breakLines;
 using console::escapeText;
+using console::quoted;
 
 namespace {
 
@@ -47,8 +48,6 @@ std::string lowerAscii(std::string_view s)
 
 bool sameNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && lowerAscii(a) == lowerAscii(b); }
 
-std::string quoted(std::string_view s) { return "\"" + escapeText(s) + "\""; }
-
 std::optional<std::size_t> parseIndex(std::string_view word)
 {
     unsigned long long v = 0;
@@ -68,55 +67,6 @@ std::optional<int> parseKey(std::string_view word)
     return std::nullopt;
 }
 
-const char* iconName(MsgIcon icon)
-{
-    switch (icon) {
-    case MsgIcon::Information: return "information";
-    case MsgIcon::Question: return "question";
-    case MsgIcon::Exclamation: return "exclamation";
-    case MsgIcon::Critical: return "critical";
-    case MsgIcon::None: break;
-    }
-    return "none";
-}
-
-std::vector<MsgResult> offered(MsgButtons buttons)
-{
-    switch (buttons) {
-    case MsgButtons::OKCancel: return {MsgResult::OK, MsgResult::Cancel};
-    case MsgButtons::YesNo: return {MsgResult::Yes, MsgResult::No};
-    case MsgButtons::RetryCancel: return {MsgResult::Retry, MsgResult::Cancel};
-    case MsgButtons::OK: break;
-    }
-    return {MsgResult::OK};
-}
-
-const char* answerWord(MsgResult r)
-{
-    switch (r) {
-    case MsgResult::Cancel: return "cancel";
-    case MsgResult::Yes: return "yes";
-    case MsgResult::No: return "no";
-    case MsgResult::Retry: return "retry";
-    case MsgResult::OK: break;
-    }
-    return "ok";
-}
-
-const char* buttonCaption(MsgResult r)
-{
-    switch (r) {
-    case MsgResult::Cancel: return "Cancel";
-    case MsgResult::Yes: return "Yes";
-    case MsgResult::No: return "No";
-    case MsgResult::Retry: return "Retry";
-    case MsgResult::OK: break;
-    }
-    return "OK";
-}
-
-bool isListing(ControlKind k) { return k == ControlKind::Menu || k == ControlKind::MenuItem || k == ControlKind::Timer; }
-
 // Entries a user can point at by index; 0 for kinds without entries.
 std::size_t entryCount(const Control& c)
 {
@@ -135,6 +85,55 @@ Control* controlNamed(const Form& form, std::string_view name, bool exact)
     for (Control* c : form.controls())
         if (exact ? c->name() == name : sameNoCase(c->name(), name)) return c;
     return nullptr;
+}
+
+// One argument form of a synopsis: a word, or "[...]" through its closing bracket; `s` keeps
+// what follows.
+std::string_view nextArgumentForm(std::string_view& s)
+{
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    const std::size_t n =
+        s.starts_with('[') ? std::min(s.find(']'), s.size() - 1) + 1 : std::min(s.find_first_of(" \t"), s.size());
+    const std::string_view form = s.substr(0, n);
+    s.remove_prefix(n);
+    return form;
+}
+
+// `rest`, the line after its command word, split into the arguments `synopsis` names (the
+// forms ConsoleFrontEnd::CommandInfo describes); nothing when an argument is missing or
+// words are left over.
+std::optional<std::vector<std::string_view>> splitArguments(std::string_view synopsis, std::string_view rest)
+{
+    std::vector<std::string_view> args;
+    for (std::string_view form = nextArgumentForm(synopsis); !form.empty(); form = nextArgumentForm(synopsis)) {
+        if (form == "TEXT") {
+            if (!rest.empty()) rest.remove_prefix(1); // the one blank that ends the word before
+            args.push_back(rest);
+            return args;
+        }
+        if (form == "PATH") {
+            if (trim(rest).empty()) return std::nullopt;
+            args.push_back(trim(rest));
+            return args;
+        }
+        if (form.ends_with(" ...]")) {
+            for (std::string_view w = nextWord(rest); !w.empty(); w = nextWord(rest)) args.push_back(w);
+            continue;
+        }
+        const std::string_view word = nextWord(rest);
+        if (!word.empty()) args.push_back(word);
+        else if (!form.starts_with('[')) return std::nullopt;
+    }
+    if (!trim(rest).empty()) return std::nullopt;
+    return args;
+}
+
+// The command with its arguments, as `help` lists it and a usage error names it.
+std::string usage(const ConsoleFrontEnd::CommandInfo& command)
+{
+    std::string text(command.name);
+    if (!command.synopsis.empty()) text.append(" ").append(command.synopsis);
+    return text;
 }
 
 // Resets a flag however the scope is left (a handler may end the program by throwing).
@@ -207,55 +206,6 @@ void ConsoleFrontEnd::hideForm(Form& form) { record(form).shown = false; }
 
 // ---- printing ----
 
-void ConsoleFrontEnd::printForm(const Form& form)
-{
-    m_out << "== " << escapeText(form.name()) << ' ' << quoted(form.caption()) << " ==\n";
-    std::vector<const Control*> listed;
-    for (const Control* c : form.controls())
-        if (!isListing(c->kind()) && c->shown()) listed.push_back(c);
-    std::stable_sort(listed.begin(), listed.end(), [](const Control* a, const Control* b) {
-        if (a->absoluteTop() != b->absoluteTop()) return a->absoluteTop() < b->absoluteTop();
-        return a->absoluteLeft() < b->absoluteLeft();
-    });
-    for (const Control* c : listed) printControl(*c);
-}
-
-void ConsoleFrontEnd::printControl(const Control& c)
-{
-    m_out << escapeText(c.name()) << ' ' << kindName(c.kind()) << " \"" << breakLines(c.displayText(), "    ") << '"';
-    const std::string value = c.displayValue();
-    if (!value.empty()) m_out << " value=" << escapeText(value);
-    if (!c.usable()) m_out << " disabled";
-    m_out << '\n';
-
-    auto entry = [this](bool marked, std::string_view text) {
-        m_out << "  [" << (marked ? 'x' : ' ') << "] " << escapeText(text) << '\n';
-    };
-    switch (c.kind()) {
-    case ControlKind::ListBox: {
-        const auto& list = static_cast<const ListBox&>(c);
-        for (std::size_t i = 0; i < list.listCount(); ++i) entry(list.selected(i), list.list(i));
-        break;
-    }
-    case ControlKind::FileListBox: {
-        const auto& files = static_cast<const FileListBox&>(c);
-        for (std::size_t i = 0; i < files.listCount(); ++i) entry(files.selected(i), files.list(i));
-        break;
-    }
-    case ControlKind::ComboBox:
-    case ControlKind::DriveListBox: {
-        const auto& list = static_cast<const ListControl&>(c);
-        for (std::size_t i = 0; i < list.listCount(); ++i)
-            entry(static_cast<int>(i) == list.listIndex(), list.list(i));
-        break;
-    }
-    case ControlKind::DirListBox:
-        for (const std::string& folder : static_cast<const DirListBox&>(c).subfolders()) entry(false, folder);
-        break;
-    default: break;
-    }
-}
-
 void ConsoleFrontEnd::presentForms()
 {
     if (!m_toolkit) return;
@@ -270,29 +220,17 @@ void ConsoleFrontEnd::presentForms()
         printed.push_back(serial);
         Form* form = formBySerial(serial);
         if (!form || !form->visible()) continue;
-        printForm(*form);
+        console::writeForm(m_out, *form);
         if (serial == activeSerial) activePrinted = true;
     }
-    if (active && !activePrinted && activeSerial != m_presented) printForm(*active);
+    if (active && !activePrinted && activeSerial != m_presented) console::writeForm(m_out, *active);
     m_presented = activeSerial;
 }
 
 void ConsoleFrontEnd::popupMenu(Menu& menu, int, int, MenuItem* defaultItem)
 {
     presentForms();
-    m_out << "-- MENU " << escapeText(menu.name()) << " --\n";
-    for (const MenuItem* item : menu.items()) {
-        if (!item->visible()) continue;
-        if (item->isSeparator()) {
-            m_out << "  ---\n";
-            continue;
-        }
-        m_out << "  " << escapeText(item->name()) << ' ' << quoted(item->caption());
-        if (item == defaultItem) m_out << " default";
-        if (item->checked()) m_out << " checked";
-        if (!item->enabled()) m_out << " disabled";
-        m_out << '\n';
-    }
+    console::writeMenu(m_out, menu, defaultItem);
     m_out.flush();
 }
 
@@ -412,30 +350,19 @@ MsgResult ConsoleFrontEnd::messageBox(const MessageBoxSpec& spec)
 {
     tickTimers();
     presentForms();
-    m_out << "?? " << quoted(spec.title) << ' ' << iconName(spec.icon) << '\n';
-    if (!spec.text.empty())
-        for (std::string_view line : console::splitLines(spec.text)) m_out << escapeText(line) << '\n';
-
-    const std::vector<MsgResult> buttons = offered(spec.buttons);
-    std::string prompt = "(";
+    console::writeMessageBox(m_out, spec);
+    const std::vector<MsgResult> buttons = console::offeredButtons(spec.buttons);
+    const std::string prompt = console::answerPrompt(buttons);
     std::string choices;
-    for (MsgResult b : buttons) {
-        if (prompt.size() > 1) {
-            prompt += '/';
-            choices += ", ";
-        }
-        prompt += buttonCaption(b);
-        choices += answerWord(b);
-    }
-    prompt += ") > ";
+    for (MsgResult b : buttons) choices += (choices.empty() ? "" : ", ") + std::string(console::answerWord(b));
 
     const MsgResult safe = safeAnswer(spec.buttons);
     for (;;) {
         std::string line;
-        if (!readAnswer(prompt, line, answerWord(safe))) return safe;
+        if (!readAnswer(prompt, line, console::answerWord(safe))) return safe;
         const std::string answer = lowerAscii(trim(line));
         for (MsgResult b : buttons)
-            if (answer == answerWord(b)) return b;
+            if (answer == console::answerWord(b)) return b;
         error("answer " + choices);
         tickTimers();
         presentForms();
@@ -542,63 +469,70 @@ bool ConsoleFrontEnd::findUsable(std::string_view spec, Target& target)
     return true;
 }
 
+std::span<const ConsoleFrontEnd::Command> ConsoleFrontEnd::table()
+{
+    // The one list of commands: dispatch, `help` and usage errors all read it.
+    static constexpr Command commands[] = {
+        {{"click", "NAME", "click a control"}, &ConsoleFrontEnd::cmdClick},
+        {{"dblclick", "NAME [INDEX]", "double-click a control, or its entry INDEX"}, &ConsoleFrontEnd::cmdDblClick},
+        {{"set", "NAME TEXT", "type TEXT (may be empty) into a text box"}, &ConsoleFrontEnd::cmdSet},
+        {{"choose", "NAME INDEX", "pick entry INDEX of a combo, drives, list or files"}, &ConsoleFrontEnd::cmdChoose},
+        {{"select", "NAME INDEX [INDEX ...]", "add entries to a list's selection"}, &ConsoleFrontEnd::cmdSelect},
+        {{"deselect", "NAME INDEX [INDEX ...]", "take entries out of a list's selection"}, &ConsoleFrontEnd::cmdDeselect},
+        {{"path", "NAME PATH", "open PATH in a folder tree, file list or drive box"}, &ConsoleFrontEnd::cmdPath},
+        {{"key", "NAME CODE|enter|escape|delete", "press a key on a control"}, &ConsoleFrontEnd::cmdKey},
+        {{"menu", "ITEM", "pick a menu item"}, &ConsoleFrontEnd::cmdMenu},
+        {{"rclick", "NAME", "click a control with the right button"}, &ConsoleFrontEnd::cmdRClick},
+        {{"tick", "", "fire every enabled timer once"}, &ConsoleFrontEnd::cmdTick},
+        {{"show", "", "print the active form"}, &ConsoleFrontEnd::cmdShow},
+        {{"close", "", "close the active form by its close box"}, &ConsoleFrontEnd::cmdClose},
+        {{"quit", "", "close every form and end"}, &ConsoleFrontEnd::cmdQuit},
+        {{"help", "", "list the commands"}, &ConsoleFrontEnd::cmdHelp},
+    };
+    return commands;
+}
+
+std::vector<ConsoleFrontEnd::CommandInfo> ConsoleFrontEnd::commands()
+{
+    std::vector<CommandInfo> infos;
+    for (const Command& c : table()) infos.push_back(c.info);
+    return infos;
+}
+
 void ConsoleFrontEnd::execute(std::string_view line)
 {
-    std::string_view args = line;
-    const std::string command = lowerAscii(nextWord(args));
-    auto noArgs = [&](const char* usage) {
-        if (trim(args).empty()) return true;
-        error(std::string("usage: ") + usage);
-        return false;
-    };
-    if (command == "click") cmdClick(args);
-    else if (command == "dblclick") cmdDblClick(args);
-    else if (command == "set") cmdSet(args);
-    else if (command == "choose") cmdChoose(args);
-    else if (command == "select") cmdSelect(args, true);
-    else if (command == "deselect") cmdSelect(args, false);
-    else if (command == "path") cmdPath(args);
-    else if (command == "key") cmdKey(args);
-    else if (command == "menu") cmdMenu(args);
-    else if (command == "rclick") cmdRClick(args);
-    else if (command == "show") cmdShow(args);
-    else if (command == "close") cmdClose(args);
-    else if (command == "tick") {
-        if (noArgs("tick")) tickTimers();
-    } else if (command == "quit") {
-        if (noArgs("quit")) m_quit = true;
-    } else if (command == "help") {
-        if (noArgs("help")) cmdHelp();
-    } else
-        error("unknown command " + quoted(command) + "; try: help");
+    std::string_view rest = line;
+    const std::string word = lowerAscii(nextWord(rest));
+    const auto commands = table();
+    const auto command = std::ranges::find(commands, word, [](const Command& c) { return c.info.name; });
+    if (command == commands.end()) return error("unknown command " + quoted(word) + "; try: help");
+    const auto args = splitArguments(command->info.synopsis, rest);
+    if (!args) return error("usage: " + usage(command->info));
+    (this->*command->run)(*args);
 }
 
-void ConsoleFrontEnd::cmdClick(std::string_view args)
+void ConsoleFrontEnd::cmdClick(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    if (name.empty() || !trim(args).empty()) return error("usage: click NAME");
     Target t;
-    if (findUsable(name, t)) t.control->click();
+    if (findUsable(args[0], t)) t.control->click();
 }
 
-void ConsoleFrontEnd::cmdDblClick(std::string_view args)
+void ConsoleFrontEnd::cmdDblClick(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    const std::string_view indexWord = nextWord(args);
-    if (name.empty() || !trim(args).empty()) return error("usage: dblclick NAME [INDEX]");
     Target t;
-    if (!findUsable(name, t)) return;
+    if (!findUsable(args[0], t)) return;
     Control& c = *t.control;
     const ControlKind kind = c.kind();
     const bool takesIndex = kind == ControlKind::ListBox || kind == ControlKind::FileListBox || kind == ControlKind::DirListBox;
-    if (indexWord.empty()) {
+    if (args.size() < 2) {
+        // Double-clicking a folder tree opens the entry under the pointer; there is no pointer here.
         if (kind == ControlKind::DirListBox) return error("usage: dblclick NAME INDEX (the subfolder to open)");
         c.dblClick();
         return;
     }
     if (!takesIndex) return error("dblclick takes an index only on a list, file list or folder tree");
-    const auto index = parseIndex(indexWord);
-    if (!index) return error("bad index " + quoted(indexWord));
+    const auto index = parseIndex(args[1]);
+    if (!index) return error("bad index " + quoted(args[1]));
     if (*index >= entryCount(c))
         return error("index " + std::to_string(*index) + " is out of range; " + escapeText(c.name()) + " has " +
                      std::to_string(entryCount(c)) + " entries");
@@ -612,29 +546,23 @@ void ConsoleFrontEnd::cmdDblClick(std::string_view args)
     if (stillThere(t)) c.dblClick();
 }
 
-void ConsoleFrontEnd::cmdSet(std::string_view args)
+void ConsoleFrontEnd::cmdSet(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    if (name.empty()) return error("usage: set NAME TEXT");
-    if (!args.empty()) args.remove_prefix(1); // the one blank after the name
     Target t;
-    if (!findUsable(name, t)) return;
+    if (!findUsable(args[0], t)) return;
     if (t.control->kind() != ControlKind::TextBox)
         return error(escapeText(t.control->name()) + " is a " + kindName(t.control->kind()) + ", not a textbox");
     auto& box = static_cast<TextBox&>(*t.control);
     if (box.locked()) return error(escapeText(box.name()) + " is read-only");
-    box.type(args);
+    box.type(args[1]);
 }
 
-void ConsoleFrontEnd::cmdChoose(std::string_view args)
+void ConsoleFrontEnd::cmdChoose(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    const std::string_view indexWord = nextWord(args);
-    if (name.empty() || indexWord.empty() || !trim(args).empty()) return error("usage: choose NAME INDEX");
-    const auto index = parseIndex(indexWord);
-    if (!index) return error("bad index " + quoted(indexWord));
+    const auto index = parseIndex(args[1]);
+    if (!index) return error("bad index " + quoted(args[1]));
     Target t;
-    if (!findUsable(name, t)) return;
+    if (!findUsable(args[0], t)) return;
     Control& c = *t.control;
     const ControlKind kind = c.kind();
     if (kind != ControlKind::ComboBox && kind != ControlKind::DriveListBox && kind != ControlKind::ListBox &&
@@ -651,19 +579,20 @@ void ConsoleFrontEnd::cmdChoose(std::string_view args)
     }
 }
 
-void ConsoleFrontEnd::cmdSelect(std::string_view args, bool on)
+void ConsoleFrontEnd::cmdSelect(Arguments args) { setSelected(args, true); }
+
+void ConsoleFrontEnd::cmdDeselect(Arguments args) { setSelected(args, false); }
+
+void ConsoleFrontEnd::setSelected(Arguments args, bool on)
 {
-    const char* usage = on ? "usage: select NAME INDEX [INDEX ...]" : "usage: deselect NAME INDEX [INDEX ...]";
-    const std::string_view name = nextWord(args);
     std::vector<std::size_t> indexes;
-    for (std::string_view w = nextWord(args); !w.empty(); w = nextWord(args)) {
+    for (std::string_view w : args.subspan(1)) {
         const auto index = parseIndex(w);
         if (!index) return error("bad index " + quoted(w));
         indexes.push_back(*index);
     }
-    if (name.empty() || indexes.empty()) return error(usage);
     Target t;
-    if (!findUsable(name, t)) return;
+    if (!findUsable(args[0], t)) return;
     Control& c = *t.control;
     if (c.kind() != ControlKind::ListBox && c.kind() != ControlKind::FileListBox)
         return error(escapeText(c.name()) + " is a " + kindName(c.kind()) + "; select needs a list or files");
@@ -679,13 +608,11 @@ void ConsoleFrontEnd::cmdSelect(std::string_view args, bool on)
     }
 }
 
-void ConsoleFrontEnd::cmdPath(std::string_view args)
+void ConsoleFrontEnd::cmdPath(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    const std::string_view path = trim(args);
-    if (name.empty() || path.empty()) return error("usage: path NAME PATH");
+    const std::string_view path = args[1];
     Target t;
-    if (!findUsable(name, t)) return;
+    if (!findUsable(args[0], t)) return;
     Control& c = *t.control;
     switch (c.kind()) {
     case ControlKind::DirListBox:
@@ -701,23 +628,18 @@ void ConsoleFrontEnd::cmdPath(std::string_view args)
     }
 }
 
-void ConsoleFrontEnd::cmdKey(std::string_view args)
+void ConsoleFrontEnd::cmdKey(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    const std::string_view code = nextWord(args);
-    if (name.empty() || code.empty() || !trim(args).empty()) return error("usage: key NAME CODE|enter|escape|delete");
-    const auto keyCode = parseKey(code);
-    if (!keyCode) return error("bad key " + quoted(code));
+    const auto keyCode = parseKey(args[1]);
+    if (!keyCode) return error("bad key " + quoted(args[1]));
     Target t;
-    if (findUsable(name, t)) t.control->keyDown(*keyCode);
+    if (findUsable(args[0], t)) t.control->keyDown(*keyCode);
 }
 
-void ConsoleFrontEnd::cmdMenu(std::string_view args)
+void ConsoleFrontEnd::cmdMenu(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    if (name.empty() || !trim(args).empty()) return error("usage: menu NAME");
     Target t;
-    if (!find(name, t, true)) return;
+    if (!find(args[0], t, true)) return;
     auto& item = static_cast<MenuItem&>(*t.control);
     if (item.isSeparator()) return error(escapeText(item.name()) + " is a separator");
     if (!item.visible()) return error(escapeText(item.name()) + " is hidden");
@@ -725,38 +647,40 @@ void ConsoleFrontEnd::cmdMenu(std::string_view args)
     item.click();
 }
 
-void ConsoleFrontEnd::cmdRClick(std::string_view args)
+void ConsoleFrontEnd::cmdRClick(Arguments args)
 {
-    const std::string_view name = nextWord(args);
-    if (name.empty() || !trim(args).empty()) return error("usage: rclick NAME");
     Target t;
-    if (findUsable(name, t)) t.control->mouseUp(mouse::Right, 0, 0);
+    if (findUsable(args[0], t)) t.control->mouseUp(mouse::Right, 0, 0);
 }
 
-void ConsoleFrontEnd::cmdShow(std::string_view args)
+void ConsoleFrontEnd::cmdTick(Arguments) { tickTimers(); }
+
+void ConsoleFrontEnd::cmdShow(Arguments)
 {
-    if (!trim(args).empty()) return error("usage: show");
     Form* active = m_toolkit->activeForm();
     if (!active) return error("no form is shown");
-    printForm(*active);
+    console::writeForm(m_out, *active);
     m_presented = serialOf(active);
 }
 
-void ConsoleFrontEnd::cmdClose(std::string_view args)
+void ConsoleFrontEnd::cmdClose(Arguments)
 {
-    if (!trim(args).empty()) return error("usage: close");
     Form* active = m_toolkit->activeForm();
     if (!active) return error("no form is shown");
     active->close();
 }
 
-void ConsoleFrontEnd::cmdHelp()
+void ConsoleFrontEnd::cmdQuit(Arguments) { m_quit = true; }
+
+void ConsoleFrontEnd::cmdHelp(Arguments)
 {
-    m_out << "click NAME | dblclick NAME [INDEX] | set NAME TEXT | choose NAME INDEX\n"
-             "select NAME I [J ...] | deselect NAME I [J ...] | path NAME PATH\n"
-             "key NAME CODE|enter|escape|delete | menu ITEM | rclick NAME\n"
-             "tick | show | close | quit | help\n"
-             "NAME or FORM.NAME; indexes count from 0; a message box takes yes, no, ok, cancel or retry\n";
+    std::size_t width = 0;
+    for (const Command& c : table()) width = std::max(width, usage(c.info).size());
+    for (const Command& c : table()) {
+        const std::string text = usage(c.info);
+        m_out << text << std::string(width + 2 - text.size(), ' ') << c.info.description << '\n';
+    }
+    m_out << "NAME or FORM.NAME; indexes count from 0; a message box takes yes, no, ok, cancel or retry\n";
 }
 
 } // namespace velmora

@@ -32,11 +32,14 @@
 // Input, one line each, read only at prompts. The command prompt is "> ". Blank lines and
 // lines starting with '#' are skipped; a trailing '\r' is dropped. Command words are not
 // case-sensitive; control and form names are matched exactly first, then without case.
-//   click NAME              dblclick NAME [INDEX]     set NAME TEXT (rest of line, may be empty)
-//   choose NAME INDEX       select NAME I [J ...]     deselect NAME I [J ...]
-//   path NAME PATH          key NAME CODE|enter|escape|delete
-//   menu ITEM               rclick NAME               tick      show      close      quit
-//   help
+//   click NAME                     dblclick NAME [INDEX]      set NAME TEXT
+//   choose NAME INDEX              select NAME INDEX [INDEX ...]
+//   deselect NAME INDEX [INDEX ...]                           path NAME PATH
+//   key NAME CODE|enter|escape|delete                         menu ITEM
+//   rclick NAME                    tick    show    close    quit    help
+// `help` lists them with what each does, from the one table that dispatches them (see
+// CommandInfo for how a synopsis reads). A line whose arguments do not fit its command
+// writes "error: usage: " and the command's line above, such as "usage: choose NAME INDEX".
 // Indexes count from 0. NAME is looked up in the active form, then in the other visible
 // forms, newest first; FORM.NAME names a control of one loaded form. While a modal form is
 // active, controls of other forms are refused, and so are hidden or disabled controls, as
@@ -56,6 +59,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +80,18 @@ public:
     // Thrown by endProgram() when ConsoleOptions::throwOnEnd is set. Not a std::exception,
     // so no handler boundary swallows it.
     struct ProgramEnded {};
+
+    // A line command as `help` lists it. In a synopsis, arguments are words separated by
+    // blanks; "[X]" may be left out, "[X ...]" repeats the argument before it any number of
+    // times, TEXT is the rest of the line after the one blank that ends the word before it
+    // (it may be empty) and PATH the rest of the line without its outer blanks.
+    struct CommandInfo {
+        std::string_view name;        // the command word, lower case
+        std::string_view synopsis;    // its arguments, empty for none
+        std::string_view description; // one line
+    };
+    // Every command, in the order `help` lists them. The texts are static.
+    static std::vector<CommandInfo> commands();
 
     // The streams are borrowed and must outlive the front-end.
     ConsoleFrontEnd(std::istream& in, std::ostream& out, std::ostream& err, ConsoleOptions options = {});
@@ -134,26 +150,36 @@ private:
     void presentForms();
     void closeAll();
 
+    // A command's arguments, one per synopsis argument that was given (one per word for a
+    // repeated one), already checked against the synopsis.
+    using Arguments = std::span<const std::string_view>;
+    struct Command {
+        CommandInfo info;
+        void (ConsoleFrontEnd::*run)(Arguments args);
+    };
+    static std::span<const Command> table();
+
     void execute(std::string_view line);
     void error(std::string_view message);
     bool find(std::string_view spec, Target& target, bool forMenu = false);
     bool findUsable(std::string_view spec, Target& target);
 
-    void printForm(const Form& form);
-    void printControl(const Control& control);
-
-    void cmdClick(std::string_view args);
-    void cmdDblClick(std::string_view args);
-    void cmdSet(std::string_view args);
-    void cmdChoose(std::string_view args);
-    void cmdSelect(std::string_view args, bool on);
-    void cmdPath(std::string_view args);
-    void cmdKey(std::string_view args);
-    void cmdMenu(std::string_view args);
-    void cmdRClick(std::string_view args);
-    void cmdShow(std::string_view args);
-    void cmdClose(std::string_view args);
-    void cmdHelp();
+    void cmdClick(Arguments args);
+    void cmdDblClick(Arguments args);
+    void cmdSet(Arguments args);
+    void cmdChoose(Arguments args);
+    void cmdSelect(Arguments args);
+    void cmdDeselect(Arguments args);
+    void setSelected(Arguments args, bool on);
+    void cmdPath(Arguments args);
+    void cmdKey(Arguments args);
+    void cmdMenu(Arguments args);
+    void cmdRClick(Arguments args);
+    void cmdTick(Arguments args);
+    void cmdShow(Arguments args);
+    void cmdClose(Arguments args);
+    void cmdQuit(Arguments args);
+    void cmdHelp(Arguments args);
 
     std::istream& m_in;
     std::ostream& m_out;

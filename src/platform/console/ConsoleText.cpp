@@ -48,6 +48,8 @@ std::string escapeText(std::string_view text)
     return out;
 }
 
+std::string quoted(std::string_view text) { return "\"" + escapeText(text) + "\""; }
+
 std::vector<std::string_view> splitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;

@@ -10,6 +10,9 @@ namespace velmora::console {
 // written as \xHH (upper-case hex).
 std::string escapeText(std::string_view text);
 
+// The text escaped and put in double quotes, as names and captions are printed.
+std::string quoted(std::string_view text);
+
 // The text cut at each "\r\n" or "\n"; a text without breaks is one line.
 std::vector<std::string_view> splitLines(std::string_view text);
 
