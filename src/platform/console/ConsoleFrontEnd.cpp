@@ -2,6 +2,7 @@
 
 #include "platform/console/ConsoleRender.h"
 #include "platform/console/ConsoleText.h"
+#include "platform/toolkit/Reentry.h"
 
 #include <algorithm>
 #include <charconv>
@@ -136,15 +137,6 @@ std::string usage(const ConsoleFrontEnd::CommandInfo& command)
     return text;
 }
 
-// Resets a flag however the scope is left (a handler may end the program by throwing).
-struct FlagGuard {
-    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagGuard() { m_flag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-    bool& m_flag;
-};
-
 } // namespace
 
 ConsoleFrontEnd::ConsoleFrontEnd(std::istream& in, std::ostream& out, std::ostream& err, ConsoleOptions options)
@@ -255,9 +247,9 @@ bool ConsoleFrontEnd::readAnswer(std::string_view prompt, std::string& line, std
 
 void ConsoleFrontEnd::tickTimers()
 {
-    if (!m_toolkit || m_ticking) return;
-    FlagGuard guard(m_ticking);
-    m_toolkit->tickTimers();
+    // A handler may end the program by throwing: the guard still comes down.
+    const Reentry ticking(m_ticking);
+    if (m_toolkit && !ticking.again()) m_toolkit->tickTimers();
 }
 
 bool ConsoleFrontEnd::loopOver(const ModalFrame* frame) const
