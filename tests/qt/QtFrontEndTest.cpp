@@ -1,6 +1,7 @@
 // The Qt front-end: the window model drawn as widgets, and the user's actions handed back.
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtFrontEnd.h"
+#include "qt/QtTestEvents.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -127,47 +128,7 @@ struct ChildForm : Form {
     CommandButton cmdOK{*this, "cmdOK"};
 };
 
-// Deletes the widgets of unloaded forms, as the event loop would.
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-void sendKey(QWidget* w, int key, Qt::KeyboardModifiers mods = {}, const QString& text = {})
-{
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(w, &release);
-}
-
-void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods = {})
-{
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button,
-                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), mods);
-    QApplication::sendEvent(w, &e);
-}
-
-// A press and release on row i of a list, as the user clicks it.
-void clickRow(QListWidget* list, int i, Qt::KeyboardModifiers mods = {})
-{
-    const QPoint at = list->visualItemRect(list->item(i)).center();
-    sendMouse(list->viewport(), QEvent::MouseButtonPress, at, Qt::LeftButton, mods);
-    sendMouse(list->viewport(), QEvent::MouseButtonRelease, at, Qt::LeftButton, mods);
-}
-
-std::vector<int> selectedRows(QListWidget* list)
-{
-    std::vector<int> rows;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->isSelected()) rows.push_back(i);
-    return rows;
-}
+using namespace qttest;
 
 class QtFrontEndTest : public ::testing::Test {
 protected:

@@ -1,8 +1,9 @@
 #pragma once
 // The Qt 6 window front-end: every loaded form is a top-level widget, every control the
-// matching widget at its twip geometry. The model stays authoritative: a user's action is
-// handed to the control (click, type, userSelect, choose, ...) and the widget is then drawn
-// again from the control's state.
+// matching widget at its twip geometry, built and drawn by the adapter of its kind
+// (QtControls.h). The model stays authoritative: a user's action is handed to the control
+// (click, type, userSelect, choose, ...) and the widget is then drawn again from the
+// control's state.
 #include "platform/toolkit/Form.h"
 
 #include <functional>
