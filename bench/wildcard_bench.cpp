@@ -22,11 +22,11 @@ const std::vector<std::string>& names()
 {
     static const std::vector<std::string> list = [] {
         std::mt19937 rng(20261207);
-        const std::vector<std::string> exts = {"txt", "DLL", "exe", "Ini", "doc", "jpg", "HTM", "h", "cpp", "",
-                                               "dat", "log", "xls", "gif", "Sys", "js", "css", "png", "lnk", "mp3"};
+        const std::vector<std::string> exts = {"txt", "DLL", "exe", "Ini", "doc", "jpg", "HTM", "h",   "cpp", "",
+                                               "dat", "log", "xls", "gif", "Sys", "js",  "css", "png", "lnk", "mp3"};
         const std::vector<std::string> junk = {"tmp", "TMP", "bak", "Chk", "000", "$$$", "gid", "BK!", "err", "~mp"};
-        const std::vector<std::string> stems = {"readme", "Setup", "WINWORD", "install", "Отчёт", "photo_2026",
-                                                "msvcrt", "index", "ЖурналДел", "config"};
+        const std::vector<std::string> stems = {"readme",     "Setup",  "WINWORD", "install",   "Отчёт",
+                                                "photo_2026", "msvcrt", "index",   "ЖурналДел", "config"};
         std::vector<std::string> out;
         out.reserve(kNames);
         for (std::size_t i = 0; i < kNames; ++i) {
@@ -36,8 +36,7 @@ const std::vector<std::string>& names()
                     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             }
             const std::string& ext = (i % 100 == 0) ? junk[rng() % junk.size()] : exts[rng() % exts.size()];
-            if (!ext.empty())
-                name += "." + ext;
+            if (!ext.empty()) name += "." + ext;
             out.push_back(std::move(name));
         }
         return out;
@@ -48,19 +47,15 @@ const std::vector<std::string>& names()
 std::string lowerAscii(std::string_view s)
 {
     std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
 bool naiveGlob(std::string_view m, std::string_view n)
 {
-    if (m.empty())
-        return n.empty();
-    if (m[0] == '*')
-        return naiveGlob(m.substr(1), n) || (!n.empty() && naiveGlob(m, n.substr(1)));
-    if (n.empty())
-        return false;
+    if (m.empty()) return n.empty();
+    if (m[0] == '*') return naiveGlob(m.substr(1), n) || (!n.empty() && naiveGlob(m, n.substr(1)));
+    if (n.empty()) return false;
     return (m[0] == '?' || m[0] == n[0]) && naiveGlob(m.substr(1), n.substr(1));
 }
 
@@ -72,8 +67,7 @@ bool naiveMatches(std::string_view list, std::string_view name)
     while (start <= list.size()) {
         std::size_t end = std::min(list.find(';', start), list.size());
         const std::string mask = lowerAscii(list.substr(start, end - start));
-        if (!mask.empty() && naiveGlob(mask, lname))
-            return true;
+        if (!mask.empty() && naiveGlob(mask, lname)) return true;
         start = end + 1;
     }
     return false;
@@ -84,7 +78,7 @@ void reportPerName(benchmark::State& state, std::size_t hits)
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kNames));
     // An inverted rate is the time per name, shown as "58ns".
     state.counters["per_name"] = benchmark::Counter(static_cast<double>(state.iterations() * kNames),
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["hits"] = static_cast<double>(hits);
 }
 
@@ -95,8 +89,7 @@ void BM_MaskList(benchmark::State& state)
     std::size_t hits = 0;
     for (auto _ : state) {
         hits = 0;
-        for (const std::string& n : list)
-            hits += masks.matches(n) ? 1 : 0;
+        for (const std::string& n : list) hits += masks.matches(n) ? 1 : 0;
         benchmark::DoNotOptimize(hits);
     }
     reportPerName(state, hits);
@@ -109,8 +102,7 @@ void BM_NaiveReference(benchmark::State& state)
     std::size_t hits = 0;
     for (auto _ : state) {
         hits = 0;
-        for (const std::string& n : list)
-            hits += naiveMatches(kJunkMasks, n) ? 1 : 0;
+        for (const std::string& n : list) hits += naiveMatches(kJunkMasks, n) ? 1 : 0;
         benchmark::DoNotOptimize(hits);
     }
     reportPerName(state, hits);

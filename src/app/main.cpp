@@ -40,10 +40,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <iostream>
 #include <memory>
 #include <string_view>
+#include <unistd.h>
 
 #if VELMORA_WITH_QT
 namespace {

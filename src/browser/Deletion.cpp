@@ -1,9 +1,9 @@
 #include "browser/Deletion.h"
 
+#include "browser/StatusLine.h"
 #include "platform/FileSystem.h"
 #include "platform/toolkit/Form.h"
 #include "settings/Product.h"
-#include "browser/StatusLine.h"
 
 #include <string>
 #include <utility>

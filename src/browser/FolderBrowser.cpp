@@ -1,20 +1,18 @@
 #include "browser/FolderBrowser.h"
 
+#include "browser/StatusLine.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
 #include "platform/toolkit/Reentry.h"
-#include "browser/StatusLine.h"
 
 namespace velmora {
 
-FolderBrowser::FolderBrowser(Toolkit& tk, FileSystem& fs, DriveListBox& drive, DirListBox& folders,
-                             FileListBox& files, Label& scanStatus, NavigationHistory& history,
-                             std::function<void()> updateStatus)
+FolderBrowser::FolderBrowser(Toolkit& tk, FileSystem& fs, DriveListBox& drive, DirListBox& folders, FileListBox& files,
+                             Label& scanStatus, NavigationHistory& history, std::function<void()> updateStatus)
     : m_tk(tk), m_fs(fs), m_drive(drive), m_folders(folders), m_files(files), m_scanStatus(scanStatus),
       m_history(history), m_updateStatus(std::move(updateStatus))
-{
-}
+{}
 
 void FolderBrowser::driveChanged()
 {

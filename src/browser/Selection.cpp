@@ -11,9 +11,15 @@ void applySelection(Toolkit& tk, FileListBox& files, SelectionCommand command)
         tk.yield();
         if (i >= files.listCount()) break;
         switch (command) {
-        case SelectionCommand::SelectAll: files.setSelected(i, true); break;
-        case SelectionCommand::DeselectAll: files.setSelected(i, false); break;
-        case SelectionCommand::Invert: files.setSelected(i, !files.selected(i)); break;
+        case SelectionCommand::SelectAll:
+            files.setSelected(i, true);
+            break;
+        case SelectionCommand::DeselectAll:
+            files.setSelected(i, false);
+            break;
+        case SelectionCommand::Invert:
+            files.setSelected(i, !files.selected(i));
+            break;
         }
     }
 }

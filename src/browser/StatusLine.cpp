@@ -14,11 +14,14 @@ Form pluralForm(std::int64_t n)
 {
     if (n >= 10 && n <= 20) return Form::Many;
     switch (n % 10) {
-    case 1: return Form::One;
+    case 1:
+        return Form::One;
     case 2:
     case 3:
-    case 4: return Form::Few;
-    default: return Form::Many;
+    case 4:
+        return Form::Few;
+    default:
+        return Form::Many;
     }
 }
 } // namespace
@@ -26,9 +29,12 @@ Form pluralForm(std::int64_t n)
 std::string fileSuffix(std::int64_t count)
 {
     switch (pluralForm(count)) {
-    case Form::One: return "";
-    case Form::Few: return "а";
-    case Form::Many: break;
+    case Form::One:
+        return "";
+    case Form::Few:
+        return "а";
+    case Form::Many:
+        break;
     }
     return "ов";
 }
@@ -36,9 +42,12 @@ std::string fileSuffix(std::int64_t count)
 std::string selectedSuffix(std::int64_t count)
 {
     switch (pluralForm(count)) {
-    case Form::One: return "";
-    case Form::Few: return "ы";
-    case Form::Many: break;
+    case Form::One:
+        return "";
+    case Form::Few:
+        return "ы";
+    case Form::Many:
+        break;
     }
     return "о";
 }

@@ -10,8 +10,7 @@ App::App(Toolkit& tk, const Services& services)
     : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); }),
       m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
       m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); })
-{
-}
+{}
 
 App::~App() = default;
 
@@ -21,6 +20,9 @@ void App::start()
     main.show();
 }
 
-frmScanTemps& App::mainWindow() { return m_mainWindow.get(); }
+frmScanTemps& App::mainWindow()
+{
+    return m_mainWindow.get();
+}
 
 } // namespace velmora

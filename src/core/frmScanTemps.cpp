@@ -4,7 +4,6 @@
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
 #include "core/App.h"
-#include "settings/Settings.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
@@ -17,6 +16,7 @@
 #include "scanners/RecentPass.h"
 #include "scanners/RecycleBin.h"
 #include "scanners/frmDrivePass.h"
+#include "settings/Settings.h"
 
 namespace velmora {
 
@@ -42,9 +42,8 @@ constexpr int PanelShownLeft = 4200;
 frmScanTemps::frmScanTemps(App& app)
     : Form(app.tk(), "frmScanTemps"), filFiles(*this, "filFiles", app.services().fs),
       dirDirectories(*this, "dirDirectories", app.services().fs), drvDrive(*this, "drvDrive", app.services().fs),
-      m_app(app),
-      m_browser(app.tk(), app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady, history,
-                [this] { timUpdate_Timer(); }),
+      m_app(app), m_browser(app.tk(), app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady, history,
+                            [this] { timUpdate_Timer(); }),
       m_reports(app.reportWindow(), app.services(), *this)
 {
     setCaption(std::string(AboutLine));
@@ -97,12 +96,18 @@ void frmScanTemps::layOut()
         CommandButton& button;
         int top, width;
     };
-    for (const Place& p : std::initializer_list<Place>{{cmdDelete, 0, 2010},        {cmdDeleteSelected, 360, 2010},
-                                                       {cmdArch, 720, 2010},         {cmdRecoverIt, 1080, 2010},
-                                                       {cmdProperties, 1440, 2010},  {cmdMainFuncCust, 1800, 2010},
-                                                       {cmdViewReports, 2160, 2010}, {cmdAutoPass, 2580, 2025},
-                                                       {cmdNullPass, 2940, 2025},    {cmdRecycled, 3960, 2025},
-                                                       {cmdDrives, 4365, 2025},      {cmdRecentPass, 4725, 2025},
+    for (const Place& p : std::initializer_list<Place>{{cmdDelete, 0, 2010},
+                                                       {cmdDeleteSelected, 360, 2010},
+                                                       {cmdArch, 720, 2010},
+                                                       {cmdRecoverIt, 1080, 2010},
+                                                       {cmdProperties, 1440, 2010},
+                                                       {cmdMainFuncCust, 1800, 2010},
+                                                       {cmdViewReports, 2160, 2010},
+                                                       {cmdAutoPass, 2580, 2025},
+                                                       {cmdNullPass, 2940, 2025},
+                                                       {cmdRecycled, 3960, 2025},
+                                                       {cmdDrives, 4365, 2025},
+                                                       {cmdRecentPass, 4725, 2025},
                                                        {cmdExit, 5160, 2025}})
         p.button.setGeometry({0, p.top, p.width, 375});
     cmdCloseTaskBar.setGeometry({150, 3495, 240, 240});
@@ -220,9 +225,9 @@ void frmScanTemps::Form_Load()
 
     if (settings::flagEquals(disableProf, 1, 0))
         toolkit().msgBox("Вы работаете в режиме новичка. Этот режим предусмотрен для освоения возможностей этой "
-                    "программы.\r\n\r\nЧтобы переключится в режим профессионала, в окне ''Настройка'' снимите "
-                    "флажок ''Режим новичка'' на вкладке ''Общие''.",
-                    MsgButtons::OK, MsgIcon::Exclamation, "Velmora - Предупреждение");
+                         "программы.\r\n\r\nЧтобы переключится в режим профессионала, в окне ''Настройка'' снимите "
+                         "флажок ''Режим новичка'' на вкладке ''Общие''.",
+                         MsgButtons::OK, MsgIcon::Exclamation, "Velmora - Предупреждение");
 
     const std::string jumpDrive = jumpOnStartup.substr(0, 3);
     drvDrive.setDrive(jumpDrive);
@@ -250,30 +255,54 @@ void frmScanTemps::Form_Load()
 }
 
 // The unattended switches are not built yet: no switch matches, start-up goes on.
-bool frmScanTemps::runCommandLineSwitch() { return false; }
+bool frmScanTemps::runCommandLineSwitch()
+{
+    return false;
+}
 
 // The welcome launcher is not built yet: the main window stays in front.
 void frmScanTemps::showWelcomeLauncher() {}
 
 // Closing the main window ends the program at once, asking and saving nothing.
-void frmScanTemps::Form_Unload() { toolkit().endProgram(); }
+void frmScanTemps::Form_Unload()
+{
+    toolkit().endProgram();
+}
 
 void frmScanTemps::timUpdate_Timer()
 {
-    SelFiles = periodicUpdate({filFiles, lblEntries, mnuExt, picPopUp, cmdDeleteSelected, cmdProperties, cmdArch,
-                               cmdDelete},
-                              [this] { applyNoviceMode(); });
+    SelFiles =
+        periodicUpdate({filFiles, lblEntries, mnuExt, picPopUp, cmdDeleteSelected, cmdProperties, cmdArch, cmdDelete},
+                       [this] { applyNoviceMode(); });
 }
 
 // Novice mode locks the advanced commands once it lands; until then there is nothing to lock.
 void frmScanTemps::applyNoviceMode() {}
 
-void frmScanTemps::drvDrive_Change() { m_browser.driveChanged(); }
-void frmScanTemps::dirDirectories_Change() { m_browser.folderChanged(); }
-void frmScanTemps::cmdNext_Click() { m_browser.back(); }
-void frmScanTemps::cmdBack_Click() { m_browser.forward(); }
-void frmScanTemps::cmdUpOneLevel_Click() { m_browser.up(); }
-void frmScanTemps::cmdRefresh_Click() { m_browser.refresh(); }
+void frmScanTemps::drvDrive_Change()
+{
+    m_browser.driveChanged();
+}
+void frmScanTemps::dirDirectories_Change()
+{
+    m_browser.folderChanged();
+}
+void frmScanTemps::cmdNext_Click()
+{
+    m_browser.back();
+}
+void frmScanTemps::cmdBack_Click()
+{
+    m_browser.forward();
+}
+void frmScanTemps::cmdUpOneLevel_Click()
+{
+    m_browser.up();
+}
+void frmScanTemps::cmdRefresh_Click()
+{
+    m_browser.refresh();
+}
 
 void frmScanTemps::cmdExit_Click()
 {
@@ -327,11 +356,23 @@ void frmScanTemps::cmdHelp_Click()
     m_app.services().shell.open(m_app.services().env.get("windir") + "\\help\\vlm2-2.htm");
 }
 
-void frmScanTemps::cmdWebSite_Click() { m_app.services().shell.open(std::string(WebSite)); }
+void frmScanTemps::cmdWebSite_Click()
+{
+    m_app.services().shell.open(std::string(WebSite));
+}
 
-void frmScanTemps::cboTypes_Click() { maskeditor::categoryChosen(cboTypes, txtFilter); }
-void frmScanTemps::cmdConfirm_Click() { maskeditor::apply(txtFilter, picPopUp, filFiles); }
-void frmScanTemps::cmdClosePopUp_Click() { maskeditor::cancel(picPopUp); }
+void frmScanTemps::cboTypes_Click()
+{
+    maskeditor::categoryChosen(cboTypes, txtFilter);
+}
+void frmScanTemps::cmdConfirm_Click()
+{
+    maskeditor::apply(txtFilter, picPopUp, filFiles);
+}
+void frmScanTemps::cmdClosePopUp_Click()
+{
+    maskeditor::cancel(picPopUp);
+}
 
 void frmScanTemps::cmdDelete_Click()
 {
@@ -343,7 +384,10 @@ void frmScanTemps::cmdDeleteSelected_Click()
     deleteSelected({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
 }
 
-void frmScanTemps::filFiles_DblClick() { cmdDeleteSelected_Click(); }
+void frmScanTemps::filFiles_DblClick()
+{
+    cmdDeleteSelected_Click();
+}
 
 void frmScanTemps::filFiles_KeyDown(int keyCode)
 {
@@ -358,10 +402,22 @@ void frmScanTemps::filFiles_MouseUp(int button, int x, int y)
     toolkit().popupMenu(mnuMain, filFiles.left() + x, filFiles.top() + y, &mnuDel);
 }
 
-void frmScanTemps::mnuSelectAll_Click() { applySelection(toolkit(), filFiles, SelectionCommand::SelectAll); }
-void frmScanTemps::mnuDeselectAll_Click() { applySelection(toolkit(), filFiles, SelectionCommand::DeselectAll); }
-void frmScanTemps::mnuMainInvertSelection_Click() { applySelection(toolkit(), filFiles, SelectionCommand::Invert); }
-void frmScanTemps::mnuExt_Click() { picPopUp.setVisible(!picPopUp.visible()); }
+void frmScanTemps::mnuSelectAll_Click()
+{
+    applySelection(toolkit(), filFiles, SelectionCommand::SelectAll);
+}
+void frmScanTemps::mnuDeselectAll_Click()
+{
+    applySelection(toolkit(), filFiles, SelectionCommand::DeselectAll);
+}
+void frmScanTemps::mnuMainInvertSelection_Click()
+{
+    applySelection(toolkit(), filFiles, SelectionCommand::Invert);
+}
+void frmScanTemps::mnuExt_Click()
+{
+    picPopUp.setVisible(!picPopUp.visible());
+}
 
 ScanContext frmScanTemps::scanContext()
 {
@@ -375,10 +431,22 @@ void frmScanTemps::cmdAutoPass_Click()
     if (!running.again()) autoPass(scanContext());
 }
 
-void frmScanTemps::cmdRecentPass_Click() { recentPass(scanContext()); }
-void frmScanTemps::cmdNullPass_Click() { nullPass(scanContext()); }
-void frmScanTemps::cmdRecycled_Click() { emptyRecycleBins(scanContext()); }
-void frmScanTemps::cmdDrives_Click() { m_app.driveScanWindow()->showModal(this); }
+void frmScanTemps::cmdRecentPass_Click()
+{
+    recentPass(scanContext());
+}
+void frmScanTemps::cmdNullPass_Click()
+{
+    nullPass(scanContext());
+}
+void frmScanTemps::cmdRecycled_Click()
+{
+    emptyRecycleBins(scanContext());
+}
+void frmScanTemps::cmdDrives_Click()
+{
+    m_app.driveScanWindow()->showModal(this);
+}
 
 // The report viewer comes with the report settings window; until then it does nothing.
 void frmScanTemps::cmdViewReports_Click() {}

@@ -15,8 +15,7 @@ static_assert(table::kFlat == 0x800, "two-byte characters index their deltas by 
 inline char32_t apply(const std::int16_t* deltas, char32_t cp)
 {
     using namespace table;
-    if (cp >= kLimit)
-        return cp;
+    if (cp >= kLimit) return cp;
     const std::size_t at = (std::size_t{kRowOf[cp >> kBlockBits]} << kBlockBits) | (cp & ((1u << kBlockBits) - 1));
     // The delta wraps within the plane: a partner is never in another one.
     const auto low16 = static_cast<char32_t>((cp + static_cast<char32_t>(deltas[at])) & 0xFFFFu);
@@ -25,8 +24,7 @@ inline char32_t apply(const std::int16_t* deltas, char32_t cp)
 
 // Flips the case bit of every ASCII letter of one case in eight bytes at once: most names
 // are plain ASCII and this is the hot loop of the drive walk.
-template <bool Upper>
-std::uint64_t foldAscii8(std::uint64_t w)
+template <bool Upper> std::uint64_t foldAscii8(std::uint64_t w)
 {
     constexpr std::uint64_t ones = 0x0101010101010101ull;
     constexpr unsigned first = Upper ? 'a' : 'A';
@@ -36,11 +34,9 @@ std::uint64_t foldAscii8(std::uint64_t w)
     return w ^ (((atLeastFirst & ~aboveLast) & (ones * 0x80)) >> 2);
 }
 
-template <bool Upper>
-char foldAscii(unsigned char c)
+template <bool Upper> char foldAscii(unsigned char c)
 {
-    if (Upper)
-        return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (Upper) return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
 }
 
@@ -59,8 +55,7 @@ struct Position {
 
 // Folds the character at `at.in` (there must be one), or the run of two-byte characters
 // starting there, and returns the position after it.
-template <bool Upper>
-inline Position foldChar(std::string_view src, char* dst, Position at)
+template <bool Upper> inline Position foldChar(std::string_view src, char* dst, Position at)
 {
     const std::int16_t* const deltas = Upper ? table::kUpperDelta : table::kLowerDelta;
     const std::size_t n = src.size();
@@ -79,8 +74,7 @@ inline Position foldChar(std::string_view src, char* dst, Position at)
     if (twoByte(i)) {
         Position p = at;
         do {
-            const auto cp =
-                static_cast<char32_t>(((src[p.in] & 0x1Fu) << 6) | (src[p.in + 1] & 0x3Fu));
+            const auto cp = static_cast<char32_t>(((src[p.in] & 0x1Fu) << 6) | (src[p.in + 1] & 0x3Fu));
             const auto to = static_cast<char32_t>((cp + static_cast<char32_t>(deltas[cp])) & 0xFFFFu);
             p.in += 2;
             // Never below 0x80: no non-ASCII character maps to an ASCII one.
@@ -102,8 +96,7 @@ inline Position foldChar(std::string_view src, char* dst, Position at)
     return {i + d.len, o + utf8::encode(apply(deltas, d.cp), dst + o)};
 }
 
-template <bool Upper>
-std::size_t fold(std::string_view src, char* dst)
+template <bool Upper> std::size_t fold(std::string_view src, char* dst)
 {
     constexpr std::uint64_t high = 0x8080808080808080ull;
     const char* const s = src.data();
@@ -120,8 +113,7 @@ std::size_t fold(std::string_view src, char* dst)
         }
         // Character by character to the end of this word (or a little past it), then try
         // whole words again.
-        for (const std::size_t end = at.in + 8; at.in < end;)
-            at = foldChar<Upper>(src, dst, at);
+        for (const std::size_t end = at.in + 8; at.in < end;) at = foldChar<Upper>(src, dst, at);
     }
     // An ASCII tail is one word that overlaps the one before, when what came before kept its
     // length so that the overlap rewrites the same bytes.
@@ -130,19 +122,30 @@ std::size_t fold(std::string_view src, char* dst)
         std::memcpy(dst + n - 8, &f, 8);
         return n;
     }
-    while (at.in < n)
-        at = foldChar<Upper>(src, dst, at);
+    while (at.in < n) at = foldChar<Upper>(src, dst, at);
     return at.out;
 }
 
 } // namespace
 
-char32_t upper(char32_t cp) { return apply(table::kUpperDelta, cp); }
+char32_t upper(char32_t cp)
+{
+    return apply(table::kUpperDelta, cp);
+}
 
-char32_t lower(char32_t cp) { return apply(table::kLowerDelta, cp); }
+char32_t lower(char32_t cp)
+{
+    return apply(table::kLowerDelta, cp);
+}
 
-std::size_t toUpper(std::string_view src, char* dst) { return fold<true>(src, dst); }
+std::size_t toUpper(std::string_view src, char* dst)
+{
+    return fold<true>(src, dst);
+}
 
-std::size_t toLower(std::string_view src, char* dst) { return fold<false>(src, dst); }
+std::size_t toLower(std::string_view src, char* dst)
+{
+    return fold<false>(src, dst);
+}
 
 } // namespace velmora::casefold

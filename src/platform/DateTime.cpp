@@ -8,8 +8,7 @@ std::string generalDateTime(const DateTime& t)
 {
     // Wide enough for any int in every field, so a bad value is shown, never cut.
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute,
-                  t.second);
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute, t.second);
     return buf;
 }
 

@@ -26,9 +26,9 @@ inline constexpr std::uint32_t ReparsePoint = 0x400; // a symbolic link
 } // namespace attr
 
 struct DriveInfo {
-    char letter = 'c';    // lower case
-    std::string label;    // shown in brackets in the drive box: "c: [/]"
-    bool ready = false;   // the drive's folder exists and can be entered
+    char letter = 'c';  // lower case
+    std::string label;  // shown in brackets in the drive box: "c: [/]"
+    bool ready = false; // the drive's folder exists and can be entered
     // "c: [label]", as the drive box shows it.
     std::string boxText() const;
 };

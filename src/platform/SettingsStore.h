@@ -16,8 +16,7 @@ public:
 
     // Stores `value`, creating the section path as needed. Returns false when the value
     // could not be kept; callers are free to ignore that.
-    virtual bool save(std::string_view app, std::string_view section, std::string_view key,
-                      std::string_view value) = 0;
+    virtual bool save(std::string_view app, std::string_view section, std::string_view key, std::string_view value) = 0;
 };
 
 } // namespace velmora

@@ -22,8 +22,8 @@ constexpr std::array<char32_t, 64> kCp1251High = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
 };
 
-using utf8::Decoded;
 using utf8::decodeAt;
+using utf8::Decoded;
 
 void appendUtf8(std::string& out, char32_t cp)
 {
@@ -33,13 +33,10 @@ void appendUtf8(std::string& out, char32_t cp)
 
 char toCp1251Byte(char32_t cp)
 {
-    if (cp < 0x80)
-        return static_cast<char>(cp);
-    if (cp >= 0x0410 && cp <= 0x044F)
-        return static_cast<char>(0xC0 + (cp - 0x0410));
+    if (cp < 0x80) return static_cast<char>(cp);
+    if (cp >= 0x0410 && cp <= 0x044F) return static_cast<char>(0xC0 + (cp - 0x0410));
     for (std::size_t k = 0; k < kCp1251High.size(); ++k) {
-        if (kCp1251High[k] == cp && cp != 0)
-            return static_cast<char>(0x80 + k);
+        if (kCp1251High[k] == cp && cp != 0) return static_cast<char>(0x80 + k);
     }
     return '?';
 }
@@ -62,8 +59,7 @@ public:
     bool atEnd() const { return m_next == m_end && m_i >= m_s.size(); }
     unsigned char next()
     {
-        if (m_next < m_end)
-            return static_cast<unsigned char>(m_folded[m_next++]);
+        if (m_next < m_end) return static_cast<unsigned char>(m_folded[m_next++]);
         const auto c = static_cast<unsigned char>(m_s[m_i]);
         if (c < 0x80) {
             ++m_i;
@@ -71,8 +67,7 @@ public:
         }
         const Decoded d = decodeAt(m_s, m_i);
         m_i += d.len;
-        if (!d.valid)
-            return c;
+        if (!d.valid) return c;
         m_end = utf8::encode(casefold::upper(d.cp), m_folded);
         m_next = 1;
         return static_cast<unsigned char>(m_folded[0]);
@@ -125,8 +120,7 @@ std::string fromCp1251(std::string_view cp1251)
 std::size_t length(std::string_view utf8)
 {
     std::size_t n = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++n)
-        i += decodeAt(utf8, i).len;
+    for (std::size_t i = 0; i < utf8.size(); ++n) i += decodeAt(utf8, i).len;
     return n;
 }
 
@@ -160,8 +154,7 @@ bool isValidUtf8(std::string_view bytes)
 {
     for (std::size_t i = 0; i < bytes.size();) {
         const Decoded d = decodeAt(bytes, i);
-        if (!d.valid)
-            return false;
+        if (!d.valid) return false;
         i += d.len;
     }
     return true;
@@ -174,13 +167,10 @@ int compareNoCase(std::string_view a, std::string_view b)
     UpperBytes ua(a), ub(b);
     while (!ua.atEnd() && !ub.atEnd()) {
         const unsigned char ca = ua.next(), cb = ub.next();
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+        if (ca != cb) return ca < cb ? -1 : 1;
     }
-    if (!ua.atEnd())
-        return 1;
-    if (!ub.atEnd())
-        return -1;
+    if (!ua.atEnd()) return 1;
+    if (!ub.atEnd()) return -1;
     const int c = a.compare(b);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
@@ -190,8 +180,7 @@ bool equalNoCase(std::string_view a, std::string_view b)
     // Folding may change a character's byte length (ɐ, Ɐ), so lengths prove nothing.
     UpperBytes ua(a), ub(b);
     while (!ua.atEnd() && !ub.atEnd()) {
-        if (ua.next() != ub.next())
-            return false;
+        if (ua.next() != ub.next()) return false;
     }
     return ua.atEnd() && ub.atEnd();
 }

@@ -13,7 +13,10 @@ struct Decoded {
     bool valid;
 };
 
-inline bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+inline bool isContinuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
 
 // The character at `i` (which must be < s.size()). An invalid byte — a stray continuation,
 // a cut-off sequence, an overlong form, a surrogate, beyond U+10FFFF — is reported as
@@ -21,8 +24,7 @@ inline bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 inline Decoded decodeAt(std::string_view s, std::size_t i)
 {
     const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80)
-        return {b0, 1, true};
+    if (b0 < 0x80) return {b0, 1, true};
     const std::size_t rest = s.size() - i;
     auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
     if (b0 >= 0xC2 && b0 <= 0xDF) {
@@ -33,8 +35,7 @@ inline Decoded decodeAt(std::string_view s, std::size_t i)
             const unsigned char b1 = at(1);
             // Reject overlong forms and UTF-16 surrogates.
             if (!(b0 == 0xE0 && b1 < 0xA0) && !(b0 == 0xED && b1 > 0x9F))
-                return {static_cast<char32_t>(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (at(2) & 0x3Fu)), 3,
-                        true};
+                return {static_cast<char32_t>(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (at(2) & 0x3Fu)), 3, true};
         }
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         if (rest >= 4 && isContinuation(at(1)) && isContinuation(at(2)) && isContinuation(at(3))) {

@@ -43,43 +43,44 @@ bool glob(std::string_view mask, std::string_view name)
                 continue;
             }
         }
-        if (starM == std::string_view::npos)
-            return false;
+        if (starM == std::string_view::npos) return false;
         starN += charLen(name, starN);
         m = starM;
         n = starN;
     }
-    while (m < mask.size() && mask[m] == '*')
-        ++m;
+    while (m < mask.size() && mask[m] == '*') ++m;
     return m == mask.size();
 }
 
-bool hasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+bool hasWildcard(std::string_view s)
+{
+    return s.find_first_of("*?") != std::string_view::npos;
+}
 
-bool allStars(std::string_view s) { return s.find_first_not_of('*') == std::string_view::npos; }
+bool allStars(std::string_view s)
+{
+    return s.find_first_not_of('*') == std::string_view::npos;
+}
 
 // A mask whose part after its last dot is all stars (or empty) also matches a name with no
 // dot by its part before that dot; this returns that part, or nothing.
 std::optional<std::string_view> dotlessStem(std::string_view foldedMask)
 {
     const std::size_t dot = foldedMask.rfind('.');
-    if (dot == std::string_view::npos || !allStars(foldedMask.substr(dot + 1)))
-        return std::nullopt;
+    if (dot == std::string_view::npos || !allStars(foldedMask.substr(dot + 1))) return std::nullopt;
     return foldedMask.substr(0, dot);
 }
 
 bool matchFolded(std::string_view mask, std::optional<std::string_view> stem, std::string_view name)
 {
-    if (glob(mask, name))
-        return true;
+    if (glob(mask, name)) return true;
     return stem && name.find('.') == std::string_view::npos && glob(*stem, name);
 }
 
 std::string_view trimBlanks(std::string_view s)
 {
     const std::size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos)
-        return {};
+    if (b == std::string_view::npos) return {};
     return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
@@ -88,23 +89,19 @@ class StringSet {
 public:
     void insert(std::string s)
     {
-        if (contains(s))
-            return;
+        if (contains(s)) return;
         m_items.push_back(std::move(s));
         rehash();
     }
 
     bool contains(std::string_view s) const
     {
-        if (m_items.empty())
-            return false;
+        if (m_items.empty()) return false;
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t i = hash(s) & mask;; i = (i + 1) & mask) {
             const std::uint32_t slot = m_slots[i];
-            if (slot == 0)
-                return false;
-            if (m_items[slot - 1] == s)
-                return true;
+            if (slot == 0) return false;
+            if (m_items[slot - 1] == s) return true;
         }
     }
 
@@ -124,13 +121,11 @@ private:
     void rehash()
     {
         std::size_t size = 8;
-        while (size < m_items.size() * 2)
-            size *= 2;
+        while (size < m_items.size() * 2) size *= 2;
         m_slots.assign(size, 0);
         for (std::size_t k = 0; k < m_items.size(); ++k) {
             std::size_t i = hash(m_items[k]) & (size - 1);
-            while (m_slots[i] != 0)
-                i = (i + 1) & (size - 1);
+            while (m_slots[i] != 0) i = (i + 1) & (size - 1);
             m_slots[i] = static_cast<std::uint32_t>(k + 1);
         }
     }
@@ -154,8 +149,7 @@ public:
         const std::size_t room = casefold::maxFoldedSize(name.size());
         if (room > sizeof m_local) {
             thread_local std::string big;
-            if (big.size() < room)
-                big.resize(room);
+            if (big.size() < room) big.resize(room);
             dst = big.data();
         }
         m_view = std::string_view(dst, casefold::toUpper(name, dst));
@@ -204,19 +198,16 @@ struct MaskList::Impl {
         std::size_t start = 0;
         while (start <= list.size()) {
             std::size_t end = list.find(';', start);
-            if (end == std::string_view::npos)
-                end = list.size();
+            if (end == std::string_view::npos) end = list.size();
             const std::string_view mask = trimBlanks(list.substr(start, end - start));
-            if (!mask.empty())
-                add(mask, plain);
+            if (!mask.empty()) add(mask, plain);
             start = end + 1;
         }
         // A plain name that an extension mask already takes ("alexa.tmp" beside "*.tmp")
         // would only cost a second lookup.
         for (std::string& name : plain) {
             const std::string_view ext = extensionOf(name);
-            if (name.find('.') != std::string::npos && extensions.contains(ext))
-                continue;
+            if (name.find('.') != std::string::npos && extensions.contains(ext)) continue;
             nameLengths.add(name.size());
             names.insert(std::move(name));
         }
@@ -243,32 +234,26 @@ struct MaskList::Impl {
             }
         }
         GlobMask g;
-        if (stem)
-            g.stemLength = stem->size();
+        if (stem) g.stemLength = stem->size();
         g.folded = std::move(folded);
         globs.push_back(std::move(g));
     }
 
     bool matches(std::string_view name) const
     {
-        if (matchAll)
-            return true;
+        if (matchAll) return true;
         const FoldedName foldedName(name);
         const std::string_view f = foldedName.view();
         const std::size_t dot = f.rfind('.');
         if (dot != std::string_view::npos) {
             const std::string_view ext = f.substr(dot + 1);
-            if (extensionLengths.mayHold(ext.size()) && extensions.contains(ext))
-                return true;
+            if (extensionLengths.mayHold(ext.size()) && extensions.contains(ext)) return true;
         }
-        if (nameLengths.mayHold(f.size()) && names.contains(f))
-            return true;
+        if (nameLengths.mayHold(f.size()) && names.contains(f)) return true;
         for (const GlobMask& g : globs) {
             std::optional<std::string_view> stem;
-            if (g.stemLength != std::string::npos)
-                stem = std::string_view(g.folded).substr(0, g.stemLength);
-            if (matchFolded(g.folded, stem, f))
-                return true;
+            if (g.stemLength != std::string::npos) stem = std::string_view(g.folded).substr(0, g.stemLength);
+            if (matchFolded(g.folded, stem, f)) return true;
         }
         return false;
     }
@@ -285,8 +270,7 @@ MaskList::~MaskList() = default;
 
 MaskList::MaskList(const MaskList& other)
     : m_text(other.m_text), m_impl(std::make_unique<Impl>(other.m_impl ? *other.m_impl : Impl{}))
-{
-}
+{}
 
 MaskList& MaskList::operator=(const MaskList& other)
 {
@@ -300,14 +284,19 @@ MaskList& MaskList::operator=(const MaskList& other)
 MaskList::MaskList(MaskList&&) noexcept = default;
 MaskList& MaskList::operator=(MaskList&&) noexcept = default;
 
-bool MaskList::matches(std::string_view name) const { return m_impl && m_impl->matches(name); }
+bool MaskList::matches(std::string_view name) const
+{
+    return m_impl && m_impl->matches(name);
+}
 
-bool MaskList::empty() const { return !m_impl || m_impl->empty(); }
+bool MaskList::empty() const
+{
+    return !m_impl || m_impl->empty();
+}
 
 bool matchMask(std::string_view mask, std::string_view name)
 {
-    if (mask.empty())
-        return false;
+    if (mask.empty()) return false;
     const std::string foldedMask = text::toUpper(mask);
     const std::string foldedName = text::toUpper(name);
     return matchFolded(foldedMask, dotlessStem(foldedMask), foldedName);

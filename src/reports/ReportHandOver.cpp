@@ -8,8 +8,7 @@ namespace velmora {
 
 ReportHandOver::ReportHandOver(FormSlot<frmReport>& window, const Services& services, Form& owner)
     : m_window(window), m_services(services), m_owner(owner)
-{
-}
+{}
 
 void ReportHandOver::operator()(std::string_view title, std::string_view text) const
 {

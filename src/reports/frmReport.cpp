@@ -1,9 +1,9 @@
 #include "reports/frmReport.h"
 
-#include "settings/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Printer.h"
 #include "platform/Text.h"
+#include "settings/Settings.h"
 
 #include <string>
 
@@ -92,6 +92,9 @@ void frmReport::cmdPrint_Click()
     cmdOK_Click();
 }
 
-void frmReport::cmdOK_Click() { unload(); }
+void frmReport::cmdOK_Click()
+{
+    unload();
+}
 
 } // namespace velmora

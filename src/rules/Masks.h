@@ -6,18 +6,18 @@
 
 namespace velmora::masks {
 
-inline constexpr std::string_view Full =
-    "*.tmp;*.tm_;*._mp;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*.wps;*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
+inline constexpr std::string_view Full = "*.tmp;*.tm_;*._mp;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*.wps;*.chk;*."
+                                         "bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
 inline constexpr std::string_view Compressed = "*.tm_;*._mp;*.!!!;*.DIZ;mscreate.dir;*.mfd;*.wps;*.chk;*.bak;*.err";
 inline constexpr std::string_view Minimal =
     "mscreate.dir;*.gid;*.fts;*.mfd;*.wps;*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
 
 // The file list's pattern until start-up replaces it, and the main window's default setting.
-inline constexpr std::string_view Extended =
-    "*.tmp;*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*.wps;*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
+inline constexpr std::string_view Extended = "*.tmp;*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*"
+                                             ".wps;*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
 // The settings dialog's default, and what the shortcut scan leaves behind.
-inline constexpr std::string_view ExtendedWithoutAlexa =
-    "*.tmp;*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*.wps;*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$";
+inline constexpr std::string_view ExtendedWithoutAlexa = "*.tmp;*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.gid;*"
+                                                         ".fts;*.mfd;*.wps;*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$";
 inline constexpr std::string_view ExtendedCompressed =
     "*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.mfd;*.wps;*.chk;*.bak;*.err";
 

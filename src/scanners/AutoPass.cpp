@@ -1,5 +1,6 @@
 #include "scanners/AutoPass.h"
 
+#include "browser/StatusLine.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
@@ -7,14 +8,12 @@
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
 #include "settings/Product.h"
-#include "browser/StatusLine.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
 namespace velmora {
-
 
 namespace {
 

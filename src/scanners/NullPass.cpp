@@ -19,8 +19,8 @@ void nullPass(const ScanContext& c)
         return;
     FileSystem& fs = c.services.fs;
     const std::string folder = c.folders.path();
-    std::string report = "Сканирование начато " + c.services.clock.nowText() + "\r\n\r\nПроверка папки: " + folder +
-                         "\r\n\r\n";
+    std::string report =
+        "Сканирование начато " + c.services.clock.nowText() + "\r\n\r\nПроверка папки: " + folder + "\r\n\r\n";
     const std::string savedMask = c.files.pattern();
     c.files.setPattern("*.*");
 
@@ -45,10 +45,9 @@ void nullPass(const ScanContext& c)
     report += "Сканирование завершено " + c.services.clock.nowText();
     c.handOver("Velmora - отчет", report);
 
-    if (!found.empty() &&
-        c.tk.msgBox("Удалить файлы (" + std::to_string(found.size()) + ") размером 0 байт из папки " +
-                        c.folders.path() + " ?",
-                    MsgButtons::YesNo, MsgIcon::Question, MessageTitle) == MsgResult::Yes) {
+    if (!found.empty() && c.tk.msgBox("Удалить файлы (" + std::to_string(found.size()) + ") размером 0 байт из папки " +
+                                          c.folders.path() + " ?",
+                                      MsgButtons::YesNo, MsgIcon::Question, MessageTitle) == MsgResult::Yes) {
         const auto opened = fs.openListed(listed);
         std::size_t deleted = 0;
         for (const std::string& name : found) {

@@ -1,14 +1,14 @@
 #include "scanners/RecentPass.h"
 
+#include "browser/StatusLine.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/Wildcard.h"
 #include "platform/toolkit/Form.h"
-#include "rules/Masks.h"
 #include "reports/ReportHandOver.h"
+#include "rules/Masks.h"
 #include "settings/Product.h"
-#include "browser/StatusLine.h"
 
 #include <cctype>
 #include <vector>
@@ -66,8 +66,7 @@ void recentPass(const ScanContext& c)
     FileSystem& fs = c.services.fs;
     const std::string savedFolder = fs.currentFolder(fs.currentDrive());
     std::string report = "Отчет о сканировании на наличие ярлыков\r\nСканирование начато " +
-                         c.services.clock.nowText() +
-                         "\r\nНиже приведен список папок, содержащих временные файлы.\r\n";
+                         c.services.clock.nowText() + "\r\nНиже приведен список папок, содержащих временные файлы.\r\n";
     c.files.setPattern(ShortcutMask);
     std::vector<Profile> profiles;
 

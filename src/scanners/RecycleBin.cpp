@@ -5,7 +5,6 @@
 #include "platform/toolkit/Form.h"
 #include "settings/Product.h"
 
-
 namespace velmora {
 
 void emptyRecycleBins(const ScanContext& c)

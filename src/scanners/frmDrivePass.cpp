@@ -9,8 +9,8 @@
 namespace velmora {
 
 frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles)
-    : Form(tk, "frmDrivePass"), drvDrvs(*this, "drvDrvs", services.fs), dirDirectorie(*this, "dirDirectorie", services.fs),
-      m_services(services), m_mainFiles(mainFiles)
+    : Form(tk, "frmDrivePass"), drvDrvs(*this, "drvDrvs", services.fs),
+      dirDirectorie(*this, "dirDirectorie", services.fs), m_services(services), m_mainFiles(mainFiles)
 {
     setCaption("Cканировать диск или папку"); // the first letter is a Latin C
     setClientSize(8400, 5580);
@@ -29,13 +29,13 @@ frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& m
     lblDir.setGeometry({600, 4560, 7680, 255});
     lblDir.setVisible(false);
     int left = 120;
-    for (auto [button, caption] : std::initializer_list<std::pair<CommandButton*, const char*>>{
-             {&cmdScan, "&Начать"},
-             {&cmdFolderList, "&Обновить"},
-             {&cmdViewFolder, "&Обзор..."},
-             {&cmdDelete, "&Удалить"},
-             {&cmdProperties, "&Свойства"},
-             {&cmdClose, "З&акрыть"}}) {
+    for (auto [button, caption] :
+         std::initializer_list<std::pair<CommandButton*, const char*>>{{&cmdScan, "&Начать"},
+                                                                       {&cmdFolderList, "&Обновить"},
+                                                                       {&cmdViewFolder, "&Обзор..."},
+                                                                       {&cmdDelete, "&Удалить"},
+                                                                       {&cmdProperties, "&Свойства"},
+                                                                       {&cmdClose, "З&акрыть"}}) {
         button->setGeometry({left, 5040, 1260, 375});
         button->setCaption(caption);
         left += 1380;
@@ -75,7 +75,10 @@ void frmDrivePass::cmdFolderList_Click()
     dirDirectorie.refresh();
 }
 
-void frmDrivePass::dirDirectorie_Change() { DirToScan = dirDirectorie.path(); }
+void frmDrivePass::dirDirectorie_Change()
+{
+    DirToScan = dirDirectorie.path();
+}
 
 void frmDrivePass::drvDrvs_Change()
 {
@@ -184,6 +187,9 @@ void frmDrivePass::cmdClose_Click()
     unload();
 }
 
-void frmDrivePass::close() { cmdClose_Click(); }
+void frmDrivePass::close()
+{
+    cmdClose_Click();
+}
 
 } // namespace velmora

@@ -310,7 +310,8 @@ TEST(DeletingAtRoot, ADriveRootHasNoDoubledSeparator)
     ASSERT_EQ(main.dirDirectories.path(), "D:\\");
     h.fe.answers = {MsgResult::Yes};
     main.cmdDelete.click();
-    EXPECT_EQ(h.fe.boxes[0].spec.text, "Вы действительно хотите удалить все временные файлы (1) из папки:\r\n\r\n'D:\\'?");
+    EXPECT_EQ(h.fe.boxes[0].spec.text,
+              "Вы действительно хотите удалить все временные файлы (1) из папки:\r\n\r\n'D:\\'?");
     EXPECT_FALSE(h.root.exists("d/top.tmp"));
 }
 

@@ -21,7 +21,10 @@ namespace {
 using Log = std::vector<std::string>;
 
 struct GrandForm : Form {
-    GrandForm(Toolkit& tk, Log& log) : Form(tk, "frmGrand"), m_log(log) { cmdOK.onClick = [this] { unload(); }; }
+    GrandForm(Toolkit& tk, Log& log) : Form(tk, "frmGrand"), m_log(log)
+    {
+        cmdOK.onClick = [this] { unload(); };
+    }
     void Form_Unload() override { m_log.push_back("unload frmGrand"); }
     CommandButton cmdOK{*this, "cmdOK"};
     Log& m_log;
@@ -44,7 +47,10 @@ struct ChildForm : Form {
 };
 
 struct ToolForm : Form {
-    ToolForm(Toolkit& tk, Log& log) : Form(tk, "frmTool"), m_log(log) { cmdGo.onClick = [this] { m_log.push_back("go frmTool"); }; }
+    ToolForm(Toolkit& tk, Log& log) : Form(tk, "frmTool"), m_log(log)
+    {
+        cmdGo.onClick = [this] { m_log.push_back("go frmTool"); };
+    }
     void Form_Unload() override { m_log.push_back("unload frmTool"); }
     CommandButton cmdGo{*this, "cmdGo"};
     Log& m_log;
@@ -259,7 +265,8 @@ TEST(ConsoleFrontEnd, TypingHonoursTheMaxLengthAndFiresChange)
 
 TEST(ConsoleFrontEnd, ListsAndCombosFollowTheUsersSelection)
 {
-    Session s("select lstItems 0 2\ndeselect lstItems 0\nshow\nchoose cboKind 1\ndblclick lstItems 1\nkey lstItems Delete\n");
+    Session s(
+        "select lstItems 0 2\ndeselect lstItems 0\nshow\nchoose cboKind 1\ndblclick lstItems 1\nkey lstItems Delete\n");
     s.run();
     auto& f = s.f;
     EXPECT_FALSE(f.lstItems.selected(0));
@@ -289,10 +296,12 @@ TEST(ConsoleFrontEnd, ModalFormsRunNestedLoopsAndHoldTheirOwners)
     s.run();
     EXPECT_EQ(s.err.str(), "error: frmMain is behind the modal form frmChild\n");
     EXPECT_EQ(s.log, (Log{"unload frmChild", "unload frmMain"}));
-    const std::string childPrint = "== frmChild \"Дочернее\" ==\ntxtValue textbox \"\"\ncmdOK button \"OK\"\ncmdGrand button \"\"\n";
+    const std::string childPrint =
+        "== frmChild \"Дочернее\" ==\ntxtValue textbox \"\"\ncmdOK button \"OK\"\ncmdGrand button \"\"\n";
     // The parent is printed again when its child is gone, before the next prompt.
-    EXPECT_EQ(s.out.str(), mainPrint + "> click cmdChild\n" + childPrint + "> click frmMain.cmdAsk\n> set txtValue abc\n" +
-                               "> click cmdOK\n" + mainPrint + "> show\n" + mainPrint + "> \n");
+    EXPECT_EQ(s.out.str(), mainPrint + "> click cmdChild\n" + childPrint +
+                               "> click frmMain.cmdAsk\n> set txtValue abc\n" + "> click cmdOK\n" + mainPrint +
+                               "> show\n" + mainPrint + "> \n");
 }
 
 TEST(ConsoleFrontEnd, EndOfInputClosesNestedModalFormsByTheirCloseBoxes)
@@ -322,7 +331,8 @@ TEST(ConsoleFrontEnd, PopupMenusArePrintedAndPickedByName)
                                "  mnuOff \"Удалить\" disabled\n> menu mnuOpen\n"),
               std::string::npos);
     EXPECT_EQ(s.log, (Log{"menu open", "unload frmMain"}));
-    EXPECT_EQ(s.err.str(), "error: mnuOff is disabled\nerror: mnuSep is a separator\nerror: cmdAsk is not a menu item\n");
+    EXPECT_EQ(s.err.str(),
+              "error: mnuOff is disabled\nerror: mnuSep is a separator\nerror: cmdAsk is not a menu item\n");
 }
 
 TEST(ConsoleFrontEnd, EndingTheProgramIsObservableInProcess)
@@ -336,11 +346,31 @@ TEST(ConsoleFrontEnd, EndingTheProgramIsObservableInProcess)
 TEST(ConsoleFrontEnd, NoLineOfInputCrashesIt)
 {
     std::string input;
-    for (const char* line :
-         {"click", "click  ", "set", "set \xFF\xFE", "select lstItems", "select lstItems 0 x", "choose", "dblclick lstItems 3",
-          "path", "path cboKind", "key", "key txtName 70000", "menu", "rclick", "\t\t", "#", "CLICK cmdOff", "",
-          "deselect lstItems 0 1 2 3", "choose lstItems 18446744073709551615", "click .", "click frmMain.", "close x",
-          "\x01\x02\x03", "show"})
+    for (const char* line : {"click",
+                             "click  ",
+                             "set",
+                             "set \xFF\xFE",
+                             "select lstItems",
+                             "select lstItems 0 x",
+                             "choose",
+                             "dblclick lstItems 3",
+                             "path",
+                             "path cboKind",
+                             "key",
+                             "key txtName 70000",
+                             "menu",
+                             "rclick",
+                             "\t\t",
+                             "#",
+                             "CLICK cmdOff",
+                             "",
+                             "deselect lstItems 0 1 2 3",
+                             "choose lstItems 18446744073709551615",
+                             "click .",
+                             "click frmMain.",
+                             "close x",
+                             "\x01\x02\x03",
+                             "show"})
         input += std::string(line) + "\n";
     Session s(input + "click cmdAsk\n\xFF\n yes \nclose\nshow\n");
     EXPECT_EQ(s.run(), 0);
@@ -371,10 +401,13 @@ TEST(ConsoleFrontEnd, EveryCommandInTheTableIsDispatchedAndListedByHelp)
          {"select lstItems 0 2\ndeselect lstItems 0",
           [](Session& s) { return !s.f.lstItems.selected(0) && s.f.lstItems.selected(2); }, ""}},
         {"path", // its own refusal shows the line reached it
-         {"path lstItems C:\\", [](Session&) { return true; }, "error: lstItems is a list; path needs folders, files or drives\n"}},
+         {"path lstItems C:\\", [](Session&) { return true; },
+          "error: lstItems is a list; path needs folders, files or drives\n"}},
         {"key", {"key lstItems 65", [&](Session& s) { return logged(s, "key 65"); }, ""}},
         {"menu", {"menu mnuOpen", [&](Session& s) { return logged(s, "menu open"); }, ""}},
-        {"rclick", {"rclick lstItems", [](Session& s) { return s.out.str().find("-- MENU mnuPop --") != std::string::npos; }, ""}},
+        {"rclick",
+         {"rclick lstItems", [](Session& s) { return s.out.str().find("-- MENU mnuPop --") != std::string::npos; },
+          ""}},
         {"tick", {"tick", [](Session& s) { return s.f.ticks == 4; }, ""}}, // and one before each of three prompts
         {"show", {"show", [](Session& s) { return s.out.str().ends_with("> show\n" + mainPrint + "> \n"); }, ""}},
         {"close", {"close\nclick chkAll", [](Session& s) { return s.out.str().ends_with("> close\n"); }, ""}},
@@ -404,13 +437,15 @@ TEST(ConsoleFrontEnd, EveryCommandInTheTableIsDispatchedAndListedByHelp)
         EXPECT_EQ(description - at, column) << "descriptions start in one column";
     }
     EXPECT_EQ(cases.size(), ConsoleFrontEnd::commands().size());
-    EXPECT_TRUE(listed.ends_with("\nNAME or FORM.NAME; indexes count from 0; a message box takes yes, no, ok, cancel or retry\n> \n"));
+    EXPECT_TRUE(listed.ends_with(
+        "\nNAME or FORM.NAME; indexes count from 0; a message box takes yes, no, ok, cancel or retry\n> \n"));
 }
 
 TEST(ConsoleFrontEnd, ArgumentsThatDoNotFitWriteTheUsageFromTheSynopsis)
 {
-    Session s("choose cboKind\nchoose cboKind 1 2\nselect lstItems\ndeselect\nmenu mnuOpen mnuOff\ndblclick lstItems 1 2\n"
-              "path lstItems \t \nkey lstItems\nset\nshow now\n");
+    Session s(
+        "choose cboKind\nchoose cboKind 1 2\nselect lstItems\ndeselect\nmenu mnuOpen mnuOff\ndblclick lstItems 1 2\n"
+        "path lstItems \t \nkey lstItems\nset\nshow now\n");
     s.run();
     EXPECT_EQ(s.err.str(), "error: usage: choose NAME INDEX\n"
                            "error: usage: choose NAME INDEX\n"
@@ -502,11 +537,13 @@ TEST(ConsoleText, EscapesWhatIsNotValidUtf8AndControlCharacters)
 {
     using console::escapeText;
     EXPECT_EQ(escapeText("Привет €𝄞 C:\\TEMP"), "Привет €𝄞 C:\\TEMP");
-    EXPECT_EQ(escapeText("a\xFF" "b"), "a\\xFFb");
-    EXPECT_EQ(escapeText("\xC0\x80"), "\\xC0\\x80");               // overlong
-    EXPECT_EQ(escapeText("\xED\xA0\x80"), "\\xED\\xA0\\x80");       // surrogate
+    EXPECT_EQ(escapeText("a\xFF"
+                         "b"),
+              "a\\xFFb");
+    EXPECT_EQ(escapeText("\xC0\x80"), "\\xC0\\x80");                   // overlong
+    EXPECT_EQ(escapeText("\xED\xA0\x80"), "\\xED\\xA0\\x80");          // surrogate
     EXPECT_EQ(escapeText("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80"); // past U+10FFFF
-    EXPECT_EQ(escapeText("\xD0"), "\\xD0");                         // cut short
+    EXPECT_EQ(escapeText("\xD0"), "\\xD0");                            // cut short
     EXPECT_EQ(escapeText("\xD0\x9F\xD0"), "П\\xD0");
     EXPECT_EQ(escapeText(std::string("t\tn\n\x7F\0", 6)), "t\\x09n\\x0A\\x7F\\x00");
     EXPECT_EQ(console::breakLines("a\r\nb\nc\r", "  "), "a\n  b\n  c\\x0D");

@@ -28,11 +28,11 @@ protected:
         const fs::path input = root.path() / "script.txt";
         std::ofstream(input) << script;
         const std::string home = (root.path() / "home").string();
-        const std::string command = "cd '" + root.path().string() + "' && env -i PATH=/usr/bin:/bin HOME='" + home +
-                                    "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
-                                    "/data' TMP='" + (root.path() / "c/TEMP").string() + "' VELMORA_DRIVES='c:=" +
-                                    (root.path() / "c").string() + "' " + ui + " '" VELMORA_BINARY "' < '" +
-                                    input.string() + "' 2>'" + (root.path() / "stderr.txt").string() + "'";
+        const std::string command =
+            "cd '" + root.path().string() + "' && env -i PATH=/usr/bin:/bin HOME='" + home + "' XDG_CONFIG_HOME='" +
+            home + "/config' XDG_DATA_HOME='" + home + "/data' TMP='" + (root.path() / "c/TEMP").string() +
+            "' VELMORA_DRIVES='c:=" + (root.path() / "c").string() + "' " + ui + " '" VELMORA_BINARY "' < '" +
+            input.string() + "' 2>'" + (root.path() / "stderr.txt").string() + "'";
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe) return {};
         std::string out;

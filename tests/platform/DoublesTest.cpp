@@ -16,8 +16,8 @@ TEST(MemorySettingsTest, KeysByApplicationSectionAndKey)
     EXPECT_EQ(s.get("Quorvik", "Options", "Other", "def"), "def");
     EXPECT_TRUE(s.save("Quorvik", "Options", "Path", ""));
     EXPECT_EQ(s.get("Quorvik", "Options", "Path", "def"), "");
-    EXPECT_EQ(s.saveLog,
-              (std::vector<std::string>{"Options/Path=C:\\TEMP", "[Options]\\[Report]/Always Save=1", "Options/Path="}));
+    EXPECT_EQ(s.saveLog, (std::vector<std::string>{"Options/Path=C:\\TEMP", "[Options]\\[Report]/Always Save=1",
+                                                   "Options/Path="}));
 }
 
 TEST(MemorySettingsTest, FailingSavesKeepNothing)

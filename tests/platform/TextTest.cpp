@@ -16,7 +16,6 @@ std::string bytes(std::initializer_list<unsigned char> list)
     return std::string(list.begin(), list.end());
 }
 
-
 const std::string kUpperRu = "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
 const std::string kLowerRu = "абвгдеёжзийклмнопрстуфхцчшщъыьэюя";
 
@@ -25,8 +24,7 @@ const std::string kLowerRu = "абвгдеёжзийклмнопрстуфхцч
 TEST(Cp1251, WholeUpperHalfDecodesToItsCharacters)
 {
     std::string all;
-    for (int b = 0x80; b <= 0xFF; ++b)
-        all += static_cast<char>(b);
+    for (int b = 0x80; b <= 0xFF; ++b) all += static_cast<char>(b);
     // 0x98 is unassigned in 1251.
     const std::string expected = "ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—?™љ›њќћџ\u00A0ЎўЈ¤Ґ¦§Ё©Є«¬\u00AD®Ї°±Ііґµ¶·ё№є»јЅѕї"
                                  "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя";
@@ -51,12 +49,12 @@ TEST(Cp1251, RussianAlphabetAndSignsRoundTrip)
 
 TEST(Cp1251, MissingCharactersAndBadBytesBecomeQuestionMarks)
 {
-    EXPECT_EQ(text::toCp1251("ü"), "?");          // Latin-1, not in 1251
-    EXPECT_EQ(text::toCp1251("a中b"), "a?b");      // three bytes, one '?'
-    EXPECT_EQ(text::toCp1251("😀"), "?");          // four bytes, one '?'
+    EXPECT_EQ(text::toCp1251("ü"), "?");      // Latin-1, not in 1251
+    EXPECT_EQ(text::toCp1251("a中b"), "a?b"); // three bytes, one '?'
+    EXPECT_EQ(text::toCp1251("😀"), "?");      // four bytes, one '?'
     EXPECT_EQ(text::toCp1251(bytes({'a', 0xFF, 'b'})), "a?b");
-    EXPECT_EQ(text::toCp1251(bytes({0xD0})), "?"); // cut-off sequence
-    EXPECT_EQ(text::toCp1251(bytes({0xC0, 0x80})), "??"); // overlong NUL
+    EXPECT_EQ(text::toCp1251(bytes({0xD0})), "?");               // cut-off sequence
+    EXPECT_EQ(text::toCp1251(bytes({0xC0, 0x80})), "??");        // overlong NUL
     EXPECT_EQ(text::toCp1251(bytes({0xED, 0xA0, 0x80})), "???"); // surrogate
     EXPECT_EQ(text::fromCp1251(std::string("\0x", 2)), std::string("\0x", 2));
 }
@@ -83,8 +81,7 @@ TEST(TextLength, LeftAndMidNeverSplitACharacter)
     EXPECT_EQ(text::mid("Привет мир", 2, 3), "иве");
     EXPECT_EQ(text::mid("abc", 5), "");
     EXPECT_EQ(text::mid("abc", 1, 0), "");
-    for (std::size_t n = 0; n <= 6; ++n)
-        EXPECT_TRUE(text::isValidUtf8(text::left("ЁжикЁё", n))) << n;
+    for (std::size_t n = 0; n <= 6; ++n) EXPECT_TRUE(text::isValidUtf8(text::left("ЁжикЁё", n))) << n;
 }
 
 TEST(TextLength, InvalidBytesAreKeptAsTheyAre)
@@ -137,7 +134,7 @@ TEST(TextCase, MappingsMayChangeTheByteLength)
     EXPECT_EQ(text::toUpper("ɐ"), "Ɐ"); // two bytes to three
     EXPECT_EQ(text::toLower("Ɐ"), "ɐ");
     EXPECT_EQ(text::toUpper("ⱥⱦ"), "ȺȾ"); // three bytes to two
-    EXPECT_EQ(text::toUpper("ᲀ"), "В");   // a historic form of в
+    EXPECT_EQ(text::toUpper("ᲀ"), "В"); // a historic form of в
 }
 
 TEST(TextCase, WholeWordsAndSingleCharactersAgree)
@@ -159,8 +156,7 @@ TEST(TextCase, EveryCharacterFoldsStablyAndLowersToItsOwnFold)
     // Through the planes that hold cased letters: one upper case per character, upper case
     // of upper case is itself, and lower case never leaves the character's fold.
     for (char32_t cp = 0; cp < 0x20000; ++cp) {
-        if (cp >= 0xD800 && cp <= 0xDFFF)
-            continue;
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
         const std::string ch = utf8::text(cp);
         const std::string upper = text::toUpper(ch);
         const std::string lower = text::toLower(ch);
@@ -179,13 +175,12 @@ TEST(TextCase, FoldingWholeTextAgreesWithComparingItCharacterByCharacter)
     // toUpper folds eight ASCII bytes at a time and two-byte characters on a short path;
     // the comparisons fold one character at a time. Mixed text, bad bytes included, must
     // come out the same both ways, with as many characters as it went in.
-    const std::vector<std::string> pieces = {"a", "Z", "abcdefgh", ".", "ж", "Ё", "ɐ", "Ɐ", "ⱥ", "ς", "ǅ",
-                                             "😀", "\U00010428", "\xFF", "\xC9", "\x80", "\xE2\xB1", "ı"};
+    const std::vector<std::string> pieces = {"a", "Z", "abcdefgh",   ".",    "ж",    "Ё",    "ɐ",        "Ɐ", "ⱥ", "ς",
+                                             "ǅ", "😀", "\U00010428", "\xFF", "\xC9", "\x80", "\xE2\xB1", "ı"};
     std::mt19937 rng(7);
     for (int round = 0; round < 2000; ++round) {
         std::string s;
-        for (std::size_t k = rng() % 12; k > 0; --k)
-            s += pieces[rng() % pieces.size()];
+        for (std::size_t k = rng() % 12; k > 0; --k) s += pieces[rng() % pieces.size()];
         const std::string upper = text::toUpper(s);
         const std::string lower = text::toLower(s);
         ASSERT_TRUE(text::equalNoCase(s, upper)) << s;
@@ -227,13 +222,13 @@ TEST(TextCompare, OrdersLikeADirectory)
 {
     EXPECT_EQ(text::compareNoCase("abc", "abc"), 0);
     EXPECT_LT(text::compareNoCase("a", "b"), 0);
-    EXPECT_LT(text::compareNoCase("a", "B"), 0);   // case-blind, not ASCII order
+    EXPECT_LT(text::compareNoCase("a", "B"), 0); // case-blind, not ASCII order
     EXPECT_GT(text::compareNoCase("b", "A"), 0);
     EXPECT_LT(text::compareNoCase("ab", "abc"), 0);
-    EXPECT_GT(text::compareNoCase("_", "a"), 0);   // 'a' sorts as 'A', before '_'
-    EXPECT_LT(text::compareNoCase("Z", "а"), 0);   // Latin before Cyrillic
-    EXPECT_LT(text::compareNoCase("ё", "а"), 0);   // Ё is U+0401, before А
-    EXPECT_GT(text::compareNoCase("я", "Ђ"), 0);   // Ђ is U+0402, before Я
+    EXPECT_GT(text::compareNoCase("_", "a"), 0); // 'a' sorts as 'A', before '_'
+    EXPECT_LT(text::compareNoCase("Z", "а"), 0); // Latin before Cyrillic
+    EXPECT_LT(text::compareNoCase("ё", "а"), 0); // Ё is U+0401, before А
+    EXPECT_GT(text::compareNoCase("я", "Ђ"), 0); // Ђ is U+0402, before Я
 }
 
 TEST(TextCompare, BreaksTiesBytewiseSoTheOrderIsTotal)
@@ -260,7 +255,7 @@ TEST(TextCompare, EqualNoCaseInEveryScript)
 {
     EXPECT_TRUE(text::equalNoCase("über.txt", "ÜBER.TXT"));
     EXPECT_TRUE(text::equalNoCase("Σίσυφος", "ΣΊΣΥΦΟΣ"));
-    EXPECT_TRUE(text::equalNoCase("οδός", "οδόσ")); // final and medial sigma
+    EXPECT_TRUE(text::equalNoCase("οδός", "οδόσ"));  // final and medial sigma
     EXPECT_FALSE(text::equalNoCase("οδος", "οδός")); // the accent is not case
     EXPECT_TRUE(text::equalNoCase("Әліппе", "ӘЛІППЕ"));
     EXPECT_TRUE(text::equalNoCase("ғқңөұүһ", "ҒҚҢӨҰҮҺ"));
@@ -303,9 +298,11 @@ TEST(TextCompare, InvalidBytesCompareAsThemselves)
 TEST(TextCompare, OrderIsTotalAndKeepsCaseEqualNamesTogether)
 {
     const std::vector<std::string> names = {
-        "a", "A", "b", "ab", "AB", "ä", "Ä", "z", "_", "ё", "Ё", "я", "σ", "ς", "Σ", "ɐ", "Ɐ", "ɐb", "ⱯB",
-        "ı", "I", "i", "ſ", "S", "ǅ", "Ǆ", "ǆ", "\U00010428", "\U00010400", bytes({0xC3}), bytes({0xFF}),
-        bytes({0xE2, 0xB1}), "",
+        "a", "A",  "b",  "ab",         "AB",         "ä",           "Ä",           "z",
+        "_", "ё",  "Ё",  "я",          "σ",          "ς",           "Σ",           "ɐ",
+        "Ɐ", "ɐb", "ⱯB", "ı",          "I",          "i",           "ſ",           "S",
+        "ǅ", "Ǆ",  "ǆ",  "\U00010428", "\U00010400", bytes({0xC3}), bytes({0xFF}), bytes({0xE2, 0xB1}),
+        "",
     };
     for (const std::string& a : names) {
         for (const std::string& b : names) {
@@ -313,8 +310,7 @@ TEST(TextCompare, OrderIsTotalAndKeepsCaseEqualNamesTogether)
             EXPECT_EQ(ab, -text::compareNoCase(b, a)) << a << " | " << b;
             EXPECT_EQ(ab == 0, a == b) << a << " | " << b;
             for (const std::string& c : names) {
-                if (ab >= 0 || text::compareNoCase(b, c) >= 0)
-                    continue;
+                if (ab >= 0 || text::compareNoCase(b, c) >= 0) continue;
                 EXPECT_LT(text::compareNoCase(a, c), 0) << a << " | " << b << " | " << c;
                 // Nothing sorts between two names that differ only in case.
                 if (text::equalNoCase(a, c)) {
@@ -327,9 +323,9 @@ TEST(TextCompare, OrderIsTotalAndKeepsCaseEqualNamesTogether)
 
 TEST(TextCompare, OrdersByUpperCaseCodePoints)
 {
-    EXPECT_GT(text::compareNoCase("ä", "z"), 0);   // Ä is U+00C4, after Z
-    EXPECT_LT(text::compareNoCase("ω", "я"), 0);   // Ω U+03A9 before Я U+042F
-    EXPECT_GT(text::compareNoCase("ɐ", "ж"), 0);   // Ɐ is U+2C6F, after Ж
-    EXPECT_LT(text::compareNoCase("ɐ", "Ɐ"), 0);   // equal fold: bytes decide (0xC9 < 0xE2)
-    EXPECT_GT(text::compareNoCase("ı", "j"), 0);   // ı stays U+0131, after J
+    EXPECT_GT(text::compareNoCase("ä", "z"), 0); // Ä is U+00C4, after Z
+    EXPECT_LT(text::compareNoCase("ω", "я"), 0); // Ω U+03A9 before Я U+042F
+    EXPECT_GT(text::compareNoCase("ɐ", "ж"), 0); // Ɐ is U+2C6F, after Ж
+    EXPECT_LT(text::compareNoCase("ɐ", "Ɐ"), 0); // equal fold: bytes decide (0xC9 < 0xE2)
+    EXPECT_GT(text::compareNoCase("ı", "j"), 0); // ı stays U+0131, after J
 }

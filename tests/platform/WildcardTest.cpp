@@ -81,8 +81,14 @@ TEST(Wildcard, QuestionMarkIsOneCharacterNotOneByte)
     expectMatch("*???", "ЖЖ", false);
     // A byte that is not UTF-8 is a character of its own.
     expectMatch("?", "\xFF", true);
-    expectMatch("a?b", "a\xFF\xFE" "b", false);
-    expectMatch("a??b", "a\xFF\xFE" "b", true);
+    expectMatch("a?b",
+                "a\xFF\xFE"
+                "b",
+                false);
+    expectMatch("a??b",
+                "a\xFF\xFE"
+                "b",
+                true);
 }
 
 TEST(Wildcard, CaseBlindForLatinAndCyrillic)
@@ -128,7 +134,7 @@ TEST(Wildcard, MappingsThatChangeTheByteLength)
     expectMatch("*ɐ", "xxⱯ", true);
     expectMatch("??", "ⱥⱦ", true);
     expectMatch("???", "ⱥⱦ", false);
-    expectMatch("*.ɐɐ", "f.ⱯⱯ", true);   // looked up by extension
+    expectMatch("*.ɐɐ", "f.ⱯⱯ", true); // looked up by extension
     expectMatch("*.ɐɐ", "f.Ɐ", false);
     expectMatch("ɐ.txt", "Ɐ.TXT", true); // looked up by name
     expectMatch("ɐ.txt", "ⱯⱯ.TXT", false);
@@ -154,8 +160,7 @@ TEST(Wildcard, MixedNamesMatchTheirOtherCaseAndTheirLength)
             name += up ? upper[p] : lower[p];
             mask += up ? lower[p] : upper[p];
             chars += upper[p] == "ABCDEFGH" ? 8 : 1;
-            if (k == starAt)
-                starred = "*" + mask.substr(mask.size() - (up ? lower[p] : upper[p]).size()) + "*";
+            if (k == starAt) starred = "*" + mask.substr(mask.size() - (up ? lower[p] : upper[p]).size()) + "*";
         }
         anyChars.assign(chars, '?');
         ASSERT_TRUE(MaskList(mask).matches(name)) << mask << " | " << name;
@@ -250,9 +255,9 @@ TEST(MaskListTest, ListOfMasks)
     const MaskList junk(kJunkMasks);
     EXPECT_FALSE(junk.empty());
     EXPECT_EQ(junk.text(), kJunkMasks);
-    for (const char* name : {"a.tmp", "FILE.TM_", "x._mp", "x.000", "x.00", "Readme.diz", "MSCREATE.DIR", "a.gid",
-                             "a.FTS", "a.mfd", "a.wps", "FILE0001.CHK", "a.bak", "a.err", "a.@@@", "a.bk!", "a.bbs",
-                             "a.$$$", "Alexa.tmp"})
+    for (const char* name :
+         {"a.tmp", "FILE.TM_", "x._mp", "x.000", "x.00", "Readme.diz", "MSCREATE.DIR", "a.gid", "a.FTS", "a.mfd",
+          "a.wps", "FILE0001.CHK", "a.bak", "a.err", "a.@@@", "a.bk!", "a.bbs", "a.$$$", "Alexa.tmp"})
         EXPECT_TRUE(junk.matches(name)) << name;
     for (const char* name : {"a.txt", "tmp", "a.tmp.txt", "a.0000", "a.0", "mscreate", "a.bk", "bak", ""})
         EXPECT_FALSE(junk.matches(name)) << name;
@@ -309,8 +314,7 @@ TEST(MaskListTest, CopiesAndMovesKeepTheMasks)
 TEST(MaskListTest, LongNamesAreMatchedWhole)
 {
     std::string longName;
-    for (int i = 0; i < 3000; ++i)
-        longName += "Ж";
+    for (int i = 0; i < 3000; ++i) longName += "Ж";
     longName += ".tmp";
     EXPECT_TRUE(MaskList("*.TMP").matches(longName));
     EXPECT_TRUE(MaskList("ж*.tmp").matches(longName));

@@ -21,7 +21,8 @@ class PosixEnvironmentTest : public ::testing::Test {
 protected:
     PosixEnvironmentTest()
     {
-        for (const char* name : {"TEMP", "TMP", "Temp", "TMPDIR", "windir", "WINDIR", "XDG_DATA_HOME", "VelmoraProbe"}) {
+        for (const char* name :
+             {"TEMP", "TMP", "Temp", "TMPDIR", "windir", "WINDIR", "XDG_DATA_HOME", "VelmoraProbe"}) {
             const char* v = std::getenv(name);
             m_saved[name] = v ? std::optional<std::string>(v) : std::nullopt;
             ::unsetenv(name);
@@ -68,7 +69,8 @@ TEST_F(PosixEnvironmentTest, HostPathsComeInDriveForm)
     EXPECT_EQ(env.get("TEMP"), "\\\\?\\unix" + backslashed);
     EXPECT_FALSE(vfs.openFolder(env.get("TEMP")));
     ::setenv("TEMP", (root.path() / "a:b").c_str(), 1);
-    EXPECT_EQ(env.get("TEMP"), "C:\\a\xEF\x80\xBA" "b");
+    EXPECT_EQ(env.get("TEMP"), "C:\\a\xEF\x80\xBA"
+                               "b");
     ::setenv("TMP", "E:\\ALREADY", 1);
     EXPECT_EQ(env.get("Tmp"), "E:\\ALREADY");
     ::setenv("WINDIR", (root.path() / "WINDOWS").c_str(), 1);

@@ -1,6 +1,6 @@
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/Text.h"
 #include "platform/Wildcard.h"
-#include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixHost.h"
 #include "support/TestSupport.h"
 
@@ -41,18 +41,15 @@ std::vector<std::string> names(const std::optional<std::vector<DirEntry>>& entri
 {
     std::vector<std::string> out;
     if (entries)
-        for (const DirEntry& e : *entries)
-            out.push_back(e.name);
+        for (const DirEntry& e : *entries) out.push_back(e.name);
     return out;
 }
 
 const DirEntry* find(const std::optional<std::vector<DirEntry>>& entries, std::string_view name)
 {
-    if (!entries)
-        return nullptr;
+    if (!entries) return nullptr;
     for (const DirEntry& e : *entries)
-        if (e.name == name)
-            return &e;
+        if (e.name == name) return &e;
     return nullptr;
 }
 
@@ -183,8 +180,7 @@ TEST_F(PosixFileSystemTest, EachDriveHasItsCurrentFolderAndTheProcessFollows)
 
 TEST_F(PosixFileSystemTest, ListingsComeInNameOrderWithAttributes)
 {
-    for (const char* n : {"b", "C", "a2", "A"})
-        c.write(std::string("files/") + n, "abc");
+    for (const char* n : {"b", "C", "a2", "A"}) c.write(std::string("files/") + n, "abc");
     c.write("files/.hidden");
     c.write("files/locked.tmp", "1234567");
     fs::permissions(c.path() / "files/locked.tmp", fs::perms::owner_read);
@@ -215,7 +211,8 @@ TEST_F(PosixFileSystemTest, ListingsComeInNameOrderWithAttributes)
 
 TEST_F(PosixFileSystemTest, ASubfolderOnAnotherFileSystemIsNotOpenedAsPlain)
 {
-    struct stat root {}, proc {};
+    struct stat root {
+    }, proc{};
     ASSERT_EQ(::stat("/", &root), 0);
     ASSERT_EQ(::stat("/proc", &proc), 0);
     const PosixFileSystem host("c:=/");
@@ -287,7 +284,7 @@ TEST_F(PosixFileSystemTest, AListedFolderSwappedForALinkOrAnotherFolderIsNotOpen
     EXPECT_TRUE(c.exists("Other/x.tmp"));
     EXPECT_FALSE(opened->remove("..\\Other\\x.tmp"));
     EXPECT_FALSE(opened->remove("../Other/x.tmp"));
-    EXPECT_FALSE(vfs.openFolder("C:\\")->remove("Moved")); // a folder is no file
+    EXPECT_FALSE(vfs.openFolder("C:\\")->remove("Moved"));       // a folder is no file
     EXPECT_FALSE(vfs.openFolder("C:\\")->removeFolder("Other")); // not empty
 }
 
@@ -340,13 +337,10 @@ struct DeepChain {
     ~DeepChain()
     {
         std::vector<int> fds{::open(root.c_str(), O_RDONLY | O_DIRECTORY)};
-        for (const std::string& n : names)
-            fds.push_back(::openat(fds.back(), n.c_str(), O_RDONLY | O_DIRECTORY));
+        for (const std::string& n : names) fds.push_back(::openat(fds.back(), n.c_str(), O_RDONLY | O_DIRECTORY));
         ::unlinkat(fds.back(), "f.tmp", 0);
-        for (std::size_t i = names.size(); i > 0; --i)
-            ::unlinkat(fds[i - 1], names[i - 1].c_str(), AT_REMOVEDIR);
-        for (int fd : fds)
-            ::close(fd);
+        for (std::size_t i = names.size(); i > 0; --i) ::unlinkat(fds[i - 1], names[i - 1].c_str(), AT_REMOVEDIR);
+        for (int fd : fds) ::close(fd);
     }
     fs::path root;
     std::vector<std::string> names;
@@ -453,8 +447,7 @@ TEST_F(PosixFileSystemTest, TimesAreLocalAndSizesAre64Bit)
 
 // Runs `check` in a child without the power to override permissions (root drops to nobody)
 // and returns its exit code.
-template <class Check>
-int runUnprivileged(Check check)
+template <class Check> int runUnprivileged(Check check)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -481,16 +474,12 @@ TEST_F(PosixFileSystemTest, AnUnreadableFolderFailsAloneWhileItsSiblingsList)
     const int failed = runUnprivileged([&drives] {
         const PosixFileSystem child(drives);
         int bad = 0;
-        if (!child.driveReady('c'))
-            return 99; // the temporary folder is out of reach of an unprivileged user
+        if (!child.driveReady('c')) return 99; // the temporary folder is out of reach of an unprivileged user
         if (child.listFiles("C:\\locked") || child.listFolders("C:\\LOCKED") || child.listEntries("C:\\locked"))
             bad |= 1;
-        if (child.canEnter("C:\\locked") || !child.canEnter("C:\\open"))
-            bad |= 2;
-        if (names(child.listFiles("C:\\open")) != std::vector<std::string>{"f.tmp"})
-            bad |= 4;
-        if (names(child.listFolders("C:\\")) != std::vector<std::string>{"locked", "open"})
-            bad |= 8;
+        if (child.canEnter("C:\\locked") || !child.canEnter("C:\\open")) bad |= 2;
+        if (names(child.listFiles("C:\\open")) != std::vector<std::string>{"f.tmp"}) bad |= 4;
+        if (names(child.listFolders("C:\\")) != std::vector<std::string>{"locked", "open"}) bad |= 8;
         return bad;
     });
     EXPECT_EQ(failed, 0) << "bits: 1 listed, 2 canEnter, 4 sibling, 8 parent; 99 unreachable";
@@ -513,8 +502,7 @@ struct WalkLog {
 
 TEST_F(PosixFileSystemTest, AWalkEntersRealSubfoldersInNameOrderAndHandsOverMatchingFilesAfterThem)
 {
-    for (const char* f : {"Beta", "alpha", "Гамма", ".cache", "dir.tmp", "alpha/deep"})
-        c.mkdir(std::string("t/") + f);
+    for (const char* f : {"Beta", "alpha", "Гамма", ".cache", "dir.tmp", "alpha/deep"}) c.mkdir(std::string("t/") + f);
     for (const char* f : {"b.tmp", "A.TMP", "c.txt", ".h.tmp", "Журнал.TMP", "alpha/deep/z.tmp"})
         c.write(std::string("t/") + f, "x");
     fs::create_directory_symlink(c.path() / "t/alpha", c.path() / "t/linkdir");
@@ -530,9 +518,9 @@ TEST_F(PosixFileSystemTest, AWalkEntersRealSubfoldersInNameOrderAndHandsOverMatc
                                                    "+C:\\T\\alpha\\deep", "-C:\\T\\alpha\\deep", "-C:\\T\\alpha",
                                                    "+C:\\T\\Beta", "-C:\\T\\Beta", "+C:\\T\\dir.tmp", "-C:\\T\\dir.tmp",
                                                    "+C:\\T\\Гамма", "-C:\\T\\Гамма", "-C:\\T"}));
-    EXPECT_EQ(log.files, (std::vector<std::string>{"C:\\T\\alpha\\deep\\z.tmp", "C:\\T\\.h.tmp", "C:\\T\\A.TMP",
-                                                   "C:\\T\\b.tmp", "C:\\T\\broken.tmp", "C:\\T\\lf.tmp",
-                                                   "C:\\T\\Журнал.TMP"}));
+    EXPECT_EQ(log.files,
+              (std::vector<std::string>{"C:\\T\\alpha\\deep\\z.tmp", "C:\\T\\.h.tmp", "C:\\T\\A.TMP", "C:\\T\\b.tmp",
+                                        "C:\\T\\broken.tmp", "C:\\T\\lf.tmp", "C:\\T\\Журнал.TMP"}));
 
     // Pruned folders are not entered; a stop ends the walk at once.
     WalkLog pruned;
@@ -549,7 +537,8 @@ TEST_F(PosixFileSystemTest, AWalkEntersRealSubfoldersInNameOrderAndHandsOverMatc
 
 TEST_F(PosixFileSystemTest, AWalkLeavesOutOtherFileSystems)
 {
-    struct stat root {}, proc {};
+    struct stat root {
+    }, proc{};
     ASSERT_EQ(::stat("/", &root), 0);
     ASSERT_EQ(::stat("/proc", &proc), 0);
     const PosixFileSystem host("c:=/");
@@ -557,7 +546,9 @@ TEST_F(PosixFileSystemTest, AWalkLeavesOutOtherFileSystems)
     host.openFolder("C:\\")->walk("C:\\", nullptr, log.callback([](const WalkVisit& v) {
         return v.parent ? WalkStep::Prune : WalkStep::Continue;
     }));
-    const auto entered = [&](const char* p) { return std::find(log.steps.begin(), log.steps.end(), p) != log.steps.end(); };
+    const auto entered = [&](const char* p) {
+        return std::find(log.steps.begin(), log.steps.end(), p) != log.steps.end();
+    };
     EXPECT_EQ(entered("+C:\\proc"), root.st_dev == proc.st_dev);
     EXPECT_TRUE(entered("+C:\\etc"));
     // Walked from its own mount point, a file system's folders are walked as usual, links aside.
@@ -581,8 +572,7 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
     const std::string drives = driveMap();
     const int failed = runUnprivileged([&drives] {
         const PosixFileSystem child(drives);
-        if (!child.driveReady('c'))
-            return 99;
+        if (!child.driveReady('c')) return 99;
         const MaskList mask("*.tmp");
         WalkLog log;
         child.openFolder("C:\\TOP")->walk("C:\\TOP", &mask, log.callback());
@@ -597,13 +587,11 @@ public:
     BindMount(const fs::path& from, const fs::path& onto) : m_onto(onto)
     {
         m_mounted = ::mount(from.c_str(), onto.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        if (!m_mounted)
-            m_error = std::strerror(errno);
+        if (!m_mounted) m_error = std::strerror(errno);
     }
     ~BindMount()
     {
-        if (m_mounted)
-            ::umount2(m_onto.c_str(), MNT_DETACH);
+        if (m_mounted) ::umount2(m_onto.c_str(), MNT_DETACH);
     }
     BindMount(const BindMount&) = delete;
     BindMount& operator=(const BindMount&) = delete;
@@ -628,10 +616,9 @@ TEST_F(PosixFileSystemTest, HostNamesThatReadAsPathsAreOneEntryEach)
     // Each would read as a path, a wildcard or two lines if it were not mapped; the last
     // holds the very character a backslash maps to, yet must list apart from x\y.tmp.
     const std::vector<std::string> hostNames = {
-        "\\", "..\\Important", "..\\Important\\keep.tmp", "x\\y.tmp", "*.tmp", "a?b.tmp",
-        "a:b.tmp", "new\nline.tmp", "\"", "<>|.tmp", "x\xEF\x81\x9Cy.tmp"};
-    for (std::size_t i = 0; i < hostNames.size(); ++i)
-        c.write("t/" + hostNames[i], std::string(i + 1, 'x'));
+        "\\", "..\\Important", "..\\Important\\keep.tmp", "x\\y.tmp", "*.tmp", "a?b.tmp", "a:b.tmp", "new\nline.tmp",
+        "\"", "<>|.tmp",       "x\xEF\x81\x9Cy.tmp"};
+    for (std::size_t i = 0; i < hostNames.size(); ++i) c.write("t/" + hostNames[i], std::string(i + 1, 'x'));
     c.write("Important/keep.tmp", "keep");
     c.write("t/x/y.tmp", "inner");
     c.write("t/p\\q/mapped.txt");
@@ -677,8 +664,7 @@ TEST_F(PosixFileSystemTest, HostNamesThatReadAsPathsAreOneEntryEach)
     masked.mask = &tmp;
     std::vector<std::string> expected;
     for (const std::string& h : hostNames)
-        if (h.ends_with(".tmp"))
-            expected.push_back(posixhost::toProgramName(h));
+        if (h.ends_with(".tmp")) expected.push_back(posixhost::toProgramName(h));
     auto got = names(t->listFiles(masked));
     std::sort(expected.begin(), expected.end());
     std::sort(got.begin(), got.end());
@@ -726,9 +712,9 @@ TEST_F(PosixFileSystemTest, AFolderNamedLikeItsParentIsWalkedAsOneFolder)
         return log.steps.size() > 100 ? WalkStep::Stop : WalkStep::Continue; // a loop must not hang the test
     })));
     const std::string upPath = "C:\\t\\" + up;
-    EXPECT_EQ(log.steps, (std::vector<std::string>{"+C:\\", "+C:\\t", "+" + upPath, "+" + upPath + "\\sub",
-                                                   "-" + upPath + "\\sub", "-" + upPath, "+C:\\t\\" + here,
-                                                   "-C:\\t\\" + here, "-C:\\t", "-C:\\"}));
+    EXPECT_EQ(log.steps,
+              (std::vector<std::string>{"+C:\\", "+C:\\t", "+" + upPath, "+" + upPath + "\\sub", "-" + upPath + "\\sub",
+                                        "-" + upPath, "+C:\\t\\" + here, "-C:\\t\\" + here, "-C:\\t", "-C:\\"}));
     EXPECT_EQ(log.files, (std::vector<std::string>{upPath + "\\sub\\deep.tmp", upPath + "\\in.tmp",
                                                    "C:\\t\\" + here + "\\dot.tmp", "C:\\top.tmp"}));
 }
@@ -791,12 +777,12 @@ TEST_F(PosixFileSystemTest, ABindMountBelowTheDriveIsNeitherOpenedAsASubfolderNo
     c.mkdir("t/loop");
     d.write("outside/o.tmp");
     const BindMount same(c.path() / "t/real", c.path() / "t/mnt");
-    if (!same)
-        GTEST_SKIP() << "cannot bind-mount here: " << same.error();
+    if (!same) GTEST_SKIP() << "cannot bind-mount here: " << same.error();
     const BindMount other(d.path() / "outside", c.path() / "t/mnt2");
     const BindMount loop(c.path(), c.path() / "t/loop");
     ASSERT_TRUE(other && loop);
-    struct stat top {}, mounted {};
+    struct stat top {
+    }, mounted{};
     ASSERT_EQ(::stat((c.path() / "t").c_str(), &top), 0);
     ASSERT_EQ(::stat((c.path() / "t/mnt").c_str(), &mounted), 0);
     ASSERT_EQ(top.st_dev, mounted.st_dev); // a bind mount keeps the device number
@@ -844,10 +830,8 @@ struct Trespass {
                 reached.push_back("entered " + v.path);
             if (v.files)
                 for (const DirEntry& f : *v.files)
-                    if (f.name.starts_with("secret"))
-                        reached.push_back(path::join(v.path, f.name));
-            if (during)
-                during(v);
+                    if (f.name.starts_with("secret")) reached.push_back(path::join(v.path, f.name));
+            if (during) during(v);
             return reached.size() > 50 ? WalkStep::Stop : WalkStep::Continue;
         };
     }
@@ -868,8 +852,7 @@ TEST_F(PosixFileSystemTest, AFolderSwappedAfterItWasListedNeverLetsTheWalkOut)
 
     // Swapped for a link while a sibling is being entered.
     for (int round = 0; round < 200 && !HasFailure(); ++round) {
-        for (const char* f : {"a/a.tmp", "b/b.tmp", "c/c.tmp", "d/d.tmp"})
-            c.write(std::string("t/") + f);
+        for (const char* f : {"a/a.tmp", "b/b.tmp", "c/c.tmp", "d/d.tmp"}) c.write(std::string("t/") + f);
         std::vector<std::string> files;
         vfs.openFolder("C:\\t")->walk("C:\\t", &mask, trespass.watch([&](const WalkVisit& v) {
             if (v.kind == WalkVisit::Kind::Enter && v.name == "a") {
@@ -879,8 +862,7 @@ TEST_F(PosixFileSystemTest, AFolderSwappedAfterItWasListedNeverLetsTheWalkOut)
                 }
             }
             if (v.files)
-                for (const DirEntry& f : *v.files)
-                    files.push_back(f.name);
+                for (const DirEntry& f : *v.files) files.push_back(f.name);
         }));
         EXPECT_EQ(files, std::vector<std::string>{"a.tmp"});
         fs::remove_all(t);
@@ -904,8 +886,7 @@ TEST_F(PosixFileSystemTest, AFolderSwappedForAnotherRealFolderAfterItWasListedKe
     fs::create_directory_symlink(fs::relative(outside.path(), c.path() / "moved"), c.path() / "moved/esc");
     {
         const BindMount probe(outside.path(), t / "c");
-        if (!probe)
-            GTEST_SKIP() << "cannot bind-mount here: " << probe.error();
+        if (!probe) GTEST_SKIP() << "cannot bind-mount here: " << probe.error();
     }
 
     // While "a" is entered, "b" is replaced by a folder moved in from elsewhere on the drive
@@ -948,17 +929,14 @@ TEST_F(PosixFileSystemTest, AFolderSwappedForALinkWhileWalksRunNeverLetsThemOut)
     std::thread swapper([&] {
         const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         while (!done.load()) {
-            if (::renameat2(fd, "b", fd, "out", RENAME_EXCHANGE) == 0)
-                ++swaps;
-            if (::renameat2(fd, "c", fd, "in", RENAME_EXCHANGE) == 0)
-                ++swaps;
+            if (::renameat2(fd, "b", fd, "out", RENAME_EXCHANGE) == 0) ++swaps;
+            if (::renameat2(fd, "c", fd, "in", RENAME_EXCHANGE) == 0) ++swaps;
         }
         ::close(fd);
     });
     const MaskList mask("*.tmp");
     const auto t = vfs.openFolder("C:\\t");
-    for (int round = 0; round < 2000 && trespass.reached.empty(); ++round)
-        t->walk("C:\\t", &mask, trespass.watch({}));
+    for (int round = 0; round < 2000 && trespass.reached.empty(); ++round) t->walk("C:\\t", &mask, trespass.watch({}));
     done = true;
     swapper.join();
     EXPECT_GT(swaps.load(), 0);
@@ -976,18 +954,15 @@ bool buildChain(const fs::path& top, std::size_t levels, std::vector<std::string
             ::close(dir);
             return false;
         }
-        if (chainNames)
-            chainNames->emplace_back("d");
+        if (chainNames) chainNames->emplace_back("d");
         const int next = ::openat(dir, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(dir);
         dir = next;
     }
-    if (dir < 0)
-        return false;
+    if (dir < 0) return false;
     const int file = ::openat(dir, "f.tmp", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ::close(dir);
-    if (file < 0)
-        return false;
+    if (file < 0) return false;
     ::close(file);
     return true;
 }
@@ -995,8 +970,7 @@ bool buildChain(const fs::path& top, std::size_t levels, std::vector<std::string
 std::size_t openDescriptors()
 {
     std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd"))
-        ++n;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd")) ++n;
     return n;
 }
 
@@ -1012,8 +986,7 @@ TEST_F(PosixFileSystemTest, AWalkThreeThousandLevelsDeepReachesTheBottomAndRemov
     std::vector<std::string> files;
     std::size_t enters = 0, visits = 0, mismatched = 0, mostDescriptors = 0;
     const bool finished = vfs.openFolder("C:\\")->walk("C:\\", &mask, [&](const WalkVisit& v) {
-        if (++visits % 50 == 0)
-            mostDescriptors = std::max(mostDescriptors, openDescriptors());
+        if (++visits % 50 == 0) mostDescriptors = std::max(mostDescriptors, openDescriptors());
         if (v.kind == WalkVisit::Kind::Enter) {
             ++enters;
             open.push_back(v.folder.id());
@@ -1021,10 +994,8 @@ TEST_F(PosixFileSystemTest, AWalkThreeThousandLevelsDeepReachesTheBottomAndRemov
         }
         if (open.empty() || !(open.back() == v.folder.id()) || (v.parent == nullptr) != (open.size() == 1))
             ++mismatched;
-        if (!open.empty())
-            open.pop_back();
-        for (const DirEntry& f : *v.files)
-            files.push_back(path::join(v.path, f.name));
+        if (!open.empty()) open.pop_back();
+        for (const DirEntry& f : *v.files) files.push_back(path::join(v.path, f.name));
         return WalkStep::Continue;
     });
     EXPECT_TRUE(finished);
@@ -1039,10 +1010,8 @@ TEST_F(PosixFileSystemTest, AWalkThreeThousandLevelsDeepReachesTheBottomAndRemov
     std::size_t failures = 0;
     EXPECT_TRUE(vfs.openFolder("C:\\")->walk("C:\\", &mask, [&](const WalkVisit& v) {
         if (v.kind == WalkVisit::Kind::Leave) {
-            for (const DirEntry& f : *v.files)
-                failures += v.folder.remove(f.name) ? 0 : 1;
-            if (v.parent)
-                failures += v.parent->removeFolder(v.name) ? 0 : 1;
+            for (const DirEntry& f : *v.files) failures += v.folder.remove(f.name) ? 0 : 1;
+            if (v.parent) failures += v.parent->removeFolder(v.name) ? 0 : 1;
         }
         return WalkStep::Continue;
     }));
@@ -1055,13 +1024,11 @@ TEST_F(PosixFileSystemTest, AWalkGoesOnSafelyWhenAFolderFarAboveItIsMoved)
     constexpr std::size_t levels = 150, moved = 100, renamedToo = 80;
     const auto host = [this](std::size_t depth) {
         fs::path p = c.path();
-        for (std::size_t i = 0; i < depth; ++i)
-            p /= "d";
+        for (std::size_t i = 0; i < depth; ++i) p /= "d";
         return p;
     };
     std::string belowMoved; // the folder above the moved one, relative to C:
-    for (std::size_t i = 0; i + 1 < moved; ++i)
-        belowMoved += "d/";
+    for (std::size_t i = 0; i + 1 < moved; ++i) belowMoved += "d/";
     // How the chain changes at the walk's deepest Leave.
     enum class Change { RenamedInPlace, MovedOffTheDrive, MovedOffAndAboveRenamed };
     const std::pair<Change, const char*> changes[] = {
@@ -1092,19 +1059,16 @@ TEST_F(PosixFileSystemTest, AWalkGoesOnSafelyWhenAFolderFarAboveItIsMoved)
                 return faults.size() > 20 ? WalkStep::Stop : WalkStep::Continue;
             }
             const std::string at = " at depth " + std::to_string(open.empty() ? 0 : open.size() - 1);
-            if (v.name.empty() != (v.parent == nullptr))
-                faults.push_back("Leave without its parent" + at);
+            if (v.name.empty() != (v.parent == nullptr)) faults.push_back("Leave without its parent" + at);
             // Folders below one renamed away cannot be got back to: their Leaves may be missing.
             const auto it = std::find(open.rbegin(), open.rend(), v.folder.id());
             if (it == open.rend()) {
                 faults.push_back("Leave of a folder never entered" + at);
             } else {
-                if (it != open.rbegin() && !lossExpected)
-                    faults.push_back("Leave skipped" + at);
+                if (it != open.rbegin() && !lossExpected) faults.push_back("Leave skipped" + at);
                 open.erase(std::prev(it.base()), open.end());
             }
-            for (const DirEntry& f : *v.files)
-                files.push_back(f.name);
+            for (const DirEntry& f : *v.files) files.push_back(f.name);
             mostDescriptors = std::max(mostDescriptors, openDescriptors());
             if (!changed && open.size() == levels) {
                 changed = true;
@@ -1135,8 +1099,7 @@ TEST_F(PosixFileSystemTest, AWalkGoesOnSafelyWhenAFolderFarAboveItIsMoved)
 
 // Runs `check` in a child process that an alarm ends after `seconds`; its exit code, or 200
 // when the alarm (or anything else) killed it.
-template <class Check>
-int runWithAlarm(unsigned seconds, Check check)
+template <class Check> int runWithAlarm(unsigned seconds, Check check)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -1168,8 +1131,7 @@ TEST_F(PosixFileSystemTest, AFifoIsNeverListedNorOpenedSoNothingWaitsOnIt)
         PosixFileSystem child(drives);
         int bad = 0;
         for (const char* from : {"C:\\comp.gif", "C:\\link.gif", "C:\\zero.gif", "C:\\sock.gif"}) {
-            if (child.copyFile(from, "C:\\copy.gif"))
-                bad |= 1;
+            if (child.copyFile(from, "C:\\copy.gif")) bad |= 1;
         }
         if (child.readFile("C:\\comp.gif") || child.readFile("C:\\LINK.GIF") || child.readFile("C:\\zero.gif") ||
             child.readFile("C:\\sock.gif"))
@@ -1183,11 +1145,9 @@ TEST_F(PosixFileSystemTest, AFifoIsNeverListedNorOpenedSoNothingWaitsOnIt)
         const MaskList gif("*.gif");
         WalkLog log;
         child.openFolder("C:\\")->walk("C:\\", &gif, log.callback());
-        if (log.files != std::vector<std::string>{"C:\\sub\\x.gif", "C:\\real.gif"})
-            bad |= 16;
+        if (log.files != std::vector<std::string>{"C:\\sub\\x.gif", "C:\\real.gif"}) bad |= 16;
         const auto root = child.openFolder("C:\\");
-        if (root->remove("comp.gif") || root->removeMatching(gif) != 1)
-            bad |= 32;
+        if (root->remove("comp.gif") || root->removeMatching(gif) != 1) bad |= 32;
         return bad;
     });
     EXPECT_EQ(failed, 0) << "bits: 1 copy, 2 read, 4 append, 8 listed, 16 walked, 32 removed; 200 hung";
@@ -1229,7 +1189,8 @@ TEST_F(PosixFileSystemTest, AListedFolderIsOpenedOnlyWhileItsPathLeadsToIt)
     EXPECT_FALSE(vfs.openListed(mapped));
 
     // A folder that differs only in case is another folder.
-    const auto upper = std::find_if(listed.begin(), listed.end(), [](const ListedFolder& f) { return f.path == "C:\\L\\Dir"; });
+    const auto upper =
+        std::find_if(listed.begin(), listed.end(), [](const ListedFolder& f) { return f.path == "C:\\L\\Dir"; });
     ASSERT_NE(upper, listed.end());
     fs::remove(c.path() / "L/Dir");
     EXPECT_FALSE(vfs.openListed(*upper));
@@ -1260,27 +1221,22 @@ TEST_F(PosixFileSystemTest, WithoutOpenat2LinksAndBindMountsAreStillRefused)
     fs::create_directory_symlink("a", c.path() / "t/link");
     fs::create_directory_symlink(fs::relative(d.path() / "outside", c.path() / "t"), c.path() / "t/out");
     const BindMount same(c.path() / "t/a", c.path() / "t/mnt");
-    if (!same)
-        GTEST_SKIP() << "cannot bind-mount here: " << same.error();
+    if (!same) GTEST_SKIP() << "cannot bind-mount here: " << same.error();
     const BindMount other(d.path() / "outside", c.path() / "t/mnt2");
     ASSERT_TRUE(other);
 
     const std::string drives = driveMap();
     const fs::path t = c.path() / "t";
     const int failed = runWithAlarm(5, [&drives, &t] {
-        if (!withoutOpenat2())
-            return 99;
+        if (!withoutOpenat2()) return 99;
         const PosixFileSystem child(drives);
         const auto folder = child.openFolder("C:\\t");
-        if (!folder)
-            return 98;
+        if (!folder) return 98;
         int bad = 0;
         for (const char* name : {"mnt", "mnt2", "link", "out"}) {
-            if (folder->openSubfolder(name))
-                bad |= 1;
+            if (folder->openSubfolder(name)) bad |= 1;
         }
-        if (!folder->openSubfolder("a"))
-            bad |= 2;
+        if (!folder->openSubfolder("a")) bad |= 2;
         // "b" becomes a link out of the drive after it was listed.
         const MaskList mask("*.tmp");
         WalkLog log;
@@ -1292,12 +1248,10 @@ TEST_F(PosixFileSystemTest, WithoutOpenat2LinksAndBindMountsAreStillRefused)
             }
             return WalkStep::Continue;
         }));
-        if (log.files != std::vector<std::string>{"C:\\t\\a\\a.tmp"})
-            bad |= 4;
+        if (log.files != std::vector<std::string>{"C:\\t\\a\\a.tmp"}) bad |= 4;
         return bad;
     });
-    if (failed == 99)
-        GTEST_SKIP() << "openat2 cannot be filtered here";
+    if (failed == 99) GTEST_SKIP() << "openat2 cannot be filtered here";
     EXPECT_EQ(failed, 0) << "bits: 1 link or mount opened, 2 real folder refused, 4 walked into a link; 200 killed";
 }
 

@@ -52,8 +52,7 @@ TEST_F(FolderWatchTest, NamesWhatGrewShrankVanishedAppearedMovedOrChangedAttribu
     EXPECT_EQ(watch->poll(), Changes(Names{"ro.tmp"}));
 
     // Many changes between two polls: each name once.
-    for (int i = 0; i < 50; ++i)
-        append("w/grow.tmp", "x");
+    for (int i = 0; i < 50; ++i) append("w/grow.tmp", "x");
     c.write("w/other.tmp", "y");
     EXPECT_EQ(watch->poll(), Changes(Names{"grow.tmp", "other.tmp"}));
     EXPECT_EQ(watch->poll(), Changes(Names{}));
@@ -96,8 +95,7 @@ TEST_F(FolderWatchTest, TooManyChangesToNameMustBeReadAgainOnce)
 {
     long queued = 0;
     std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queued;
-    if (queued <= 0 || queued > 65536)
-        GTEST_SKIP() << "the host's event queue is too long to fill here: " << queued;
+    if (queued <= 0 || queued > 65536) GTEST_SKIP() << "the host's event queue is too long to fill here: " << queued;
     c.mkdir("busy");
     const auto watch = vfs.watch("C:\\busy");
     ASSERT_TRUE(watch);

@@ -34,7 +34,6 @@ std::string shown(std::string_view s)
     return out;
 }
 
-
 // True when a Windows name can hold every byte of `name`.
 bool windowsCanHold(std::string_view name)
 {
@@ -89,11 +88,11 @@ TEST(PosixHostNames, EveryByteRoundTripsAloneAndInsideNames)
 {
     InjectivityCheck unique;
     for (int b = 1; b < 256; ++b) {
-        if (b == '/')
-            continue;
+        if (b == '/') continue;
         const std::string c(1, static_cast<char>(b));
-        for (const std::string& host : {c, "a" + c + "b", c + c, c + "x.tmp", "..." + c, c + "\xEF\x80", "\xEF" + c,
-                                        "\xEF\x81" + c, c + "\x80\x80", utf8::text(0xF000) + c, c + utf8::text(0xF05C)}) {
+        for (const std::string& host :
+             {c, "a" + c + "b", c + c, c + "x.tmp", "..." + c, c + "\xEF\x80", "\xEF" + c, "\xEF\x81" + c,
+              c + "\x80\x80", utf8::text(0xF000) + c, c + utf8::text(0xF05C)}) {
             expectSound(host);
             unique.add(host);
         }
@@ -108,8 +107,7 @@ TEST(PosixHostNames, LiteralPrivateUseCharactersRoundTrip)
         const std::string escape = utf8::text(0xF000);
         for (const std::string& host : {p, "x" + p + "y", p + p, p + "\\", "\\" + p, p + escape, escape + p,
                                         p + "\x01" + p, "\xEF" + p, p + "\x80", utf8::text(cp & 0xFF) + p}) {
-            if (host.find('/') != std::string::npos || host.find('\0') != std::string::npos)
-                continue;
+            if (host.find('/') != std::string::npos || host.find('\0') != std::string::npos) continue;
             expectSound(host);
             unique.add(host);
         }
@@ -124,9 +122,27 @@ TEST(PosixHostNames, LiteralPrivateUseCharactersRoundTrip)
 TEST(PosixHostNames, InvalidUtf8NextToMappedCharactersRoundTrips)
 {
     // Pieces that look like parts of the private-use encoding, and mapped characters.
-    const std::vector<std::string> pieces = {"\xEF", "\xEF\x80", "\xEF\x81", "\xEF\x82", "\x80", "\x81", "\xBF",
-                                             "\x9C", "\xC3", "\xFF", "\\", ":", "?", "\x01", "|", "a",
-                                             utf8::text(0xF000), utf8::text(0xF05C), utf8::text(0xF03F), utf8::text(0xF07F), utf8::text(0xF080)};
+    const std::vector<std::string> pieces = {"\xEF",
+                                             "\xEF\x80",
+                                             "\xEF\x81",
+                                             "\xEF\x82",
+                                             "\x80",
+                                             "\x81",
+                                             "\xBF",
+                                             "\x9C",
+                                             "\xC3",
+                                             "\xFF",
+                                             "\\",
+                                             ":",
+                                             "?",
+                                             "\x01",
+                                             "|",
+                                             "a",
+                                             utf8::text(0xF000),
+                                             utf8::text(0xF05C),
+                                             utf8::text(0xF03F),
+                                             utf8::text(0xF07F),
+                                             utf8::text(0xF080)};
     InjectivityCheck unique;
     for (const std::string& a : pieces) {
         for (const std::string& b : pieces) {
@@ -145,8 +161,22 @@ TEST(PosixHostNames, InvalidUtf8NextToMappedCharactersRoundTrips)
 // Random host names, biased towards the bytes the encoding gives a meaning to.
 std::string randomHostName(std::mt19937& random)
 {
-    static const std::vector<std::string> tokens = {"\xEF", "\x80", "\x81", "\x9C", "\xBF", "\\", ":", "\n", "?",
-                                                    "\"", utf8::text(0xF000), utf8::text(0xF05C), utf8::text(0xF00A), "a", ".", "Я"};
+    static const std::vector<std::string> tokens = {"\xEF",
+                                                    "\x80",
+                                                    "\x81",
+                                                    "\x9C",
+                                                    "\xBF",
+                                                    "\\",
+                                                    ":",
+                                                    "\n",
+                                                    "?",
+                                                    "\"",
+                                                    utf8::text(0xF000),
+                                                    utf8::text(0xF05C),
+                                                    utf8::text(0xF00A),
+                                                    "a",
+                                                    ".",
+                                                    "Я"};
     std::uniform_int_distribution<int> length(0, 12);
     std::uniform_int_distribution<int> kind(0, 2);
     std::uniform_int_distribution<int> byte(1, 255);
@@ -175,15 +205,15 @@ TEST(PosixHostNames, RandomNamesRoundTripAndNeverShareAProgramName)
             break;
         }
         unique.add(host);
-        if (HasFailure())
-            break;
+        if (HasFailure()) break;
     }
 }
 
 TEST(PosixHostNames, HostPathsTakeTheirDriveFormNameByName)
 {
     const std::vector<DriveInfo> drives = {{'c', "/srv/c", true}, {'d', "/srv/c/deeper", true}};
-    EXPECT_EQ(posixhost::toDriveForm("/srv/c/a\\b/c:d", drives), "C:\\a" + utf8::text(0xF05C) + "b\\c" + utf8::text(0xF03A) + "d");
+    EXPECT_EQ(posixhost::toDriveForm("/srv/c/a\\b/c:d", drives),
+              "C:\\a" + utf8::text(0xF05C) + "b\\c" + utf8::text(0xF03A) + "d");
     EXPECT_EQ(posixhost::toDriveForm("/srv/c/deeper/..\\x", drives), "D:\\.." + utf8::text(0xF05C) + "x");
     EXPECT_FALSE(posixhost::toDriveForm("/srv/cc/x", drives));
     EXPECT_EQ(posixhost::offDriveForm("/elsewhere/a\\b"), "\\\\?\\unix\\elsewhere\\a" + utf8::text(0xF05C) + "b");

@@ -28,8 +28,7 @@ using testsupport::TempDir;
 // its arguments, NUL-separated, to that file, and exits with VELMORA_ARGV_EXIT.
 [[maybe_unused]] const bool helperMode = [] {
     const char* out = std::getenv("VELMORA_ARGV_DUMP");
-    if (!out)
-        return false;
+    if (!out) return false;
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     char byte = 0;
@@ -83,7 +82,8 @@ TEST(PosixCommandLine, DrivePathsBecomeHostPathsAndExplorerTheFolderViewer)
     const std::string docs = (c.path() / "My Docs").string();
     EXPECT_EQ(starter.hostArguments("Explorer.EXE \"C:\\MY DOCS\""), (Words{"xdg-open", docs}));
     EXPECT_EQ(starter.hostArguments("explorer c:/my docs"), (Words{"xdg-open", c.path().string() + "/my", "docs"}));
-    EXPECT_EQ(starter.hostArguments("tool /select,C:\\x Q:\\y C:rel"), (Words{"tool", "/select,C:\\x", "Q:\\y", "C:rel"}));
+    EXPECT_EQ(starter.hostArguments("tool /select,C:\\x Q:\\y C:rel"),
+              (Words{"tool", "/select,C:\\x", "Q:\\y", "C:rel"}));
 }
 
 class PosixStarterTest : public ::testing::Test {
@@ -119,9 +119,9 @@ TEST_F(PosixStarterTest, ArgumentsArriveIntactAndNoShellRuns)
     const std::string line = "C:\\BIN\\HELPER \"a b\" ; \"$(touch " + marker.string() +
                              ")\" 'q' -n \"say \"\"hi\"\"\" C:\\sub\\f.txt `touch " + marker.string() + "` *";
     EXPECT_EQ(starter.run(line), 7);
-    EXPECT_EQ(record(), (Words{(c.path() / "Sub").string(), "stdin:empty", "a b", ";",
-                               "$(touch " + marker.string() + ")", "'q'", "-n", "say \"hi\"",
-                               (c.path() / "Sub/f.txt").string(), "`touch", marker.string() + "`", "*"}));
+    EXPECT_EQ(record(),
+              (Words{(c.path() / "Sub").string(), "stdin:empty", "a b", ";", "$(touch " + marker.string() + ")", "'q'",
+                     "-n", "say \"hi\"", (c.path() / "Sub/f.txt").string(), "`touch", marker.string() + "`", "*"}));
     EXPECT_FALSE(fs::exists(marker));
 }
 

@@ -2,8 +2,8 @@
 
 #include "support/TestSupport.h"
 
-#include <QGuiApplication>
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QPrinterInfo>
 #include <QRegularExpression>
 
@@ -13,8 +13,8 @@
 
 using velmora::QtPrinter;
 using velmora::QtPrinterOptions;
-using velmora::testsupport::TempDir;
 using velmora::testsupport::readHostFile;
+using velmora::testsupport::TempDir;
 
 namespace {
 
@@ -64,13 +64,11 @@ QString shownCharacters(const std::string& pdf)
         else if (all.mid(begin, 1) == "\n")
             ++begin;
         const qsizetype end = all.indexOf("endstream", begin);
-        if (end < 0)
-            break;
+        if (end < 0) break;
         QByteArray body = all.mid(begin, end - begin);
         // qUncompress wants the expected size in front; a generous guess is fine.
         QByteArray inflated = qUncompress(QByteArray("\x00\x10\x00\x00", 4) + body);
-        if (inflated.isEmpty())
-            inflated = body;
+        if (inflated.isEmpty()) inflated = body;
         const QString text = QString::fromLatin1(inflated);
         // Source codes come along too; they are glyph numbers, far below Cyrillic.
         for (auto m = maps.globalMatch(text); m.hasNext();) {
@@ -134,11 +132,11 @@ TEST_F(QtPrinterTest, OptionsFileWinsOverTheEnvironment)
 TEST_F(QtPrinterTest, LongTextsRunOnToNewPagesAtTheFontsSpacing)
 {
     auto pagesFor = [&](int points, int lines) {
-        const std::string pdf = (dir.path() / ("p" + std::to_string(points) + "_" + std::to_string(lines) + ".pdf")).string();
+        const std::string pdf =
+            (dir.path() / ("p" + std::to_string(points) + "_" + std::to_string(lines) + ".pdf")).string();
         QtPrinter printer({pdf, false});
         EXPECT_TRUE(printer.setFontSize(points));
-        for (int i = 0; i < lines; ++i)
-            EXPECT_TRUE(printer.printLine("Строка " + std::to_string(i)));
+        for (int i = 0; i < lines; ++i) EXPECT_TRUE(printer.printLine("Строка " + std::to_string(i)));
         EXPECT_TRUE(printer.endDoc());
         return pageCount(readHostFile(pdf));
     };
@@ -229,4 +227,7 @@ TEST_F(QtPrinterTest, SystemDefaultPrinterWhenNothingElseIsSet)
 
 // fontconfig keeps its cache for the life of the process, which LeakSanitizer reports as
 // lost; every test here that draws text loads it. One definition serves the whole program.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}

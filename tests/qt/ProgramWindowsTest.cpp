@@ -26,9 +26,7 @@ namespace fs = std::filesystem;
 
 class ProgramWindows : public ::testing::Test {
 protected:
-    ProgramWindows()
-        : files("c:=" + (tree.mkdir("c")).string() + ";d:=" + tree.mkdir("d").string()),
-          printer()
+    ProgramWindows() : files("c:=" + (tree.mkdir("c")).string() + ";d:=" + tree.mkdir("d").string()), printer()
     {
         // The way a person without a printer prints: into a PDF named by the environment.
         setenv("VELMORA_PRINT_TO", (fs::path(VELMORA_BUILD_DIR) / "report-print.pdf").c_str(), 1);
@@ -128,8 +126,9 @@ TEST_F(ProgramWindows, ReportWindowWithARealAutoPassReportAndItsPrintout)
     app.mainWindow().cmdAutoPass_Click();
     EXPECT_TRUE(grabbed);
     EXPECT_EQ(boxes.front(), "3 файла было найдено в директориях временных файлов.");
-    EXPECT_NE(std::find(boxes.begin(), boxes.end(), "Печать отчета на принтере " + printer.deviceName() + " завершена."),
-              boxes.end());
+    EXPECT_NE(
+        std::find(boxes.begin(), boxes.end(), "Печать отчета на принтере " + printer.deviceName() + " завершена."),
+        boxes.end());
     EXPECT_GT(fs::file_size(fs::path(VELMORA_BUILD_DIR) / "report-print.pdf"), 1000u);
     for (Form* f : tk.forms()) f->hide();
 }
@@ -148,7 +147,6 @@ TEST_F(ProgramWindows, DriveScanWindowAfterAWalk)
     EXPECT_TRUE(grab(frontEnd.widget(scan), "drive-scan-window.png"));
     for (Form* f : tk.forms()) f->hide();
 }
-
 
 TEST_F(ProgramWindows, AWidenedDriveBoxLiesOverTheHiddenHistoryButtons)
 {

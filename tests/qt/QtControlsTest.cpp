@@ -108,11 +108,7 @@ protected:
         form.reset();
         flushDeletes();
     }
-    template <class W>
-    W* widget(const Control& c)
-    {
-        return qobject_cast<W*>(fe.widget(c));
-    }
+    template <class W> W* widget(const Control& c) { return qobject_cast<W*>(fe.widget(c)); }
     QWidget* window() { return fe.widget(*form); }
 
     testsupport::TempDir root;
@@ -132,12 +128,12 @@ TEST_F(QtControlsTest, EveryKindHasItsWidgetAndOnlyRealControlsTakeTheFocus)
     };
     const KindsForm& f = *form;
     const Expect expected[] = {
-        {f.cmdOK, "QPushButton", true},     {f.lblName, "QLabel", false},        {f.fraBox, "QGroupBox", false},
-        {f.linInFrame, "QFrame", false},    {f.txtName, "QLineEdit", true},      {f.chkSure, "QCheckBox", true},
-        {f.optOne, "QRadioButton", true},   {f.cboKind, "QComboBox", true},      {f.lstSimple, "QListWidget", true},
-        {f.picPanel, "QLabel", false},      {f.imgLogo, "QLabel", false},        {f.timTick, nullptr, false},
-        {f.drvDrive, "QComboBox", true},    {f.dirFolders, "QListWidget", true}, {f.filFiles, "QListWidget", true},
-        {f.mnuPopup, nullptr, false},       {f.mnuOpen, nullptr, false},         {f.linSide, "QFrame", false},
+        {f.cmdOK, "QPushButton", true},   {f.lblName, "QLabel", false},        {f.fraBox, "QGroupBox", false},
+        {f.linInFrame, "QFrame", false},  {f.txtName, "QLineEdit", true},      {f.chkSure, "QCheckBox", true},
+        {f.optOne, "QRadioButton", true}, {f.cboKind, "QComboBox", true},      {f.lstSimple, "QListWidget", true},
+        {f.picPanel, "QLabel", false},    {f.imgLogo, "QLabel", false},        {f.timTick, nullptr, false},
+        {f.drvDrive, "QComboBox", true},  {f.dirFolders, "QListWidget", true}, {f.filFiles, "QListWidget", true},
+        {f.mnuPopup, nullptr, false},     {f.mnuOpen, nullptr, false},         {f.linSide, "QFrame", false},
         {f.shpBox, "QFrame", false},
     };
     ASSERT_EQ(std::size(expected), form->controls().size()) << "a kind added to the form needs a row here";
@@ -163,8 +159,10 @@ TEST_F(QtControlsTest, LabelsImagesLinesAndShapesLieBelowEveryRealControl)
         if (!w || w->parentWidget() != window()) continue;
         const qsizetype i = children.indexOf(w);
         const bool drawn = c == &form->lblName || c == &form->imgLogo || c == &form->linSide || c == &form->shpBox;
-        if (drawn) lastDrawn = std::max(lastDrawn, i);
-        else if (c != &form->fraBox && c != &form->picPanel) firstReal = std::min(firstReal, i);
+        if (drawn)
+            lastDrawn = std::max(lastDrawn, i);
+        else if (c != &form->fraBox && c != &form->picPanel)
+            firstReal = std::min(firstReal, i);
     }
     EXPECT_LT(lastDrawn, firstReal);
 }
@@ -206,7 +204,9 @@ TEST_F(QtControlsTest, HandlersMayUnloadTheFormFromEveryKindOfInput)
 {
     const std::vector<std::function<void(KindsForm&)>> unloadBy = {
         [this](KindsForm& f) { click(fe.widget(f.lblName), QPoint(2, 2)); },
-        [this](KindsForm& f) { sendMouse(fe.widget(f.lblName), QEvent::MouseButtonDblClick, QPoint(2, 2), Qt::LeftButton); },
+        [this](KindsForm& f) {
+            sendMouse(fe.widget(f.lblName), QEvent::MouseButtonDblClick, QPoint(2, 2), Qt::LeftButton);
+        },
         [this](KindsForm& f) { clickRow(widget<QListWidget>(f.lstSimple), 1); },
         [this](KindsForm& f) { sendKey(fe.widget(f.lstSimple), Qt::Key_Down); },
         [this](KindsForm& f) { sendKey(fe.widget(f.txtName), 0, {}, QStringLiteral("x")); },

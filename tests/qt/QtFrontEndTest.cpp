@@ -1,6 +1,6 @@
 // The Qt front-end: the window model drawn as widgets, and the user's actions handed back.
-#include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtFrontEnd.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "qt/QtTestEvents.h"
 #include "support/TestSupport.h"
 
@@ -144,11 +144,7 @@ protected:
         form.reset();
         flushDeletes();
     }
-    template <class W>
-    W* widget(const Control& c)
-    {
-        return qobject_cast<W*>(fe.widget(c));
-    }
+    template <class W> W* widget(const Control& c) { return qobject_cast<W*>(fe.widget(c)); }
     QWidget* window() { return fe.widget(*form); }
     void showSample()
     {
@@ -576,7 +572,8 @@ TEST(QtFrontEndDisplay, CanOpenDisplayFollowsTheEnvironment)
 {
     const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
     std::vector<std::optional<std::string>> saved;
-    for (const char* n : names) saved.push_back(std::getenv(n) ? std::optional<std::string>(std::getenv(n)) : std::nullopt);
+    for (const char* n : names)
+        saved.push_back(std::getenv(n) ? std::optional<std::string>(std::getenv(n)) : std::nullopt);
     unsetenv("QT_QPA_PLATFORM");
     setenv("DISPLAY", "", 1);
     unsetenv("WAYLAND_DISPLAY");
@@ -587,8 +584,10 @@ TEST(QtFrontEndDisplay, CanOpenDisplayFollowsTheEnvironment)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EXPECT_TRUE(QtFrontEnd::canOpenDisplay());
     for (std::size_t i = 0; i < saved.size(); ++i) {
-        if (saved[i]) setenv(names[i], saved[i]->c_str(), 1);
-        else unsetenv(names[i]);
+        if (saved[i])
+            setenv(names[i], saved[i]->c_str(), 1);
+        else
+            unsetenv(names[i]);
     }
 }
 
@@ -612,7 +611,8 @@ TEST_F(QtFrontEndTest, SampleFormGrabsToANonBlankPicture)
 class QtBrowserTest : public ::testing::Test {
 protected:
     struct Browser : Form {
-        Browser(Toolkit& t, FileSystem& fs) : Form(t, "frmBrowser"), drv(*this, "drv", fs), dir(*this, "dir", fs), fil(*this, "fil", fs)
+        Browser(Toolkit& t, FileSystem& fs)
+            : Form(t, "frmBrowser"), drv(*this, "drv", fs), dir(*this, "dir", fs), fil(*this, "fil", fs)
         {
             drv.setGeometry({120, 120, 3000, 315});
             dir.setGeometry({120, 480, 3000, 2400});
@@ -659,7 +659,8 @@ TEST_F(QtBrowserTest, FolderTreeShowsAncestorsThenSubfoldersAndOpensOnDoubleClic
     EXPECT_EQ(rows, (QStringList{"c:\\", "Windows", "TEMP", "Sub"}));
     EXPECT_EQ(tree->currentRow(), 2) << "the open folder is highlighted";
 
-    sendMouse(tree->viewport(), QEvent::MouseButtonDblClick, tree->visualItemRect(tree->item(3)).center(), Qt::LeftButton);
+    sendMouse(tree->viewport(), QEvent::MouseButtonDblClick, tree->visualItemRect(tree->item(3)).center(),
+              Qt::LeftButton);
     EXPECT_EQ(form->dir.path(), "C:\\Windows\\TEMP\\Sub");
     EXPECT_EQ(tree->count(), 4);
 

@@ -13,7 +13,10 @@
 namespace velmora::qttest {
 
 // Deletes the widgets of unloaded forms, as the event loop would.
-inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+inline void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 inline bool waitFor(const std::function<bool()>& done, int ms = 3000)
 {
@@ -31,7 +34,8 @@ inline void sendKey(QWidget* w, int key, Qt::KeyboardModifiers mods = {}, const 
     QApplication::sendEvent(w, &release);
 }
 
-inline void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods = {})
+inline void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+                      Qt::KeyboardModifiers mods = {})
 {
     QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button,
                   type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), mods);

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 using velmora::QtSettingsStore;
-using velmora::testsupport::TempDir;
 using velmora::testsupport::readHostFile;
+using velmora::testsupport::TempDir;
 
 namespace {
 
@@ -88,8 +88,7 @@ TEST_F(QtSettingsStoreTest, AbsentKeysGiveTheDefault)
 TEST_F(QtSettingsStoreTest, CorruptFileGivesDefaults)
 {
     std::string junk("\0\xFF\xFE[[[=\n=]]\n[Options\nPath\n\x01\x02=@Variant(\x7f)\n", 40);
-    for (int i = 0; i < 200; ++i)
-        junk += static_cast<char>((i * 37) % 256);
+    for (int i = 0; i < 200; ++i) junk += static_cast<char>((i * 37) % 256);
     dir.write("Quorvik.ini", junk);
     QtSettingsStore store(file);
     EXPECT_EQ(store.get(kApp, "Options", "Path", "def"), "def");
@@ -116,8 +115,8 @@ TEST_F(QtSettingsStoreTest, ReadOnlyFolderMakesSaveFail)
         {
             if (!velmora::testsupport::dropRootPrivileges()) std::_Exit(3);
             QtSettingsStore store((ro / "Quorvik.ini").string());
-            const bool failedQuietly = !store.save(kApp, "Options", "Path", "C:\\") &&
-                                       store.get(kApp, "Options", "Path", "def") == "def";
+            const bool failedQuietly =
+                !store.save(kApp, "Options", "Path", "C:\\") && store.get(kApp, "Options", "Path", "def") == "def";
             std::_Exit(failedQuietly ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -162,8 +161,7 @@ TEST_F(QtSettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing)
         _exit(ok ? 0 : 1);
     }
     QtSettingsStore store(file);
-    for (int i = 0; i < kKeys; ++i)
-        EXPECT_TRUE(store.save(kApp, "Parent", "K" + std::to_string(i), std::to_string(i)));
+    for (int i = 0; i < kKeys; ++i) EXPECT_TRUE(store.save(kApp, "Parent", "K" + std::to_string(i), std::to_string(i)));
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));

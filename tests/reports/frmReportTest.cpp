@@ -1,6 +1,6 @@
 // The report window and the report hand-over.
-#include "platform/Text.h"
 #include "reports/frmReport.h"
+#include "platform/Text.h"
 
 #include "support/ProgramTests.h"
 
@@ -63,8 +63,8 @@ TEST_F(ReportWindow, TheUserCannotGrowTheReportAndTheSizeLineFollowsEdits)
 
 TEST_F(ReportWindow, AlwaysSaveDecidesBetweenSavingAndShowing)
 {
-    for (const auto& [value, saved] : std::vector<std::pair<std::string, bool>>{
-             {"1", true}, {"0", false}, {"", false}, {"2", false}}) {
+    for (const auto& [value, saved] :
+         std::vector<std::pair<std::string, bool>>{{"1", true}, {"0", false}, {"", false}, {"2", false}}) {
         fs::remove(h.host("c/TEMP/report.txt"));
         if (!value.empty()) h.settings.save("Quorvik", "[Options]\\[Report]", "Always Save", value);
         int shown = 0;

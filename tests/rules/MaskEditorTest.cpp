@@ -8,8 +8,8 @@
 namespace velmora {
 namespace {
 
-using testsupport::ProgramHarness;
 using testsupport::listed;
+using testsupport::ProgramHarness;
 
 class MaskEditor : public ::testing::Test {
 protected:

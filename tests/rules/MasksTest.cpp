@@ -33,10 +33,10 @@ TEST(JunkMasks, StartupSelectionTakesOnlyAnExactPresetText)
 
 TEST(StartupMasks, StoredPresetOrFull)
 {
-    for (const auto& [stored, expected] : std::vector<std::pair<std::string, std::string_view>>{
-             {std::string(masks::Compressed), masks::Compressed},
-             {std::string(masks::Compressed) + " ", masks::Full},
-             {"", masks::Full}}) {
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<std::string, std::string_view>>{{std::string(masks::Compressed), masks::Compressed},
+                                                               {std::string(masks::Compressed) + " ", masks::Full},
+                                                               {"", masks::Full}}) {
         ProgramHarness h;
         h.root.mkdir("c/TEMP");
         if (!stored.empty()) h.setOption("FilterFilesBy", stored);

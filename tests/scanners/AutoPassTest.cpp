@@ -10,10 +10,10 @@
 namespace velmora {
 namespace {
 
+using testsupport::Ended;
 using testsupport::ProgramHarness;
 using testsupport::ReportCatcher;
 using testsupport::Started;
-using testsupport::Ended;
 const auto lines = testsupport::reportLines;
 
 class AutoPass : public ::testing::Test {

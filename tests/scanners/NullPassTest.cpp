@@ -8,10 +8,10 @@
 namespace velmora {
 namespace {
 
+using testsupport::Ended;
 using testsupport::ProgramHarness;
 using testsupport::ReportCatcher;
 using testsupport::Started;
-using testsupport::Ended;
 const auto lines = testsupport::reportLines;
 using testsupport::Bs;
 
@@ -30,10 +30,10 @@ protected:
 TEST(HostMappingNullPass, AnEmptyOddNameIsReportedSizedAndDeletedAloneByItsOwnName)
 {
     ProgramHarness h;
-    h.root.write("c/TEMP/..\\keep.tmp");            // empty: junk
-    h.root.write("c/keep.tmp", "full");             // what "C:\TEMP\..\keep.tmp" would reach
-    h.root.write("c/TEMP/a\\b.txt", "not empty");   // not junk ...
-    h.root.write("c/TEMP/a/b.txt");                 // ... though "C:\TEMP\a\b.txt" is empty
+    h.root.write("c/TEMP/..\\keep.tmp");          // empty: junk
+    h.root.write("c/keep.tmp", "full");           // what "C:\TEMP\..\keep.tmp" would reach
+    h.root.write("c/TEMP/a\\b.txt", "not empty"); // not junk ...
+    h.root.write("c/TEMP/a/b.txt");               // ... though "C:\TEMP\a\b.txt" is empty
     h.setOption("JumpOnStartup", "C:\\TEMP");
     auto& main = h.start();
     ReportCatcher report(h);
@@ -61,9 +61,9 @@ TEST_F(NullPass, ReportsAndDeletesExactlyTheEmptyFilesOfThisRun)
     h.fe.answers = {MsgResult::Yes, MsgResult::OK, MsgResult::Yes};
     main.cmdNullPass.click();
     EXPECT_EQ(report.title, "Velmora - отчет");
-    EXPECT_EQ(report.text, lines({Started, "", "Проверка папки: C:\\TEMP", "",
-                                  "Найден файл (размер 0 байт): empty1.txt",
-                                  "Найден файл (размер 0 байт): empty2.dat", Ended}));
+    EXPECT_EQ(report.text,
+              lines({Started, "", "Проверка папки: C:\\TEMP", "", "Найден файл (размер 0 байт): empty1.txt",
+                     "Найден файл (размер 0 байт): empty2.dat", Ended}));
     ASSERT_EQ(h.fe.boxes.size(), 3u);
     EXPECT_EQ(h.fe.boxes[1].spec.text, "Операция успешно завершена");
     EXPECT_EQ(h.fe.boxes[2].spec.text, "Удалить файлы (2) размером 0 байт из папки C:\\TEMP ?");
@@ -107,7 +107,8 @@ TEST_F(NullPass, EmptyFolderNoEmptyFilesAndTheDriveRoot)
     ReportCatcher report(h);
     h.fe.answers = {MsgResult::Yes};
     main.cmdNullPass.click();
-    const std::string none = lines({Started, "", "Проверка папки: C:\\TEMP", "", "Файлов с нулевым размером не найдено.", Ended});
+    const std::string none =
+        lines({Started, "", "Проверка папки: C:\\TEMP", "", "Файлов с нулевым размером не найдено.", Ended});
     EXPECT_EQ(report.text, none);
     EXPECT_EQ(h.fe.boxes.size(), 2u) << "no deletion question";
 
@@ -120,7 +121,8 @@ TEST_F(NullPass, EmptyFolderNoEmptyFilesAndTheDriveRoot)
     main.dirDirectories.setPath("D:\\");
     h.fe.answers = {MsgResult::Yes, MsgResult::OK, MsgResult::Yes};
     main.cmdNullPass.click();
-    EXPECT_EQ(report.text, lines({Started, "", "Проверка папки: D:\\", "", "Найден файл (размер 0 байт): zero.tmp", Ended}));
+    EXPECT_EQ(report.text,
+              lines({Started, "", "Проверка папки: D:\\", "", "Найден файл (размер 0 байт): zero.tmp", Ended}));
     EXPECT_FALSE(h.root.exists("d/zero.tmp"));
 
     h.fe.answers = {MsgResult::No};

@@ -9,20 +9,17 @@
 namespace velmora {
 namespace {
 
+using testsupport::Ended;
 using testsupport::ProgramHarness;
 using testsupport::ReportCatcher;
 using testsupport::Started;
-using testsupport::Ended;
 namespace fs = std::filesystem;
 const auto lines = testsupport::reportLines;
 using testsupport::BindMount;
 
 class RecentPass : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        h.root.mkdir("c/TEMP");
-    }
+    void SetUp() override { h.root.mkdir("c/TEMP"); }
     void run()
     {
         auto& main = h.start();
@@ -102,13 +99,12 @@ TEST_F(RecentPass, CountsCookiesThenRecentPerProfileInDriveAndParentOrderAndEmpt
     h.root.write("c/Windows/Profiles/Vera/Recent/a.lnk");
     h.root.write("d/Documents and Settings/Gleb/Recent/b.lnk");
     run();
-    EXPECT_EQ(report,
-              lines({"Отчет о сканировании на наличие ярлыков", Started,
-                     "Ниже приведен список папок, содержащих временные файлы.",
-                     "Найден(ы) ярлык(и): 2 шт. Папка: c:\\Documents and Settings\\Anna\\Cookies",
-                     "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Documents and Settings\\Boris\\Recent",
-                     "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Windows\\Profiles\\Vera\\Recent",
-                     "Найден(ы) ярлык(и): 1 шт. Папка: d:\\Documents and Settings\\Gleb\\Recent", Ended}));
+    EXPECT_EQ(report, lines({"Отчет о сканировании на наличие ярлыков", Started,
+                             "Ниже приведен список папок, содержащих временные файлы.",
+                             "Найден(ы) ярлык(и): 2 шт. Папка: c:\\Documents and Settings\\Anna\\Cookies",
+                             "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Documents and Settings\\Boris\\Recent",
+                             "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Windows\\Profiles\\Vera\\Recent",
+                             "Найден(ы) ярлык(и): 1 шт. Папка: d:\\Documents and Settings\\Gleb\\Recent", Ended}));
     EXPECT_EQ(summary(), "5 ярлыков было найдено при осмотре директорий документов.");
     EXPECT_FALSE(h.root.exists("c/Documents and Settings/Anna/Cookies/index.dat")) << "every file goes";
     EXPECT_FALSE(h.root.exists("c/Documents and Settings/Boris/Recent/doc.lnk"));

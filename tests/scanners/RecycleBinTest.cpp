@@ -40,8 +40,8 @@ TEST(HostMappingRecycleBin, SubfoldersNamedLikeParentsAreEmptiedInsideTheBinOnly
             ::alarm(20);
             auto& main = h.start();
             main.cmdRecycled.click();
-            const bool told = !h.fe.boxes.empty() &&
-                              h.fe.boxes.back().spec.text == "Очистка корзины Windows успешно завершена.";
+            const bool told =
+                !h.fe.boxes.empty() && h.fe.boxes.back().spec.text == "Очистка корзины Windows успешно завершена.";
             std::_Exit(told ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

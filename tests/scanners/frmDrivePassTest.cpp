@@ -1,6 +1,6 @@
 // The drive scan window and its walk.
-#include "platform/Wildcard.h"
 #include "scanners/frmDrivePass.h"
+#include "platform/Wildcard.h"
 
 #include "support/ProgramTests.h"
 
@@ -17,9 +17,9 @@ namespace {
 
 using testsupport::ProgramHarness;
 namespace fs = std::filesystem;
+using testsupport::BindMount;
 using testsupport::Bs;
 using testsupport::listed;
-using testsupport::BindMount;
 
 class DriveScan : public ::testing::Test {
 protected:
@@ -89,9 +89,8 @@ TEST_F(DriveScan, WalksSubfoldersFirstAndListsTheRootAsDriveLetterAndColon)
     auto& scan = open();
     ASSERT_TRUE(scan.dirDirectorie.setPath("C:\\"));
     scan.cmdScan.click();
-    EXPECT_EQ(scan.lstParasites.items(),
-              (std::vector<std::string>{"C:\\A\\B\\C\\c.tmp", "C:\\A\\B\\b.tmp", "C:\\A\\a.tmp", "C:\\Z\\z.bak",
-                                        "C:\\top.tmp"}));
+    EXPECT_EQ(scan.lstParasites.items(), (std::vector<std::string>{"C:\\A\\B\\C\\c.tmp", "C:\\A\\B\\b.tmp",
+                                                                   "C:\\A\\a.tmp", "C:\\Z\\z.bak", "C:\\top.tmp"}));
     EXPECT_EQ(scan.cmdClose.caption(), "З&акрыть");
     EXPECT_TRUE(scan.cmdDelete.enabled());
     EXPECT_FALSE(scan.cmdProperties.enabled());
@@ -172,7 +171,9 @@ TEST_F(DriveScan, ATreeTwoThousandLevelsDeepWalks)
         fs::create_directory("d");
         fs::current_path("d");
     }
-    { std::ofstream("bottom.tmp"); }
+    {
+        std::ofstream("bottom.tmp");
+    }
     fs::current_path(home);
     auto& scan = open();
     scan.dirDirectorie.setPath("C:\\Deep");

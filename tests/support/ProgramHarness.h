@@ -2,12 +2,12 @@
 // The whole program on real temporary folders mapped as drives, driven by the scripted
 // front-end, with a memory settings store and a fixed clock.
 #include "core/App.h"
-#include "settings/Settings.h"
 #include "core/frmScanTemps.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/testing/Doubles.h"
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "reports/frmReport.h"
+#include "settings/Settings.h"
 #include "support/TestSupport.h"
 
 #include <initializer_list>

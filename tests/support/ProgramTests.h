@@ -15,7 +15,6 @@
 
 namespace velmora::testsupport {
 
-
 // A "\" inside a host name, as the program carries it: U+F000 + its code.
 inline const std::string Bs = "\xEF\x81\x9C";
 

@@ -169,7 +169,10 @@ TEST_F(ToolkitTest, AThrowingHandlerEndsOnlyItself)
 TEST_F(ToolkitTest, TimersTickOnlyWhenEnabled)
 {
     struct Timed : Form {
-        explicit Timed(Toolkit& t) : Form(t, "frmTimed") { tim.onTimer = [this] { ++ticks; }; }
+        explicit Timed(Toolkit& t) : Form(t, "frmTimed")
+        {
+            tim.onTimer = [this] { ++ticks; };
+        }
         Timer tim{*this, "tim", 50};
         int ticks = 0;
     };
@@ -215,12 +218,14 @@ protected:
         root.write("Windows/TEMP/keep.txt");
         root.write("Windows/TEMP/c.bak");
         root.mkdir("Windows/TEMP/Sub");
-        fs = std::make_unique<PosixFileSystem>("c:=" + root.path().string() + ";d:=" + (root.path() / "missing").string());
+        fs = std::make_unique<PosixFileSystem>("c:=" + root.path().string() +
+                                               ";d:=" + (root.path() / "missing").string());
         form = std::make_unique<F>(tk, *fs);
         form->load();
     }
     struct F : Form {
-        F(Toolkit& t, FileSystem& fs) : Form(t, "f"), drv(*this, "drv", fs), dir(*this, "dir", fs), fil(*this, "fil", fs)
+        F(Toolkit& t, FileSystem& fs)
+            : Form(t, "f"), drv(*this, "drv", fs), dir(*this, "dir", fs), fil(*this, "fil", fs)
         {
             drv.onChange = [this] { ++driveChanges; };
             dir.onChange = [this] { ++dirChanges; };

@@ -19,7 +19,10 @@ using console::quoted;
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s)
 {
@@ -47,7 +50,10 @@ std::string lowerAscii(std::string_view s)
     return out;
 }
 
-bool sameNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && lowerAscii(a) == lowerAscii(b); }
+bool sameNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
 
 std::optional<std::size_t> parseIndex(std::string_view word)
 {
@@ -74,10 +80,14 @@ std::size_t entryCount(const Control& c)
     switch (c.kind()) {
     case ControlKind::ListBox:
     case ControlKind::ComboBox:
-    case ControlKind::DriveListBox: return static_cast<const ListControl&>(c).listCount();
-    case ControlKind::FileListBox: return static_cast<const FileListBox&>(c).listCount();
-    case ControlKind::DirListBox: return static_cast<const DirListBox&>(c).listCount();
-    default: return 0;
+    case ControlKind::DriveListBox:
+        return static_cast<const ListControl&>(c).listCount();
+    case ControlKind::FileListBox:
+        return static_cast<const FileListBox&>(c).listCount();
+    case ControlKind::DirListBox:
+        return static_cast<const DirListBox&>(c).listCount();
+    default:
+        return 0;
     }
 }
 
@@ -122,8 +132,10 @@ std::optional<std::vector<std::string_view>> splitArguments(std::string_view syn
             continue;
         }
         const std::string_view word = nextWord(rest);
-        if (!word.empty()) args.push_back(word);
-        else if (!form.starts_with('[')) return std::nullopt;
+        if (!word.empty())
+            args.push_back(word);
+        else if (!form.starts_with('['))
+            return std::nullopt;
     }
     if (!trim(rest).empty()) return std::nullopt;
     return args;
@@ -141,12 +153,14 @@ std::string usage(const ConsoleFrontEnd::CommandInfo& command)
 
 ConsoleFrontEnd::ConsoleFrontEnd(std::istream& in, std::ostream& out, std::ostream& err, ConsoleOptions options)
     : m_in(in), m_out(out), m_err(err), m_options(options)
-{
-}
+{}
 
 ConsoleFrontEnd::~ConsoleFrontEnd() = default;
 
-void ConsoleFrontEnd::attach(Toolkit& toolkit) { m_toolkit = &toolkit; }
+void ConsoleFrontEnd::attach(Toolkit& toolkit)
+{
+    m_toolkit = &toolkit;
+}
 
 // ---- forms as this front-end knows them ----
 
@@ -157,7 +171,10 @@ ConsoleFrontEnd::FormRecord& ConsoleFrontEnd::record(const Form& form)
     return it->second;
 }
 
-std::uint64_t ConsoleFrontEnd::serialOf(const Form* form) { return form ? record(*form).serial : 0; }
+std::uint64_t ConsoleFrontEnd::serialOf(const Form* form)
+{
+    return form ? record(*form).serial : 0;
+}
 
 Form* ConsoleFrontEnd::formBySerial(std::uint64_t serial) const
 {
@@ -194,7 +211,10 @@ void ConsoleFrontEnd::showForm(Form& form)
     m_appeared.push_back(rec.serial);
 }
 
-void ConsoleFrontEnd::hideForm(Form& form) { record(form).shown = false; }
+void ConsoleFrontEnd::hideForm(Form& form)
+{
+    record(form).shown = false;
+}
 
 // ---- printing ----
 
@@ -470,7 +490,8 @@ std::span<const ConsoleFrontEnd::Command> ConsoleFrontEnd::table()
         {{"set", "NAME TEXT", "type TEXT (may be empty) into a text box"}, &ConsoleFrontEnd::cmdSet},
         {{"choose", "NAME INDEX", "pick entry INDEX of a combo, drives, list or files"}, &ConsoleFrontEnd::cmdChoose},
         {{"select", "NAME INDEX [INDEX ...]", "add entries to a list's selection"}, &ConsoleFrontEnd::cmdSelect},
-        {{"deselect", "NAME INDEX [INDEX ...]", "take entries out of a list's selection"}, &ConsoleFrontEnd::cmdDeselect},
+        {{"deselect", "NAME INDEX [INDEX ...]", "take entries out of a list's selection"},
+         &ConsoleFrontEnd::cmdDeselect},
         {{"path", "NAME PATH", "open PATH in a folder tree, file list or drive box"}, &ConsoleFrontEnd::cmdPath},
         {{"key", "NAME CODE|enter|escape|delete", "press a key on a control"}, &ConsoleFrontEnd::cmdKey},
         {{"menu", "ITEM", "pick a menu item"}, &ConsoleFrontEnd::cmdMenu},
@@ -515,7 +536,8 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
     if (!findUsable(args[0], t)) return;
     Control& c = *t.control;
     const ControlKind kind = c.kind();
-    const bool takesIndex = kind == ControlKind::ListBox || kind == ControlKind::FileListBox || kind == ControlKind::DirListBox;
+    const bool takesIndex =
+        kind == ControlKind::ListBox || kind == ControlKind::FileListBox || kind == ControlKind::DirListBox;
     if (args.size() < 2) {
         // Double-clicking a folder tree opens the entry under the pointer; there is no pointer here.
         if (kind == ControlKind::DirListBox) return error("usage: dblclick NAME INDEX (the subfolder to open)");
@@ -532,8 +554,10 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
         static_cast<DirListBox&>(c).open(*index);
         return;
     }
-    if (kind == ControlKind::ListBox) static_cast<ListBox&>(c).userSelect(*index);
-    else static_cast<FileListBox&>(c).userSelect(*index);
+    if (kind == ControlKind::ListBox)
+        static_cast<ListBox&>(c).userSelect(*index);
+    else
+        static_cast<FileListBox&>(c).userSelect(*index);
     // The Click handler may have closed the window or changed the list.
     if (stillThere(t)) c.dblClick();
 }
@@ -559,21 +583,36 @@ void ConsoleFrontEnd::cmdChoose(Arguments args)
     const ControlKind kind = c.kind();
     if (kind != ControlKind::ComboBox && kind != ControlKind::DriveListBox && kind != ControlKind::ListBox &&
         kind != ControlKind::FileListBox)
-        return error(escapeText(c.name()) + " is a " + kindName(kind) + "; choose needs a combo, drives, list or files");
+        return error(escapeText(c.name()) + " is a " + kindName(kind) +
+                     "; choose needs a combo, drives, list or files");
     if (*index >= entryCount(c))
         return error("index " + std::to_string(*index) + " is out of range; " + escapeText(c.name()) + " has " +
                      std::to_string(entryCount(c)) + " entries");
     switch (kind) {
-    case ControlKind::ComboBox: static_cast<ComboBox&>(c).choose(static_cast<int>(*index)); break;
-    case ControlKind::DriveListBox: static_cast<DriveListBox&>(c).choose(static_cast<int>(*index)); break;
-    case ControlKind::ListBox: static_cast<ListBox&>(c).userSelect(*index); break;
-    default: static_cast<FileListBox&>(c).userSelect(*index); break;
+    case ControlKind::ComboBox:
+        static_cast<ComboBox&>(c).choose(static_cast<int>(*index));
+        break;
+    case ControlKind::DriveListBox:
+        static_cast<DriveListBox&>(c).choose(static_cast<int>(*index));
+        break;
+    case ControlKind::ListBox:
+        static_cast<ListBox&>(c).userSelect(*index);
+        break;
+    default:
+        static_cast<FileListBox&>(c).userSelect(*index);
+        break;
     }
 }
 
-void ConsoleFrontEnd::cmdSelect(Arguments args) { setSelected(args, true); }
+void ConsoleFrontEnd::cmdSelect(Arguments args)
+{
+    setSelected(args, true);
+}
 
-void ConsoleFrontEnd::cmdDeselect(Arguments args) { setSelected(args, false); }
+void ConsoleFrontEnd::cmdDeselect(Arguments args)
+{
+    setSelected(args, false);
+}
 
 void ConsoleFrontEnd::setSelected(Arguments args, bool on)
 {
@@ -595,8 +634,10 @@ void ConsoleFrontEnd::setSelected(Arguments args, bool on)
     for (std::size_t index : indexes) {
         // Each Ctrl-click fires Click, whose handler may close the window.
         if (!stillThere(t)) return;
-        if (c.kind() == ControlKind::ListBox) static_cast<ListBox&>(c).userSetSelected(index, on);
-        else static_cast<FileListBox&>(c).userSetSelected(index, on);
+        if (c.kind() == ControlKind::ListBox)
+            static_cast<ListBox&>(c).userSetSelected(index, on);
+        else
+            static_cast<FileListBox&>(c).userSetSelected(index, on);
     }
 }
 
@@ -616,7 +657,8 @@ void ConsoleFrontEnd::cmdPath(Arguments args)
     case ControlKind::DriveListBox:
         if (!static_cast<DriveListBox&>(c).setDrive(path)) error("no drive " + quoted(path));
         break;
-    default: error(escapeText(c.name()) + " is a " + kindName(c.kind()) + "; path needs folders, files or drives");
+    default:
+        error(escapeText(c.name()) + " is a " + kindName(c.kind()) + "; path needs folders, files or drives");
     }
 }
 
@@ -645,7 +687,10 @@ void ConsoleFrontEnd::cmdRClick(Arguments args)
     if (findUsable(args[0], t)) t.control->mouseUp(mouse::Right, 0, 0);
 }
 
-void ConsoleFrontEnd::cmdTick(Arguments) { tickTimers(); }
+void ConsoleFrontEnd::cmdTick(Arguments)
+{
+    tickTimers();
+}
 
 void ConsoleFrontEnd::cmdShow(Arguments)
 {
@@ -662,7 +707,10 @@ void ConsoleFrontEnd::cmdClose(Arguments)
     active->close();
 }
 
-void ConsoleFrontEnd::cmdQuit(Arguments) { m_quit = true; }
+void ConsoleFrontEnd::cmdQuit(Arguments)
+{
+    m_quit = true;
+}
 
 void ConsoleFrontEnd::cmdHelp(Arguments)
 {

@@ -12,11 +12,16 @@ namespace {
 const char* iconName(MsgIcon icon)
 {
     switch (icon) {
-    case MsgIcon::Information: return "information";
-    case MsgIcon::Question: return "question";
-    case MsgIcon::Exclamation: return "exclamation";
-    case MsgIcon::Critical: return "critical";
-    case MsgIcon::None: break;
+    case MsgIcon::Information:
+        return "information";
+    case MsgIcon::Question:
+        return "question";
+    case MsgIcon::Exclamation:
+        return "exclamation";
+    case MsgIcon::Critical:
+        return "critical";
+    case MsgIcon::None:
+        break;
     }
     return "none";
 }
@@ -24,16 +29,24 @@ const char* iconName(MsgIcon icon)
 const char* buttonCaption(MsgResult r)
 {
     switch (r) {
-    case MsgResult::Cancel: return "Cancel";
-    case MsgResult::Yes: return "Yes";
-    case MsgResult::No: return "No";
-    case MsgResult::Retry: return "Retry";
-    case MsgResult::OK: break;
+    case MsgResult::Cancel:
+        return "Cancel";
+    case MsgResult::Yes:
+        return "Yes";
+    case MsgResult::No:
+        return "No";
+    case MsgResult::Retry:
+        return "Retry";
+    case MsgResult::OK:
+        break;
     }
     return "OK";
 }
 
-bool isListed(ControlKind k) { return k != ControlKind::Menu && k != ControlKind::MenuItem && k != ControlKind::Timer; }
+bool isListed(ControlKind k)
+{
+    return k != ControlKind::Menu && k != ControlKind::MenuItem && k != ControlKind::Timer;
+}
 
 void writeControl(std::ostream& out, const Control& c)
 {
@@ -60,14 +73,14 @@ void writeControl(std::ostream& out, const Control& c)
     case ControlKind::ComboBox:
     case ControlKind::DriveListBox: {
         const auto& list = static_cast<const ListControl&>(c);
-        for (std::size_t i = 0; i < list.listCount(); ++i)
-            entry(static_cast<int>(i) == list.listIndex(), list.list(i));
+        for (std::size_t i = 0; i < list.listCount(); ++i) entry(static_cast<int>(i) == list.listIndex(), list.list(i));
         break;
     }
     case ControlKind::DirListBox:
         for (const std::string& folder : static_cast<const DirListBox&>(c).subfolders()) entry(false, folder);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -113,10 +126,14 @@ void writeMessageBox(std::ostream& out, const MessageBoxSpec& spec)
 std::vector<MsgResult> offeredButtons(MsgButtons buttons)
 {
     switch (buttons) {
-    case MsgButtons::OKCancel: return {MsgResult::OK, MsgResult::Cancel};
-    case MsgButtons::YesNo: return {MsgResult::Yes, MsgResult::No};
-    case MsgButtons::RetryCancel: return {MsgResult::Retry, MsgResult::Cancel};
-    case MsgButtons::OK: break;
+    case MsgButtons::OKCancel:
+        return {MsgResult::OK, MsgResult::Cancel};
+    case MsgButtons::YesNo:
+        return {MsgResult::Yes, MsgResult::No};
+    case MsgButtons::RetryCancel:
+        return {MsgResult::Retry, MsgResult::Cancel};
+    case MsgButtons::OK:
+        break;
     }
     return {MsgResult::OK};
 }
@@ -134,11 +151,16 @@ std::string answerPrompt(const std::vector<MsgResult>& buttons)
 const char* answerWord(MsgResult r)
 {
     switch (r) {
-    case MsgResult::Cancel: return "cancel";
-    case MsgResult::Yes: return "yes";
-    case MsgResult::No: return "no";
-    case MsgResult::Retry: return "retry";
-    case MsgResult::OK: break;
+    case MsgResult::Cancel:
+        return "cancel";
+    case MsgResult::Yes:
+        return "yes";
+    case MsgResult::No:
+        return "no";
+    case MsgResult::Retry:
+        return "retry";
+    case MsgResult::OK:
+        break;
     }
     return "ok";
 }

@@ -10,10 +10,14 @@ static std::size_t sequenceLength(std::string_view s, std::size_t i)
     const auto lead = static_cast<unsigned char>(s[i]);
     if (lead < 0x80) return 1;
     std::size_t n = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) n = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) n = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4) n = 4;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        n = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        n = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        n = 4;
+    else
+        return 0;
     if (s.size() - i < n) return 0;
     std::uint32_t cp = lead & (0x7Fu >> n);
     for (std::size_t k = 1; k < n; ++k) {
@@ -48,7 +52,10 @@ std::string escapeText(std::string_view text)
     return out;
 }
 
-std::string quoted(std::string_view text) { return "\"" + escapeText(text) + "\""; }
+std::string quoted(std::string_view text)
+{
+    return "\"" + escapeText(text) + "\"";
+}
 
 std::vector<std::string_view> splitLines(std::string_view text)
 {

@@ -31,8 +31,7 @@ public:
     int release() { return std::exchange(m_fd, -1); }
     void reset()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd >= 0) ::close(m_fd);
         m_fd = -1;
     }
 

@@ -27,15 +27,13 @@ std::unique_ptr<FolderWatch> InotifyWatch::open(int folderFd)
 {
     Fd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     const std::string opened = "/proc/self/fd/" + std::to_string(folderFd);
-    if (!fd || ::inotify_add_watch(fd.get(), opened.c_str(), kWatchEvents) < 0)
-        return nullptr;
+    if (!fd || ::inotify_add_watch(fd.get(), opened.c_str(), kWatchEvents) < 0) return nullptr;
     return std::make_unique<InotifyWatch>(std::move(fd));
 }
 
 std::optional<std::vector<std::string>> InotifyWatch::poll()
 {
-    if (m_gone)
-        return std::nullopt;
+    if (m_gone) return std::nullopt;
     std::vector<std::string> names;
     bool overflow = false;
     alignas(inotify_event) char buffer[32768];
@@ -57,10 +55,8 @@ std::optional<std::vector<std::string>> InotifyWatch::poll()
             std::memcpy(&event, buffer + offset, sizeof event);
             const char* name = buffer + offset + sizeof event;
             offset += sizeof event + event.len;
-            if (event.mask & IN_Q_OVERFLOW)
-                overflow = true;
-            if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))
-                m_gone = true;
+            if (event.mask & IN_Q_OVERFLOW) overflow = true;
+            if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) m_gone = true;
             // Past a few thousand names one read of the folder is cheaper than naming each.
             if (event.len > 0 && !overflow && names.size() < kMostNames)
                 names.push_back(toProgramName(std::string_view(name, ::strnlen(name, event.len))));
@@ -68,10 +64,8 @@ std::optional<std::vector<std::string>> InotifyWatch::poll()
                 overflow = true;
         }
     }
-    if (!drained)
-        overflow = true;
-    if (m_gone || overflow)
-        return std::nullopt;
+    if (!drained) overflow = true;
+    if (m_gone || overflow) return std::nullopt;
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;

@@ -16,15 +16,16 @@ namespace velmora {
 
 namespace {
 
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool equalAsciiNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
+        if (upperAscii(a[i]) != upperAscii(b[i])) return false;
     }
     return true;
 }
@@ -35,23 +36,18 @@ std::optional<std::string> lookUp(std::string_view name)
     for (char** e = environ; e && *e; ++e) {
         const std::string_view entry(*e);
         const std::size_t eq = entry.find('=');
-        if (eq == std::string_view::npos)
-            continue;
+        if (eq == std::string_view::npos) continue;
         const std::string_view key = entry.substr(0, eq);
-        if (key == name)
-            return std::string(entry.substr(eq + 1));
-        if (!found && equalAsciiNoCase(key, name))
-            found = std::string(entry.substr(eq + 1));
+        if (key == name) return std::string(entry.substr(eq + 1));
+        if (!found && equalAsciiNoCase(key, name)) found = std::string(entry.substr(eq + 1));
     }
     return found;
 }
 
 std::string homeFolder()
 {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
     return "/";
 }
 
@@ -71,11 +67,9 @@ std::string dataFolder()
 
 } // namespace
 
-PosixEnvironment::PosixEnvironment(int argc, char** argv, const FileSystem& fs)
-    : m_fs(fs)
+PosixEnvironment::PosixEnvironment(int argc, char** argv, const FileSystem& fs) : m_fs(fs)
 {
-    for (int i = 1; i < argc && argv && argv[i]; ++i)
-        m_arguments.emplace_back(argv[i]);
+    for (int i = 1; i < argc && argv && argv[i]; ++i) m_arguments.emplace_back(argv[i]);
 }
 
 std::string PosixEnvironment::driveForm(const std::string& host) const
@@ -86,24 +80,20 @@ std::string PosixEnvironment::driveForm(const std::string& host) const
 
 std::string PosixEnvironment::get(std::string_view name) const
 {
-    if (name.empty())
-        return {};
+    if (name.empty()) return {};
     const auto value = lookUp(name);
     const bool tmp = equalAsciiNoCase(name, "TMP");
     const bool temp = tmp || equalAsciiNoCase(name, "TEMP");
     const bool windir = equalAsciiNoCase(name, "windir");
-    if (value && !value->empty() && (temp || windir))
-        return value->front() == '/' ? driveForm(*value) : *value;
-    if (value && !windir)
-        return *value; // defined but empty: the caller's own fallbacks take over
+    if (value && !value->empty() && (temp || windir)) return value->front() == '/' ? driveForm(*value) : *value;
+    if (value && !windir) return *value; // defined but empty: the caller's own fallbacks take over
     // Windows always defines TMP; here it stands for the host's temporary folder only when
     // the host defines neither variable.
     if (tmp && !lookUp("TEMP")) {
         const char* tmpdir = std::getenv("TMPDIR");
         return driveForm(tmpdir && *tmpdir == '/' ? tmpdir : "/tmp");
     }
-    if (windir)
-        return driveForm(dataFolder());
+    if (windir) return driveForm(dataFolder());
     return {};
 }
 
@@ -111,8 +101,7 @@ std::string PosixEnvironment::commandLine() const
 {
     std::string line;
     for (std::size_t i = 0; i < m_arguments.size(); ++i) {
-        if (i > 0)
-            line += ' ';
+        if (i > 0) line += ' ';
         line += m_arguments[i];
     }
     return line;

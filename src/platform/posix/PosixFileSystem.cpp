@@ -34,21 +34,25 @@ constexpr int kWalkFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kWalkFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 int driveIndex(char letter)
 {
-    if (!isLetter(letter))
-        return -1;
+    if (!isLetter(letter)) return -1;
     return letter >= 'a' ? letter - 'a' : letter - 'A';
 }
 
 void appendHost(std::string& host, std::string_view name)
 {
-    if (host.empty() || host.back() != '/')
-        host += '/';
+    if (host.empty() || host.back() != '/') host += '/';
     host += name;
 }
 
@@ -56,15 +60,12 @@ void appendParts(std::vector<std::string>& parts, std::string_view s)
 {
     std::size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && isSeparator(s[i]))
-            ++i;
+        while (i < s.size() && isSeparator(s[i])) ++i;
         std::size_t j = i;
-        while (j < s.size() && !isSeparator(s[j]))
-            ++j;
+        while (j < s.size() && !isSeparator(s[j])) ++j;
         const std::string_view part = s.substr(i, j - i);
         if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
+            if (!parts.empty()) parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.emplace_back(part);
         }
@@ -76,10 +77,8 @@ std::string hostWorkingFolder()
 {
     std::string buffer(256, '\0');
     for (;;) {
-        if (::getcwd(buffer.data(), buffer.size()))
-            return buffer.c_str();
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return {};
+        if (::getcwd(buffer.data(), buffer.size())) return buffer.c_str();
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -98,44 +97,37 @@ struct PosixFileSystem::Located {
     std::string host() const
     {
         std::string h = parentHost;
-        if (!leaf.empty())
-            appendHost(h, leaf);
+        if (!leaf.empty()) appendHost(h, leaf);
         return h;
     }
     // Takes the spelling of an entry that differs only in case; false when there is none.
     bool rematch()
     {
-        if (leaf.empty())
-            return false;
+        if (leaf.empty()) return false;
         auto match = findNoCase(parent.get(), leafProgram);
-        if (!match || *match == leaf)
-            return false;
+        if (!match || *match == leaf) return false;
         leaf = std::move(*match);
         return true;
     }
     bool stat(struct stat& st, int flags)
     {
-        if (::fstatat(parent.get(), leafArg(), &st, flags) == 0)
-            return true;
+        if (::fstatat(parent.get(), leafArg(), &st, flags) == 0) return true;
         return errno == ENOENT && rematch() && ::fstatat(parent.get(), leafArg(), &st, flags) == 0;
     }
     Fd open(int flags)
     {
         Fd fd(::openat(parent.get(), leafArg(), flags));
-        if (!fd && errno == ENOENT && rematch())
-            fd = Fd(::openat(parent.get(), leafArg(), flags));
+        if (!fd && errno == ENOENT && rematch()) fd = Fd(::openat(parent.get(), leafArg(), flags));
         return fd;
     }
 };
 
 std::string PosixFileSystem::Parsed::text() const
 {
-    if (drive < 0)
-        return {};
+    if (drive < 0) return {};
     std::string s = prefix + "\\";
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            s += '\\';
+        if (i > 0) s += '\\';
         s += parts[i];
     }
     return s;
@@ -147,21 +139,17 @@ PosixFileSystem::PosixFileSystem(std::string driveMap)
     std::size_t start = 0;
     while (start <= driveMap.size()) {
         std::size_t end = driveMap.find(';', start);
-        if (end == std::string::npos)
-            end = driveMap.size();
+        if (end == std::string::npos) end = driveMap.size();
         const std::string_view entry = std::string_view(driveMap).substr(start, end - start);
         start = end + 1;
 
         const int drive = entry.empty() ? -1 : driveIndex(entry[0]);
         std::size_t pos = 1;
-        if (pos < entry.size() && entry[pos] == ':')
-            ++pos;
-        if (drive < 0 || pos >= entry.size() || entry[pos] != '=' || pos + 1 >= entry.size())
-            continue;
+        if (pos < entry.size() && entry[pos] == ':') ++pos;
+        if (drive < 0 || pos >= entry.size() || entry[pos] != '=' || pos + 1 >= entry.size()) continue;
         std::string host(entry.substr(pos + 1));
         if (host.front() != '/') {
-            if (cwd.empty())
-                continue;
+            if (cwd.empty()) continue;
             host = cwd + "/" + host;
         }
         m_roots[static_cast<std::size_t>(drive)] = posixhost::normalize(host);
@@ -173,14 +161,12 @@ PosixFileSystem::PosixFileSystem(std::string driveMap)
     for (int d = 25; d >= 0; --d) {
         m_current[static_cast<std::size_t>(d)] = rootText(d);
         const std::string& root = m_roots[static_cast<std::size_t>(d)];
-        if (root.empty())
-            continue;
+        if (root.empty()) continue;
         m_currentDrive = d;
         map.push_back({static_cast<char>('a' + d), root, true});
         // The working folder comes without links; a drive mapped through one must still hold it.
         if (char* real = ::realpath(root.c_str(), nullptr)) {
-            if (root != real)
-                map.push_back({static_cast<char>('a' + d), real, true});
+            if (root != real) map.push_back({static_cast<char>('a' + d), real, true});
             std::free(real);
         }
     }
@@ -225,31 +211,30 @@ std::vector<DriveInfo> PosixFileSystem::drives() const
 bool PosixFileSystem::driveReady(char letter) const
 {
     const int d = driveIndex(letter);
-    if (d < 0 || m_roots[static_cast<std::size_t>(d)].empty())
-        return false;
+    if (d < 0 || m_roots[static_cast<std::size_t>(d)].empty()) return false;
     Fd fd(::open(m_roots[static_cast<std::size_t>(d)].c_str(), kReadDirFlags));
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
-char PosixFileSystem::currentDrive() const { return static_cast<char>('a' + m_currentDrive); }
+char PosixFileSystem::currentDrive() const
+{
+    return static_cast<char>('a' + m_currentDrive);
+}
 
 bool PosixFileSystem::setCurrentDrive(char letter)
 {
     const int d = driveIndex(letter);
-    if (d < 0 || !driveReady(letter))
-        return false;
+    if (d < 0 || !driveReady(letter)) return false;
     auto enter = [this](const std::string& folder) {
         auto loc = locate(folder, true);
-        if (!loc)
-            return false;
+        if (!loc) return false;
         const Fd fd = loc->open(kWalkFlags);
         return fd && ::fchdir(fd.get()) == 0;
     };
     std::string& current = m_current[static_cast<std::size_t>(d)];
     // A current folder removed meanwhile leaves the drive at its root, as Windows does.
     if (!enter(current)) {
-        if (!enter(rootText(d)))
-            return false;
+        if (!enter(rootText(d))) return false;
         current = rootText(d);
     }
     m_currentDrive = d;
@@ -266,18 +251,14 @@ std::string PosixFileSystem::currentFolder(char letter) const
 bool PosixFileSystem::setCurrentFolder(std::string_view path)
 {
     const auto p = parse(path);
-    if (!p || p->drive < 0)
-        return false;
+    if (!p || p->drive < 0) return false;
     auto loc = locate(*p, true);
-    if (!loc)
-        return false;
+    if (!loc) return false;
     const Fd fd = loc->open(kWalkFlags);
-    if (!fd || ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0)
-        return false;
+    if (!fd || ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0) return false;
     // Programs started later inherit the working folder, so it follows the current drive.
     if (p->drive == m_currentDrive) {
-        if (::fchdir(fd.get()) != 0)
-            return false;
+        if (::fchdir(fd.get()) != 0) return false;
         m_workingFolderOffDrive = false;
     }
     m_current[static_cast<std::size_t>(p->drive)] = p->text();
@@ -286,8 +267,7 @@ bool PosixFileSystem::setCurrentFolder(std::string_view path)
 
 std::optional<PosixFileSystem::Parsed> PosixFileSystem::parse(std::string_view path) const
 {
-    if (path.empty() || path.find('\0') != std::string_view::npos)
-        return std::nullopt;
+    if (path.empty() || path.find('\0') != std::string_view::npos) return std::nullopt;
     Parsed p;
     std::string_view rest = path;
     if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
@@ -295,8 +275,7 @@ std::optional<PosixFileSystem::Parsed> PosixFileSystem::parse(std::string_view p
         p.prefix = std::string(path.substr(0, 2));
         rest = path.substr(2);
     } else {
-        if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
-            return std::nullopt;
+        if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) return std::nullopt;
         if (m_workingFolderOffDrive && !isSeparator(path[0])) {
             p.drive = -1; // against the real working folder, which lies on no drive
             appendParts(p.parts, rest);
@@ -320,16 +299,14 @@ std::string PosixFileSystem::absolute(std::string_view path) const
 std::optional<PosixFileSystem::Located> PosixFileSystem::locate(std::string_view path, bool followLinks) const
 {
     const auto p = parse(path);
-    if (!p)
-        return std::nullopt;
+    if (!p) return std::nullopt;
     return locate(*p, followLinks);
 }
 
 std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p, bool followLinks) const
 {
     const std::string root = p.drive < 0 ? std::string(".") : m_roots[static_cast<std::size_t>(p.drive)];
-    if (root.empty())
-        return std::nullopt;
+    if (root.empty()) return std::nullopt;
     Located loc;
     const std::size_t folders = p.parts.empty() ? 0 : p.parts.size() - 1;
     if (!p.parts.empty()) {
@@ -340,8 +317,7 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p,
     if (followLinks && folders > 0) {
         // Most paths are spelled as the host spells them: one open then does.
         std::string host = root;
-        for (std::size_t i = 0; i < folders; ++i)
-            appendHost(host, posixhost::toHostName(p.parts[i]));
+        for (std::size_t i = 0; i < folders; ++i) appendHost(host, posixhost::toHostName(p.parts[i]));
         if (host.size() < PATH_MAX) {
             Fd fd(::open(host.c_str(), kWalkFlags));
             if (fd) {
@@ -355,8 +331,7 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p,
     // One component at a time: matches case where needed, passes paths longer than the
     // host allows in one call and, unless told to follow them, refuses every link on the way.
     Fd dir(::open(root.c_str(), kWalkFlags));
-    if (!dir)
-        return std::nullopt;
+    if (!dir) return std::nullopt;
     std::string host = root;
     const int flags = kWalkFlags | (followLinks ? 0 : O_NOFOLLOW);
     for (std::size_t i = 0; i < folders; ++i) {
@@ -368,8 +343,7 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p,
                 next = Fd(::openat(dir.get(), name.c_str(), flags));
             }
         }
-        if (!next)
-            return std::nullopt;
+        if (!next) return std::nullopt;
         appendHost(host, name);
         dir = std::move(next);
     }
@@ -388,8 +362,7 @@ bool PosixFileSystem::folderExists(std::string_view path) const
 bool PosixFileSystem::canEnter(std::string_view path) const
 {
     auto loc = locate(path, true);
-    if (!loc)
-        return false;
+    if (!loc) return false;
     const Fd fd = loc->open(kReadDirFlags);
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
@@ -397,25 +370,20 @@ bool PosixFileSystem::canEnter(std::string_view path) const
 std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
 {
     const auto p = parse(path);
-    if (!p)
-        return nullptr;
+    if (!p) return nullptr;
     if (p->drive >= 0) {
         const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
-        if (root.empty())
-            return nullptr;
+        if (root.empty()) return nullptr;
         // Most paths are spelled as the host spells them: one open then does.
         std::string whole = root;
-        for (const std::string& part : p->parts)
-            appendHost(whole, posixhost::toHostName(part));
+        for (const std::string& part : p->parts) appendHost(whole, posixhost::toHostName(part));
         if (whole.size() < PATH_MAX) {
             Fd fd(::open(whole.c_str(), kReadDirFlags));
-            if (fd || errno != ENOENT)
-                return PosixFolder::adopt(std::move(fd));
+            if (fd || errno != ENOENT) return PosixFolder::adopt(std::move(fd));
         }
     }
     auto loc = locate(*p, true);
-    if (!loc)
-        return nullptr;
+    if (!loc) return nullptr;
     return PosixFolder::adopt(loc->open(kReadDirFlags));
 }
 
@@ -423,8 +391,7 @@ std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) con
 {
     auto loc = locate(path, true);
     struct stat st {};
-    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW))
-        return std::nullopt;
+    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
     return S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
 }
 
@@ -432,8 +399,7 @@ std::optional<DateTime> PosixFileSystem::modificationTime(std::string_view path)
 {
     auto loc = locate(path, true);
     struct stat st {};
-    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW))
-        return std::nullopt;
+    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
     return posixhost::localDateTime(st.st_mtime);
 }
 
@@ -441,8 +407,7 @@ std::optional<std::uint32_t> PosixFileSystem::attributes(std::string_view path) 
 {
     auto loc = locate(path, true);
     struct stat st {};
-    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW))
-        return std::nullopt;
+    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
     const bool link = S_ISLNK(st.st_mode);
     bool folder = S_ISDIR(st.st_mode);
     if (link) {
@@ -455,18 +420,14 @@ std::optional<std::uint32_t> PosixFileSystem::attributes(std::string_view path) 
 bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
 {
     auto source = locate(from, true);
-    if (!source || source->leaf.empty())
-        return false;
+    if (!source || source->leaf.empty()) return false;
     struct stat st {};
-    if (!source->stat(st, 0))
-        return false;
+    if (!source->stat(st, 0)) return false;
     const Fd in = posixhost::openRegular(source->parent.get(), source->leaf.c_str(), O_RDONLY, false);
-    if (!in || ::fstat(in.get(), &st) != 0)
-        return false;
+    if (!in || ::fstat(in.get(), &st) != 0) return false;
 
     auto target = locate(to, true);
-    if (!target || target->leaf.empty())
-        return false;
+    if (!target || target->leaf.empty()) return false;
     struct stat existing {};
     if (target->stat(existing, AT_SYMLINK_NOFOLLOW) &&
         (S_ISDIR(existing.st_mode) || posixhost::isReadOnlyFile(existing)))
@@ -481,21 +442,17 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
     for (unsigned attempt = 0; attempt < 100 && !out; ++attempt) {
         temporary = ".velmora-copy-" + std::to_string(::getpid()) + "-" + std::to_string(seed + attempt);
         out = Fd(::openat(dirFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!out && errno != EEXIST)
-            return false;
+        if (!out && errno != EEXIST) return false;
     }
-    if (!out)
-        return false;
+    if (!out) return false;
 
     bool ok = true;
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-        if (n == 0)
-            break;
+        if (n == 0) break;
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             ok = false;
             break;
         }
@@ -508,16 +465,14 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
     ok = ok && ::fchmod(out.get(), st.st_mode & 07777) == 0 && ::futimens(out.get(), times) == 0;
     out.reset();
     ok = ok && ::renameat(dirFd, temporary.c_str(), dirFd, target->leaf.c_str()) == 0;
-    if (!ok)
-        ::unlinkat(dirFd, temporary.c_str(), 0);
+    if (!ok) ::unlinkat(dirFd, temporary.c_str(), 0);
     return ok;
 }
 
 bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
 {
     auto loc = locate(path, true);
-    if (!loc || loc->leaf.empty())
-        return false;
+    if (!loc || loc->leaf.empty()) return false;
     struct stat st {};
     loc->stat(st, AT_SYMLINK_NOFOLLOW); // takes an existing name's case before creating one
     const Fd fd = posixhost::openRegular(loc->parent.get(), loc->leaf.c_str(), O_WRONLY | O_APPEND, true);
@@ -527,30 +482,24 @@ bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
 std::optional<std::string> PosixFileSystem::readFile(std::string_view path) const
 {
     auto loc = locate(path, true);
-    if (!loc || loc->leaf.empty())
-        return std::nullopt;
+    if (!loc || loc->leaf.empty()) return std::nullopt;
     struct stat st {};
     loc->stat(st, AT_SYMLINK_NOFOLLOW);
     const Fd fd = posixhost::openRegular(loc->parent.get(), loc->leaf.c_str(), O_RDONLY, false);
-    if (!fd)
-        return std::nullopt;
+    if (!fd) return std::nullopt;
     return posixhost::readAll(fd.get());
 }
 
 std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) const
 {
     const auto p = parse(path);
-    if (!p || p->drive < 0)
-        return std::nullopt;
+    if (!p || p->drive < 0) return std::nullopt;
     const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
-    if (root.empty())
-        return std::nullopt;
+    if (root.empty()) return std::nullopt;
     std::string host = root;
-    for (const std::string& part : p->parts)
-        appendHost(host, posixhost::toHostName(part));
+    for (const std::string& part : p->parts) appendHost(host, posixhost::toHostName(part));
     struct stat st {};
-    if (host.size() < PATH_MAX && ::fstatat(AT_FDCWD, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return host;
+    if (host.size() < PATH_MAX && ::fstatat(AT_FDCWD, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return host;
 
     // Match case component by component; from the first missing folder on, names stay as given.
     host = root;
@@ -559,11 +508,9 @@ std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) cons
         std::string name = posixhost::toHostName(p->parts[i]);
         if (dir) {
             if (::fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
-                if (auto match = findNoCase(dir.get(), p->parts[i]))
-                    name = std::move(*match);
+                if (auto match = findNoCase(dir.get(), p->parts[i])) name = std::move(*match);
             }
-            if (i + 1 < p->parts.size())
-                dir = Fd(::openat(dir.get(), name.c_str(), kWalkFlags));
+            if (i + 1 < p->parts.size()) dir = Fd(::openat(dir.get(), name.c_str(), kWalkFlags));
         }
         appendHost(host, name);
     }

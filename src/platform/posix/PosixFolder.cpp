@@ -33,13 +33,11 @@ std::uint64_t mountIdFromProc(int fd)
 {
     const std::string info = "/proc/self/fdinfo/" + std::to_string(fd);
     const int in = ::open(info.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return 0;
+    if (in < 0) return 0;
     char buffer[512];
     const ssize_t n = ::read(in, buffer, sizeof buffer - 1);
     ::close(in);
-    if (n <= 0)
-        return 0;
+    if (n <= 0) return 0;
     buffer[n] = '\0';
     const char* at = std::strstr(buffer, "mnt_id:");
     return at ? std::strtoull(at + 7, nullptr, 10) : 0;
@@ -55,8 +53,7 @@ bool idOf(int fd, FolderId& id)
         return true;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return false;
+    if (::fstat(fd, &st) != 0) return false;
     id.device = (static_cast<std::uint64_t>(major(st.st_dev)) << 32) | minor(st.st_dev);
     id.inode = st.st_ino;
     id.mount = mountIdFromProc(fd);
@@ -74,20 +71,17 @@ Fd openPlainSubfolder(int dirFd, const char* host, const FolderId& parent)
         how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
         const long fd = ::syscall(SYS_openat2, dirFd, host, &how, sizeof how);
-        if (fd >= 0)
-            return Fd(static_cast<int>(fd));
+        if (fd >= 0) return Fd(static_cast<int>(fd));
         // Older kernels, and sandboxes that filter the call, answer so: check by hand below.
-        if (errno != ENOSYS && errno != EPERM)
-            return {};
+        if (errno != ENOSYS && errno != EPERM) return {};
         haveOpenat2 = false;
     }
     Fd fd(::openat(dirFd, host, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     FolderId id;
-    if (!fd || !idOf(fd.get(), id) || id.device != parent.device || id.mount != parent.mount)
-        return {};
+    if (!fd || !idOf(fd.get(), id) || id.device != parent.device || id.mount != parent.mount) return {};
     struct statx sx {};
-    if (::statx(fd.get(), "", AT_EMPTY_PATH, STATX_TYPE, &sx) == 0 && (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
-        (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+    if (::statx(fd.get(), "", AT_EMPTY_PATH, STATX_TYPE, &sx) == 0 &&
+        (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
         return {};
     return fd;
 }
@@ -97,8 +91,7 @@ Fd openPlainSubfolder(int dirFd, const char* host, const FolderId& parent)
 std::unique_ptr<PosixFolder> PosixFolder::adopt(Fd fd)
 {
     FolderId id;
-    if (!fd || !idOf(fd.get(), id))
-        return nullptr;
+    if (!fd || !idOf(fd.get(), id)) return nullptr;
     return std::make_unique<PosixFolder>(std::move(fd), id);
 }
 
@@ -117,21 +110,22 @@ std::optional<std::vector<DirEntry>> PosixFolder::listEntries() const
     return readFolder(fd(), {true, true, true, true, nullptr});
 }
 
-std::optional<std::vector<std::string>> PosixFolder::names() const { return readNames(fd()); }
+std::optional<std::vector<std::string>> PosixFolder::names() const
+{
+    return readNames(fd());
+}
 
 std::optional<std::int64_t> PosixFolder::size(std::string_view name) const
 {
     struct stat st {};
-    if (!own(name, st))
-        return std::nullopt;
+    if (!own(name, st)) return std::nullopt;
     return S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
 }
 
 std::optional<DateTime> PosixFolder::modificationTime(std::string_view name) const
 {
     struct stat st {};
-    if (!own(name, st))
-        return std::nullopt;
+    if (!own(name, st)) return std::nullopt;
     return localDateTime(st.st_mtime);
 }
 
@@ -139,8 +133,7 @@ std::optional<std::uint32_t> PosixFolder::attributes(std::string_view name) cons
 {
     const std::string host = toHostName(name);
     struct stat st {};
-    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return std::nullopt;
+    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
     const bool link = S_ISLNK(st.st_mode);
     bool folder = S_ISDIR(st.st_mode);
     if (link) {
@@ -157,23 +150,17 @@ bool PosixFolder::setAttributes(std::string_view name, std::uint32_t attributes)
 {
     const std::string host = toHostName(name);
     struct stat st {};
-    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    if (S_ISLNK(st.st_mode))
-        return true;
-    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-        return false;
+    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(st.st_mode)) return true;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
     mode_t mode = st.st_mode & 07777;
     if (attributes & attr::ReadOnly)
         mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     else
         mode |= S_IWUSR;
-    if (mode == (st.st_mode & 07777))
-        return true;
-    if (::fchmodat(fd(), host.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0)
-        return true;
-    if (errno != EOPNOTSUPP && errno != ENOTSUP)
-        return false;
+    if (mode == (st.st_mode & 07777)) return true;
+    if (::fchmodat(fd(), host.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) return true;
+    if (errno != EOPNOTSUPP && errno != ENOTSUP) return false;
     // Without /proc the C library cannot refuse links itself: open the entry without
     // following it, so a link swapped in meanwhile never lends us its target.
     const Fd file(::openat(fd(), host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -186,10 +173,8 @@ bool PosixFolder::remove(std::string_view name)
 {
     const std::string host = toHostName(name);
     struct stat st {};
-    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st))
-        return false;
+    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st)) return false;
     return ::unlinkat(fd(), host.c_str(), 0) == 0;
 }
 
@@ -198,8 +183,7 @@ int PosixFolder::removeMatching(const MaskList& masks)
     const auto files = readFolder(fd(), {true, false, false, false, &masks});
     int count = 0;
     if (files) {
-        for (const DirEntry& file : *files)
-            count += remove(file.name) ? 1 : 0;
+        for (const DirEntry& file : *files) count += remove(file.name) ? 1 : 0;
     }
     return count;
 }
@@ -218,8 +202,7 @@ std::unique_ptr<Folder> PosixFolder::openSubfolder(std::string_view name, NameMa
 std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameMatch match) const
 {
     std::string host = toHostName(name);
-    if (!isEntryName(host))
-        return nullptr;
+    if (!isEntryName(host)) return nullptr;
     Fd sub = openPlainSubfolder(fd(), host.c_str(), m_id);
     if (!sub && errno == ENOENT && match == NameMatch::AnyCase) {
         if (auto found = findNoCase(fd(), name); found && *found != host)
@@ -228,7 +211,10 @@ std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameM
     return adopt(std::move(sub));
 }
 
-std::unique_ptr<FolderWatch> PosixFolder::watch() const { return InotifyWatch::open(fd()); }
+std::unique_ptr<FolderWatch> PosixFolder::watch() const
+{
+    return InotifyWatch::open(fd());
+}
 
 bool PosixFolder::own(std::string_view name, struct stat& st) const
 {

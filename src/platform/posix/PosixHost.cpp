@@ -13,14 +13,15 @@ constexpr char32_t Escape = 0xF000;
 // The characters a Windows name cannot hold; '/' and NUL never occur in a host name.
 constexpr bool unholdable(unsigned char c)
 {
-    return (c >= 1 && c < 0x20) || c == '"' || c == '*' || c == ':' || c == '<' || c == '>' || c == '?' ||
-           c == '\\' || c == '|';
+    return (c >= 1 && c < 0x20) || c == '"' || c == '*' || c == ':' || c == '<' || c == '>' || c == '?' || c == '\\' ||
+           c == '|';
 }
 
 // Bytes that may start something to map; the walk asks this of every name it reads.
 constexpr std::array<bool, 256> kSuspect = [] {
     std::array<bool, 256> t{};
-    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = unholdable(static_cast<unsigned char>(c)) || c == 0xEF;
+    for (int c = 0; c < 256; ++c)
+        t[static_cast<std::size_t>(c)] = unholdable(static_cast<unsigned char>(c)) || c == 0xEF;
     return t;
 }();
 
@@ -34,9 +35,15 @@ int privateAt(std::string_view s, std::size_t i)
 }
 
 // A private-use character that the mapping gives a meaning: the escape or a carried character.
-bool meaningful(int offset) { return offset == 0 || (offset > 0 && unholdable(static_cast<unsigned char>(offset))); }
+bool meaningful(int offset)
+{
+    return offset == 0 || (offset > 0 && unholdable(static_cast<unsigned char>(offset)));
+}
 
-void appendPrivate(std::string& out, int offset) { out += utf8::text(Escape + static_cast<char32_t>(offset)); }
+void appendPrivate(std::string& out, int offset)
+{
+    out += utf8::text(Escape + static_cast<char32_t>(offset));
+}
 
 } // namespace
 
@@ -114,12 +121,10 @@ std::string normalize(std::string_view host)
     std::string out;
     out.reserve(host.size());
     for (char c : host) {
-        if (c == '/' && !out.empty() && out.back() == '/')
-            continue;
+        if (c == '/' && !out.empty() && out.back() == '/') continue;
         out += c;
     }
-    if (out.size() > 1 && out.back() == '/')
-        out.pop_back();
+    if (out.size() > 1 && out.back() == '/') out.pop_back();
     return out;
 }
 
@@ -128,10 +133,8 @@ namespace {
 // What follows `root` in `h` ("" for the root itself), or nothing when `root` does not cover `h`.
 std::optional<std::string> below(const std::string& h, const std::string& root)
 {
-    if (root == "/")
-        return h.substr(1);
-    if (h == root)
-        return std::string();
+    if (root == "/") return h.substr(1);
+    if (h == root) return std::string();
     if (h.size() > root.size() && h.compare(0, root.size(), root) == 0 && h[root.size()] == '/')
         return h.substr(root.size() + 1);
     return std::nullopt;
@@ -142,23 +145,20 @@ std::optional<std::string> below(const std::string& h, const std::string& root)
 std::optional<std::string> toDriveForm(std::string_view host, const std::vector<DriveInfo>& drives)
 {
     const std::string h = normalize(host);
-    if (h.empty() || h.front() != '/')
-        return std::nullopt;
+    if (h.empty() || h.front() != '/') return std::nullopt;
     const DriveInfo* best = nullptr;
     std::size_t bestLength = 0;
     std::string rest;
     for (const DriveInfo& d : drives) {
         const std::string root = normalize(d.label);
-        if (root.empty() || root.front() != '/' || (best && root.size() <= bestLength))
-            continue;
+        if (root.empty() || root.front() != '/' || (best && root.size() <= bestLength)) continue;
         if (auto r = below(h, root)) {
             best = &d;
             bestLength = root.size();
             rest = std::move(*r);
         }
     }
-    if (!best)
-        return std::nullopt;
+    if (!best) return std::nullopt;
     std::string out;
     out += static_cast<char>(best->letter >= 'a' && best->letter <= 'z' ? best->letter - 'a' + 'A' : best->letter);
     out += ":\\";
@@ -176,15 +176,13 @@ std::optional<std::string> toDriveForm(std::string_view host, const std::vector<
 DateTime localDateTime(std::time_t t)
 {
     std::tm tm{};
-    if (!localtime_r(&t, &tm))
-        return {};
+    if (!localtime_r(&t, &tm)) return {};
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 bool isDrivePath(std::string_view s)
 {
-    if (s.size() < 3 || s[1] != ':' || (s[2] != '\\' && s[2] != '/'))
-        return false;
+    if (s.size() < 3 || s[1] != ':' || (s[2] != '\\' && s[2] != '/')) return false;
     const char c = s[0];
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }

@@ -13,17 +13,18 @@ namespace velmora {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 bool equalAsciiNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
         const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y)
-            return false;
+        if (x != y) return false;
     }
     return true;
 }
@@ -31,8 +32,7 @@ bool equalAsciiNoCase(std::string_view a, std::string_view b)
 // Runs in the forked child: only async-signal-safe calls from here on.
 [[noreturn]] void execChild(char* const* argv, int errorPipe, int devNull)
 {
-    if (devNull >= 0)
-        ::dup2(devNull, STDIN_FILENO);
+    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     ::sigaction(SIGPIPE, &dfl, nullptr);
@@ -49,8 +49,7 @@ int waitFor(pid_t pid)
 {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
+        if (errno != EINTR) return -1;
     }
     return status;
 }
@@ -61,18 +60,15 @@ int waitFor(pid_t pid)
 // adopted by the system and reaped there.
 std::optional<pid_t> spawn(const std::vector<std::string>& args, bool detached)
 {
-    if (args.empty() || args.front().empty())
-        return std::nullopt;
+    if (args.empty() || args.front().empty()) return std::nullopt;
     // Built before the fork: the child must not allocate.
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return std::nullopt;
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
     const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -84,14 +80,12 @@ std::optional<pid_t> spawn(const std::vector<std::string>& args, bool detached)
                 [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], &error, sizeof error);
                 ::_exit(127);
             }
-            if (grandchild > 0)
-                ::_exit(0);
+            if (grandchild > 0) ::_exit(0);
         }
         execChild(argv.data(), pipeFds[1], devNull);
     }
     ::close(pipeFds[1]);
-    if (devNull >= 0)
-        ::close(devNull);
+    if (devNull >= 0) ::close(devNull);
     if (pid < 0) {
         ::close(pipeFds[0]);
         return std::nullopt;
@@ -101,36 +95,27 @@ std::optional<pid_t> spawn(const std::vector<std::string>& args, bool detached)
     std::size_t got = 0;
     while (got < sizeof error) {
         const ssize_t n = ::read(pipeFds[0], reinterpret_cast<char*>(&error) + got, sizeof error - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
         got += static_cast<std::size_t>(n);
     }
     ::close(pipeFds[0]);
-    if (detached || got == sizeof error)
-        waitFor(pid);
-    if (got == sizeof error)
-        return std::nullopt;
+    if (detached || got == sizeof error) waitFor(pid);
+    if (got == sizeof error) return std::nullopt;
     return pid;
 }
 
 } // namespace
 
-PosixProcessStarter::PosixProcessStarter(const FileSystem& fs)
-    : m_fs(fs)
-{
-}
+PosixProcessStarter::PosixProcessStarter(const FileSystem& fs) : m_fs(fs) {}
 
 std::vector<std::string> PosixProcessStarter::splitCommandLine(std::string_view line)
 {
     std::vector<std::string> words;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && isBlank(line[i]))
-            ++i;
-        if (i >= line.size())
-            break;
+        while (i < line.size() && isBlank(line[i])) ++i;
+        if (i >= line.size()) break;
         std::string word;
         bool quoted = false;
         for (; i < line.size() && (quoted || !isBlank(line[i])); ++i) {
@@ -156,8 +141,7 @@ std::string PosixProcessStarter::quote(std::string_view word)
     std::string s = "\"";
     for (char c : word) {
         s += c;
-        if (c == '"')
-            s += '"';
+        if (c == '"') s += '"';
     }
     s += '"';
     return s;
@@ -168,8 +152,7 @@ std::vector<std::string> PosixProcessStarter::hostArguments(std::string_view com
     std::vector<std::string> args = splitCommandLine(commandLine);
     for (std::string& a : args) {
         if (posixhost::isDrivePath(a)) {
-            if (auto host = m_fs.hostPath(a))
-                a = std::move(*host);
+            if (auto host = m_fs.hostPath(a)) a = std::move(*host);
         }
     }
     if (!args.empty() && (equalAsciiNoCase(args.front(), "explorer") || equalAsciiNoCase(args.front(), "explorer.exe")))
@@ -185,13 +168,10 @@ bool PosixProcessStarter::start(std::string_view commandLine)
 std::optional<int> PosixProcessStarter::run(std::string_view commandLine)
 {
     const auto pid = spawn(hostArguments(commandLine), false);
-    if (!pid)
-        return std::nullopt;
+    if (!pid) return std::nullopt;
     const int status = waitFor(*pid);
-    if (status < 0)
-        return std::nullopt;
-    if (WIFSIGNALED(status))
-        return 128 + WTERMSIG(status);
+    if (status < 0) return std::nullopt;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
 }
 

@@ -6,21 +6,15 @@
 
 namespace velmora {
 
-PosixShell::PosixShell(ProcessStarter& starter)
-    : m_starter(starter)
-{
-}
+PosixShell::PosixShell(ProcessStarter& starter) : m_starter(starter) {}
 
-PosixShell::PosixShell(ProcessStarter& starter, const FileSystem& fs)
-    : m_starter(starter)
-    , m_fs(&fs)
-{
-}
+PosixShell::PosixShell(ProcessStarter& starter, const FileSystem& fs) : m_starter(starter), m_fs(&fs) {}
 
 bool PosixShell::open(std::string_view what)
 {
     // "\\server\share" and "\\?\unix\..." (a folder on no drive) name nothing here.
-    if (what.empty() || (what.size() >= 2 && (what[0] == '\\' || what[0] == '/') && (what[1] == '\\' || what[1] == '/')))
+    if (what.empty() ||
+        (what.size() >= 2 && (what[0] == '\\' || what[0] == '/') && (what[1] == '\\' || what[1] == '/')))
         return false;
     std::string target(what);
     // One letter before the colon is a drive ("C:\x", "C:x"); no address scheme is that short.
@@ -28,12 +22,10 @@ bool PosixShell::open(std::string_view what)
                            ((what[0] >= 'a' && what[0] <= 'z') || (what[0] >= 'A' && what[0] <= 'Z'));
     if (m_fs && drivePath) {
         auto host = m_fs->hostPath(what);
-        if (!host)
-            return false;
+        if (!host) return false;
         target = std::move(*host);
     } else if (m_fs && what.find(':') == std::string_view::npos && (m_fs->fileSize(what) || m_fs->folderExists(what))) {
-        if (auto host = m_fs->hostPath(what))
-            target = std::move(*host);
+        if (auto host = m_fs->hostPath(what)) target = std::move(*host);
     }
     return m_starter.start("xdg-open " + PosixProcessStarter::quote(target));
 }

@@ -36,8 +36,7 @@ struct WalkLevel {
 void readLevel(WalkLevel& level, const MaskList* files)
 {
     const auto entries = readFolder(level.folder->fd(), {files != nullptr, true, false, false, files});
-    if (!entries)
-        return;
+    if (!entries) return;
     for (const DirEntry& e : *entries) {
         if (e.isFolder())
             level.subfolders.push_back(e.name);
@@ -52,8 +51,7 @@ void reopen(std::vector<WalkLevel>& stack, std::size_t k)
 {
     auto take = [&](std::size_t i, Fd fd) {
         auto folder = PosixFolder::adopt(std::move(fd));
-        if (!folder || !(folder->id() == stack[i].id))
-            return false;
+        if (!folder || !(folder->id() == stack[i].id)) return false;
         stack[i].owned = std::move(folder);
         stack[i].folder = stack[i].owned.get();
         return true;
@@ -62,8 +60,7 @@ void reopen(std::vector<WalkLevel>& stack, std::size_t k)
         take(k, Fd(::openat(stack[k + 1].folder->fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC))))
         return;
     std::size_t open = k;
-    while (open > 0 && !stack[open].folder)
-        --open;
+    while (open > 0 && !stack[open].folder) --open;
     for (std::size_t i = open + 1; i <= k; ++i) {
         auto sub = stack[i - 1].folder ? stack[i - 1].folder->openPlain(stack[i].name) : nullptr;
         if (!sub || !(sub->id() == stack[i].id)) {
@@ -98,38 +95,31 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
     stack[0].pathLength = current.size();
     readLevel(stack[0], files);
     WalkStep step = callback({WalkVisit::Kind::Enter, current, *this, nullptr, {}, nullptr});
-    if (step == WalkStep::Stop)
-        return false;
-    if (step == WalkStep::Prune)
-        stack[0].subfolders.clear();
+    if (step == WalkStep::Stop) return false;
+    if (step == WalkStep::Prune) stack[0].subfolders.clear();
 
     while (!stack.empty()) {
         const std::size_t k = stack.size() - 1;
         // Back from a level that was lost: this one has not been taken back yet.
-        if (!stack[k].lost && !stack[k].folder)
-            reopen(stack, k);
+        if (!stack[k].lost && !stack[k].folder) reopen(stack, k);
         current.resize(stack[k].pathLength);
         if (!stack[k].lost && stack[k].next < stack[k].subfolders.size()) {
             WalkLevel& top = stack[k];
             const std::string& name = top.subfolders[top.next++];
             auto sub = top.folder->openPlain(name);
-            if (!sub)
-                continue;
+            if (!sub) continue;
             WalkLevel level;
             level.id = sub->id();
             level.owned = std::move(sub);
             level.folder = level.owned.get();
-            if (!current.empty() && current.back() != '\\' && current.back() != '/')
-                current += '\\';
+            if (!current.empty() && current.back() != '\\' && current.back() != '/') current += '\\';
             current += name;
             level.pathLength = current.size();
             level.name = name;
             readLevel(level, files);
             step = callback({WalkVisit::Kind::Enter, current, *level.folder, top.folder, level.name, nullptr});
-            if (step == WalkStep::Stop)
-                return false;
-            if (step == WalkStep::Prune)
-                level.subfolders.clear();
+            if (step == WalkStep::Stop) return false;
+            if (step == WalkStep::Prune) level.subfolders.clear();
             if (k >= kOpenLevels && top.owned) {
                 top.owned.reset();
                 top.folder = nullptr;
@@ -137,8 +127,7 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
             stack.push_back(std::move(level));
             continue;
         }
-        if (k > 0 && !stack[k - 1].folder && !stack[k - 1].lost)
-            reopen(stack, k - 1);
+        if (k > 0 && !stack[k - 1].folder && !stack[k - 1].lost) reopen(stack, k - 1);
         // A folder whose parent could not be taken back is left without a visit, as the
         // parent itself is: a Leave always has the folder above it.
         if (!stack[k].lost && (k == 0 || stack[k - 1].folder)) {
@@ -152,8 +141,7 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
             }
             Folder* parent = k > 0 ? stack[k - 1].folder : nullptr;
             step = callback({WalkVisit::Kind::Leave, current, *top.folder, parent, top.name, &top.files});
-            if (step == WalkStep::Stop)
-                return false;
+            if (step == WalkStep::Stop) return false;
         }
         stack.pop_back();
     }

@@ -6,6 +6,9 @@
 
 namespace velmora {
 
-DateTime SystemClock::now() const { return posixhost::localDateTime(std::time(nullptr)); }
+DateTime SystemClock::now() const
+{
+    return posixhost::localDateTime(std::time(nullptr));
+}
 
 } // namespace velmora

@@ -33,7 +33,10 @@ namespace velmora {
 
 namespace {
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 std::string utf8(const QString& s)
 {
@@ -47,8 +50,10 @@ QString withoutMnemonics(const QString& caption)
     QString out;
     out.reserve(caption.size());
     for (qsizetype i = 0; i < caption.size(); ++i) {
-        if (caption[i] == u'&' && i + 1 < caption.size()) ++i;
-        else if (caption[i] == u'&') continue;
+        if (caption[i] == u'&' && i + 1 < caption.size())
+            ++i;
+        else if (caption[i] == u'&')
+            continue;
         out += caption[i];
     }
     return out;
@@ -64,10 +69,14 @@ QString plainToolTip(const QString& text)
 int mouseButton(Qt::MouseButton b)
 {
     switch (b) {
-    case Qt::LeftButton: return mouse::Left;
-    case Qt::RightButton: return mouse::Right;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
+    case Qt::LeftButton:
+        return mouse::Left;
+    case Qt::RightButton:
+        return mouse::Right;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -80,12 +89,13 @@ QFont qtFont(const Font& f)
     const QString name = qs(f.name);
     if (lower.contains(u"courier") || lower.contains(u"fixedsys") || lower.contains(u"terminal") ||
         lower.contains(u"console")) {
-        q.setFamilies({name, QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
-                       QStringLiteral("Monospace")});
+        q.setFamilies(
+            {name, QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
         q.setStyleHint(QFont::TypeWriter);
         q.setFixedPitch(true);
     } else if (lower.contains(u"times") || (lower.contains(u"serif") && !lower.contains(u"sans"))) {
-        q.setFamilies({name, QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif"), QStringLiteral("Serif")});
+        q.setFamilies(
+            {name, QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif"), QStringLiteral("Serif")});
         q.setStyleHint(QFont::Serif);
     } else {
         q.setFamilies({name, QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans"),
@@ -99,7 +109,10 @@ QFont qtFont(const Font& f)
 }
 
 // Windows keeps "\r\n" in multi-line text boxes; Qt edits "\n".
-QString toEditText(const std::string& text) { return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString toEditText(const std::string& text)
+{
+    return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 std::string fromEditText(const QString& text)
 {
     QString t = text;
@@ -133,30 +146,52 @@ int virtualKey(const QKeyEvent& e)
     if (k >= Qt::Key_0 && k <= Qt::Key_9) return e.modifiers().testFlag(Qt::KeypadModifier) ? 96 + (k - Qt::Key_0) : k;
     if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
     switch (k) {
-    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Backspace:
+        return 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Backtab:
+        return 9;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return key::Return;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return key::Escape;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return key::Delete;
-    case Qt::Key_Menu: return 93;
-    default: return 0;
+    case Qt::Key_Enter:
+        return key::Return;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return key::Escape;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return key::Delete;
+    case Qt::Key_Menu:
+        return 93;
+    default:
+        return 0;
     }
 }
 
@@ -180,11 +215,14 @@ public:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
         switch (e->type()) {
-        case QEvent::KeyPress: return m_adapter.keyPress(*static_cast<QKeyEvent*>(e));
+        case QEvent::KeyPress:
+            return m_adapter.keyPress(*static_cast<QKeyEvent*>(e));
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick: return m_adapter.mouse(watched, *static_cast<QMouseEvent*>(e));
-        default: return false;
+        case QEvent::MouseButtonDblClick:
+            return m_adapter.mouse(watched, *static_cast<QMouseEvent*>(e));
+        default:
+            return false;
         }
     }
 
@@ -195,8 +233,7 @@ private:
 ControlAdapter::ControlAdapter(Control& control, AdapterHost& host, Presence presence)
     : m_control(control), m_form(control.form()), m_host(host), m_presence(presence),
       m_events(std::make_unique<Events>(*this))
-{
-}
+{}
 
 ControlAdapter::~ControlAdapter()
 {
@@ -209,7 +246,10 @@ ControlAdapter::~ControlAdapter()
 
 ControlAdapter::Alive::Alive(const ControlAdapter& adapter) : m_guard(adapter.m_events.get()), m_adapter(&adapter) {}
 
-ControlAdapter::Alive::operator bool() const { return m_guard && m_adapter->held(); }
+ControlAdapter::Alive::operator bool() const
+{
+    return m_guard && m_adapter->held();
+}
 
 bool ControlAdapter::held() const
 {
@@ -217,9 +257,15 @@ bool ControlAdapter::held() const
     return std::find(controls.begin(), controls.end(), &m_control) != controls.end();
 }
 
-QObject* ControlAdapter::context() const { return m_events.get(); }
+QObject* ControlAdapter::context() const
+{
+    return m_events.get();
+}
 
-void ControlAdapter::listenTo(QObject* o) { o->installEventFilter(m_events.get()); }
+void ControlAdapter::listenTo(QObject* o)
+{
+    o->installEventFilter(m_events.get());
+}
 
 QWidget* ControlAdapter::make(QWidget* parent)
 {
@@ -328,7 +374,8 @@ bool ControlAdapter::mouse(const QObject* watched, QMouseEvent& e)
     const QPoint pos = e.position().toPoint();
     const bool passive = m_presence != Presence::Focusable;
     switch (e.type()) {
-    case QEvent::MouseButtonPress: return passive;
+    case QEvent::MouseButtonPress:
+        return passive;
     case QEvent::MouseButtonDblClick: {
         const Alive alive(*this);
         if (e.button() == Qt::LeftButton) doubleClick();
@@ -355,8 +402,7 @@ class CommandButtonAdapter final : public ControlAdapter {
 public:
     CommandButtonAdapter(CommandButton& button, AdapterHost& host)
         : ControlAdapter(button, host, Presence::Focusable), m_button(button)
-    {
-    }
+    {}
 
 private:
     QWidget* create(QWidget* parent) override
@@ -440,7 +486,8 @@ private:
             auto it = std::find(controls.begin(), controls.end(), &m_model);
             if (it != controls.end()) ++it;
             for (; it != controls.end() && !buddy; ++it)
-                if (const ControlAdapter* next = host().adapterOf(**it); next && next->takesFocus()) buddy = next->widget();
+                if (const ControlAdapter* next = host().adapterOf(**it); next && next->takesFocus())
+                    buddy = next->widget();
         }
         m_label->setBuddy(buddy);
         m_label->setText(buddy ? caption : withoutMnemonics(caption));
@@ -514,7 +561,7 @@ private:
     }
 
     TextBox& m_box;
-    QLineEdit* m_line = nullptr;      // the editor while the box is one line
+    QLineEdit* m_line = nullptr;       // the editor while the box is one line
     QPlainTextEdit* m_multi = nullptr; // the editor while it is many
 };
 
@@ -545,8 +592,7 @@ class OptionButtonAdapter final : public ControlAdapter {
 public:
     OptionButtonAdapter(OptionButton& option, AdapterHost& host)
         : ControlAdapter(option, host, Presence::Focusable), m_option(option)
-    {
-    }
+    {}
 
 private:
     QWidget* create(QWidget* parent) override
@@ -570,17 +616,18 @@ private:
 // ---- lists ----
 
 // A drop-down list of texts: the combo box, and the drive box with its "c: [label]" entries.
-template <class Model>
-class DropDownAdapter final : public ControlAdapter {
+template <class Model> class DropDownAdapter final : public ControlAdapter {
 public:
-    DropDownAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
+    DropDownAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model)
+    {}
 
 private:
     QWidget* create(QWidget* parent) override
     {
         m_box = new QComboBox(parent);
         m_box->setEditable(false);
-        QObject::connect(m_box, &QComboBox::activated, context(), [this](int i) { act([this, i] { m_model.choose(i); }); });
+        QObject::connect(m_box, &QComboBox::activated, context(),
+                         [this](int i) { act([this, i] { m_model.choose(i); }); });
         return m_box;
     }
 
@@ -609,8 +656,7 @@ using DriveListAdapter = DropDownAdapter<DriveListBox>;
 // The list widget of a list box or a file list: its rows, the model's selection and caret,
 // and the keys and clicks that change them. The model owns the selection; the widget only
 // draws it.
-template <class Model>
-class ListAdapter : public ControlAdapter {
+template <class Model> class ListAdapter : public ControlAdapter {
 public:
     ListAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
 
@@ -636,8 +682,7 @@ private:
     int m_lastIndex = -2;            // the caret as last drawn; -2 when the rows are new
 };
 
-template <class Model>
-void ListAdapter<Model>::syncKind()
+template <class Model> void ListAdapter<Model>::syncKind()
 {
     QListWidget& w = *m_list;
     const std::size_t count = m_model.listCount();
@@ -682,8 +727,7 @@ void ListAdapter<Model>::syncKind()
     m_lastIndex = index;
 }
 
-template <class Model>
-bool ListAdapter<Model>::navigationKey(const QKeyEvent& e)
+template <class Model> bool ListAdapter<Model>::navigationKey(const QKeyEvent& e)
 {
     const int count = static_cast<int>(m_model.listCount());
     if (count == 0) return true;
@@ -695,12 +739,24 @@ bool ListAdapter<Model>::navigationKey(const QKeyEvent& e)
 
     int target = -1;
     switch (e.key()) {
-    case Qt::Key_Up: target = std::max(current - 1, 0); break;
-    case Qt::Key_Down: target = std::min(current + 1, count - 1); break;
-    case Qt::Key_Home: target = 0; break;
-    case Qt::Key_End: target = count - 1; break;
-    case Qt::Key_PageUp: target = std::max(current - page, 0); break;
-    case Qt::Key_PageDown: target = std::min(std::max(current, 0) + page, count - 1); break;
+    case Qt::Key_Up:
+        target = std::max(current - 1, 0);
+        break;
+    case Qt::Key_Down:
+        target = std::min(current + 1, count - 1);
+        break;
+    case Qt::Key_Home:
+        target = 0;
+        break;
+    case Qt::Key_End:
+        target = count - 1;
+        break;
+    case Qt::Key_PageUp:
+        target = std::max(current - page, 0);
+        break;
+    case Qt::Key_PageDown:
+        target = std::min(std::max(current, 0) + page, count - 1);
+        break;
     case Qt::Key_Space: {
         const auto i = static_cast<std::size_t>(std::max(current, 0));
         act([&] { m_model.userSelect(i, false, ctrl); });
@@ -724,14 +780,15 @@ bool ListAdapter<Model>::navigationKey(const QKeyEvent& e)
     // Ctrl moves the caret without selecting; so does every move in a simple list.
     const bool caretOnly = ctrl || multiSelect() == MultiSelect::Simple;
     act([&] {
-        if (caretOnly) m_model.setListIndex(target);
-        else m_model.userSelect(i, shift, false);
+        if (caretOnly)
+            m_model.setListIndex(target);
+        else
+            m_model.userSelect(i, shift, false);
     });
     return true;
 }
 
-template <class Model>
-bool ListAdapter<Model>::viewportMouse(QMouseEvent& e)
+template <class Model> bool ListAdapter<Model>::viewportMouse(QMouseEvent& e)
 {
     const QPoint local = e.position().toPoint();
     const int row = m_list->indexAt(local).row();
@@ -748,7 +805,9 @@ bool ListAdapter<Model>::viewportMouse(QMouseEvent& e)
     case QEvent::MouseButtonDblClick:
         if (e.button() == Qt::LeftButton && row >= 0) doubleClick();
         return true;
-    default: mouseUp(e.button(), m_list->viewport()->mapTo(m_list, local)); return true;
+    default:
+        mouseUp(e.button(), m_list->viewport()->mapTo(m_list, local));
+        return true;
     }
 }
 
@@ -841,8 +900,10 @@ private:
         const std::string target = m_rows[r];
         const std::size_t ancestors = m_ancestors;
         act([&] {
-            if (r >= ancestors) m_dir.open(r - ancestors);
-            else if (m_dir.usable() && m_dir.shown()) m_dir.setPath(target);
+            if (r >= ancestors)
+                m_dir.open(r - ancestors);
+            else if (m_dir.usable() && m_dir.shown())
+                m_dir.setPath(target);
         });
     }
 
@@ -934,8 +995,10 @@ public:
         m_name = name;
         const QPixmap pixmap = loadPicture(host, name);
         m_loaded = !pixmap.isNull();
-        if (m_loaded) label.setPixmap(pixmap);
-        else label.clear();
+        if (m_loaded)
+            label.setPixmap(pixmap);
+        else
+            label.clear();
     }
 
 private:
@@ -1010,8 +1073,10 @@ private:
         const Geometry& g = m_line.geometry();
         const int x = host().px(g.left), y = host().px(g.top);
         int w = host().px(g.left + g.width) - x, h = host().px(g.top + g.height) - y;
-        if (w >= h) h = std::max(h, 1);
-        else w = std::max(w, 1);
+        if (w >= h)
+            h = std::max(h, 1);
+        else
+            w = std::max(w, 1);
         return {x, y, std::max(w, 0), std::max(h, 0)};
     }
 
@@ -1056,8 +1121,10 @@ public:
         if (!m_qtimer) return;
         const bool on = m_timer.enabled() && m_timer.interval() > 0;
         // Enabling a timer or changing its interval starts its count afresh, as on Windows.
-        if (!on) m_qtimer->stop();
-        else if (!m_on || m_timer.interval() != m_interval || !m_qtimer->isActive()) m_qtimer->start(m_timer.interval());
+        if (!on)
+            m_qtimer->stop();
+        else if (!m_on || m_timer.interval() != m_interval || !m_qtimer->isActive())
+            m_qtimer->start(m_timer.interval());
         m_on = on;
         m_interval = m_timer.interval();
     }
@@ -1104,24 +1171,41 @@ std::unique_ptr<ControlAdapter> makeAdapter(Control& c, AdapterHost& host)
 {
     // No default: a new kind without an adapter does not compile.
     switch (c.kind()) {
-    case ControlKind::CommandButton: return std::make_unique<CommandButtonAdapter>(static_cast<CommandButton&>(c), host);
-    case ControlKind::Label: return std::make_unique<LabelAdapter>(static_cast<Label&>(c), host);
-    case ControlKind::TextBox: return std::make_unique<TextBoxAdapter>(static_cast<TextBox&>(c), host);
-    case ControlKind::CheckBox: return std::make_unique<CheckBoxAdapter>(static_cast<CheckBox&>(c), host);
-    case ControlKind::OptionButton: return std::make_unique<OptionButtonAdapter>(static_cast<OptionButton&>(c), host);
-    case ControlKind::ComboBox: return std::make_unique<ComboBoxAdapter>(static_cast<ComboBox&>(c), host);
-    case ControlKind::ListBox: return std::make_unique<ListBoxAdapter>(static_cast<ListBox&>(c), host);
-    case ControlKind::Frame: return std::make_unique<FrameAdapter>(static_cast<Frame&>(c), host);
-    case ControlKind::PictureBox: return std::make_unique<PictureBoxAdapter>(static_cast<PictureBox&>(c), host);
-    case ControlKind::Image: return std::make_unique<ImageAdapter>(static_cast<Image&>(c), host);
-    case ControlKind::Timer: return std::make_unique<TimerAdapter>(static_cast<Timer&>(c), host);
-    case ControlKind::DriveListBox: return std::make_unique<DriveListAdapter>(static_cast<DriveListBox&>(c), host);
-    case ControlKind::DirListBox: return std::make_unique<DirListAdapter>(static_cast<DirListBox&>(c), host);
-    case ControlKind::FileListBox: return std::make_unique<FileListAdapter>(static_cast<FileListBox&>(c), host);
+    case ControlKind::CommandButton:
+        return std::make_unique<CommandButtonAdapter>(static_cast<CommandButton&>(c), host);
+    case ControlKind::Label:
+        return std::make_unique<LabelAdapter>(static_cast<Label&>(c), host);
+    case ControlKind::TextBox:
+        return std::make_unique<TextBoxAdapter>(static_cast<TextBox&>(c), host);
+    case ControlKind::CheckBox:
+        return std::make_unique<CheckBoxAdapter>(static_cast<CheckBox&>(c), host);
+    case ControlKind::OptionButton:
+        return std::make_unique<OptionButtonAdapter>(static_cast<OptionButton&>(c), host);
+    case ControlKind::ComboBox:
+        return std::make_unique<ComboBoxAdapter>(static_cast<ComboBox&>(c), host);
+    case ControlKind::ListBox:
+        return std::make_unique<ListBoxAdapter>(static_cast<ListBox&>(c), host);
+    case ControlKind::Frame:
+        return std::make_unique<FrameAdapter>(static_cast<Frame&>(c), host);
+    case ControlKind::PictureBox:
+        return std::make_unique<PictureBoxAdapter>(static_cast<PictureBox&>(c), host);
+    case ControlKind::Image:
+        return std::make_unique<ImageAdapter>(static_cast<Image&>(c), host);
+    case ControlKind::Timer:
+        return std::make_unique<TimerAdapter>(static_cast<Timer&>(c), host);
+    case ControlKind::DriveListBox:
+        return std::make_unique<DriveListAdapter>(static_cast<DriveListBox&>(c), host);
+    case ControlKind::DirListBox:
+        return std::make_unique<DirListAdapter>(static_cast<DirListBox&>(c), host);
+    case ControlKind::FileListBox:
+        return std::make_unique<FileListAdapter>(static_cast<FileListBox&>(c), host);
     case ControlKind::Menu:
-    case ControlKind::MenuItem: return std::make_unique<MenuAdapter>(c, host);
-    case ControlKind::Line: return std::make_unique<LineAdapter>(static_cast<Line&>(c), host);
-    case ControlKind::Shape: return std::make_unique<ShapeAdapter>(static_cast<Shape&>(c), host);
+    case ControlKind::MenuItem:
+        return std::make_unique<MenuAdapter>(c, host);
+    case ControlKind::Line:
+        return std::make_unique<LineAdapter>(static_cast<Line&>(c), host);
+    case ControlKind::Shape:
+        return std::make_unique<ShapeAdapter>(static_cast<Shape&>(c), host);
     }
     return std::make_unique<MenuAdapter>(c, host); // a value outside the enumeration: draw nothing
 }

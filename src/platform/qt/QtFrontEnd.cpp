@@ -28,7 +28,10 @@ namespace velmora {
 
 namespace {
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 std::string utf8(const QString& s)
 {
@@ -141,10 +144,7 @@ namespace {
 // default and cancel buttons when no control took the key.
 class FormWindow : public QWidget {
 public:
-    FormWindow(QtFrontEnd::Impl& d, std::uint64_t id)
-        : QWidget(nullptr, Qt::Window), m_d(d), m_id(id)
-    {
-    }
+    FormWindow(QtFrontEnd::Impl& d, std::uint64_t id) : QWidget(nullptr, Qt::Window), m_d(d), m_id(id) {}
 
 protected:
     void closeEvent(QCloseEvent* e) override
@@ -181,7 +181,10 @@ ControlAdapter& QtFrontEnd::Impl::addControl(FormView& fv, Control* c)
     return a;
 }
 
-void QtFrontEnd::Impl::dropControl(FormView& fv, const Control* c) { fv.adapters.erase(c); }
+void QtFrontEnd::Impl::dropControl(FormView& fv, const Control* c)
+{
+    fv.adapters.erase(c);
+}
 
 void QtFrontEnd::Impl::syncForm(FormView& fv)
 {
@@ -208,7 +211,9 @@ void QtFrontEnd::Impl::syncAll(FormView& fv)
 
 bool QtFrontEnd::Impl::dialogKey(Form& form, int vk)
 {
-    CommandButton* target = vk == key::Return ? form.defaultButton() : vk == key::Escape ? form.cancelButton() : nullptr;
+    CommandButton* target = vk == key::Return   ? form.defaultButton()
+                            : vk == key::Escape ? form.cancelButton()
+                                                : nullptr;
     if (!target) return false;
     if (ControlAdapter* a = adapterOf(*target)) a->act([target] { target->click(); });
     return true;
@@ -244,8 +249,10 @@ void QtFrontEnd::Impl::placeFirstTime(FormView& fv, Form* owner)
     if (fv.positioned) return;
     fv.positioned = true;
     QRect area;
-    if (FormView* ov = owner ? formOf(owner) : nullptr; ov && ov->window->isVisible()) area = ov->window->geometry();
-    else if (const QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+    if (FormView* ov = owner ? formOf(owner) : nullptr; ov && ov->window->isVisible())
+        area = ov->window->geometry();
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
     if (area.isValid()) {
         QRect r(QPoint(0, 0), fv.window->size());
         r.moveCenter(area.center());
@@ -318,7 +325,10 @@ QtFrontEnd::~QtFrontEnd()
     for (auto& w : d->dying) delete w.data();
 }
 
-void QtFrontEnd::attach(Toolkit& toolkit) { d->toolkit = &toolkit; }
+void QtFrontEnd::attach(Toolkit& toolkit)
+{
+    d->toolkit = &toolkit;
+}
 
 int QtFrontEnd::run()
 {
@@ -338,7 +348,10 @@ bool QtFrontEnd::canOpenDisplay()
     return std::getenv("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-void QtFrontEnd::setPictureFolders(std::vector<std::string> hostFolders) { d->pictureFolders = std::move(hostFolders); }
+void QtFrontEnd::setPictureFolders(std::vector<std::string> hostFolders)
+{
+    d->pictureFolders = std::move(hostFolders);
+}
 
 QWidget* QtFrontEnd::widget(const Form& form) const
 {
@@ -439,11 +452,21 @@ MsgResult QtFrontEnd::messageBox(const MessageBoxSpec& spec)
     box->setTextFormat(Qt::PlainText);
     box->setText(qs(spec.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (spec.icon) {
-    case MsgIcon::None: box->setIcon(QMessageBox::NoIcon); break;
-    case MsgIcon::Information: box->setIcon(QMessageBox::Information); break;
-    case MsgIcon::Question: box->setIcon(QMessageBox::Question); break;
-    case MsgIcon::Exclamation: box->setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Critical: box->setIcon(QMessageBox::Critical); break;
+    case MsgIcon::None:
+        box->setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Information:
+        box->setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Question:
+        box->setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Exclamation:
+        box->setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Critical:
+        box->setIcon(QMessageBox::Critical);
+        break;
     }
     // The buttons of a Russian system's message boxes.
     auto add = [&box](QMessageBox::StandardButton which, const char* text) {
@@ -453,7 +476,10 @@ MsgResult QtFrontEnd::messageBox(const MessageBoxSpec& spec)
     };
     QPushButton* first = nullptr;
     switch (spec.buttons) {
-    case MsgButtons::OK: first = add(QMessageBox::Ok, "OK"); box->setEscapeButton(first); break;
+    case MsgButtons::OK:
+        first = add(QMessageBox::Ok, "OK");
+        box->setEscapeButton(first);
+        break;
     case MsgButtons::OKCancel:
         first = add(QMessageBox::Ok, "OK");
         box->setEscapeButton(add(QMessageBox::Cancel, "Отмена"));
@@ -473,16 +499,25 @@ MsgResult QtFrontEnd::messageBox(const MessageBoxSpec& spec)
     const QMessageBox::StandardButton pressed = box->standardButton(box->clickedButton());
     delete box.data();
     switch (pressed) {
-    case QMessageBox::Ok: return MsgResult::OK;
-    case QMessageBox::Cancel: return MsgResult::Cancel;
-    case QMessageBox::Yes: return MsgResult::Yes;
-    case QMessageBox::No: return MsgResult::No;
-    case QMessageBox::Retry: return MsgResult::Retry;
-    default: return safeAnswer(spec.buttons);
+    case QMessageBox::Ok:
+        return MsgResult::OK;
+    case QMessageBox::Cancel:
+        return MsgResult::Cancel;
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    case QMessageBox::Retry:
+        return MsgResult::Retry;
+    default:
+        return safeAnswer(spec.buttons);
     }
 }
 
-void QtFrontEnd::yield() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtFrontEnd::yield()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtFrontEnd::popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem)
 {
@@ -519,7 +554,10 @@ void QtFrontEnd::setFocus(Control& control)
     if (QWidget* w = widget(control)) w->setFocus(Qt::OtherFocusReason);
 }
 
-void QtFrontEnd::timerChanged(Timer& timer) { controlChanged(timer); }
+void QtFrontEnd::timerChanged(Timer& timer)
+{
+    controlChanged(timer);
+}
 
 void QtFrontEnd::controlChanged(Control& control)
 {

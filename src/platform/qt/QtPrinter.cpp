@@ -15,13 +15,15 @@ const char* const kNoPrinter = "Принтер по умолчанию не на
 const char* const kNoApplication = "Печать недоступна: графическая среда не запущена";
 const char* const kBadValue = "Недопустимое значение свойства";
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 QString hostFamily(std::string_view name)
 {
     QString family = qs(name).trimmed();
-    if (family.endsWith(QLatin1String(" Cyr"), Qt::CaseInsensitive))
-        family.chop(4);
+    if (family.endsWith(QLatin1String(" Cyr"), Qt::CaseInsensitive)) family.chop(4);
     return family;
 }
 
@@ -50,12 +52,10 @@ struct QtPrinter::Impl {
     // Picks the target once a GUI application exists; Qt's printer plugins need one.
     void resolve()
     {
-        if (resolved || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            return;
+        if (resolved || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
         resolved = true;
         std::string pdf = options.pdfFile;
-        if (pdf.empty() && !options.noPrinter)
-            pdf = qEnvironmentVariable("VELMORA_PRINT_TO").toStdString();
+        if (pdf.empty() && !options.noPrinter) pdf = qEnvironmentVariable("VELMORA_PRINT_TO").toStdString();
         if (!pdf.empty()) {
             printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
             printer->setOutputFormat(QPrinter::PdfFormat);
@@ -63,11 +63,9 @@ struct QtPrinter::Impl {
             device = pdf;
             return;
         }
-        if (options.noPrinter)
-            return;
+        if (options.noPrinter) return;
         const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
-            return;
+        if (info.isNull()) return;
         printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
         device = info.printerName().toStdString();
     }
@@ -75,10 +73,8 @@ struct QtPrinter::Impl {
     bool ready()
     {
         resolve();
-        if (!resolved)
-            return fail(kNoApplication);
-        if (!printer)
-            return fail(kNoPrinter);
+        if (!resolved) return fail(kNoApplication);
+        if (!printer) return fail(kNoPrinter);
         return true;
     }
 
@@ -104,35 +100,28 @@ struct QtPrinter::Impl {
 
     bool printLine(std::string_view text)
     {
-        if (!ready())
-            return false;
-        if (!painter && !beginDocument())
-            return false;
+        if (!ready()) return false;
+        if (!painter && !beginDocument()) return false;
         const QFont f = font();
         painter->setFont(f);
         const QFontMetricsF metrics(f, printer.get());
         const qreal pageHeight = printer->pageRect(QPrinter::DevicePixel).height();
         if (y > 0 && y + metrics.height() > pageHeight) {
-            if (!printer->newPage())
-                return fail("Не удалось начать новую страницу на устройстве «" + device + "»");
+            if (!printer->newPage()) return fail("Не удалось начать новую страницу на устройстве «" + device + "»");
             y = 0;
         }
-        if (!text.empty())
-            painter->drawText(QPointF(0, y + metrics.ascent()), qs(text));
+        if (!text.empty()) painter->drawText(QPointF(0, y + metrics.ascent()), qs(text));
         y += metrics.lineSpacing();
         return true;
     }
 
     bool endDoc()
     {
-        if (!ready())
-            return false;
-        if (!painter)
-            return true;
+        if (!ready()) return false;
+        if (!painter) return true;
         const bool sent = painter->end();
         painter.reset();
-        if (!sent)
-            return fail("Не удалось отправить документ на устройство «" + device + "»");
+        if (!sent) return fail("Не удалось отправить документ на устройство «" + device + "»");
         return true;
     }
 };
@@ -145,47 +134,47 @@ QtPrinter::QtPrinter(QtPrinterOptions options) : m(std::make_unique<Impl>())
 QtPrinter::~QtPrinter()
 {
     // An unfinished document is sent, as the program's end always did.
-    if (m->painter && QCoreApplication::instance())
-        m->painter->end();
+    if (m->painter && QCoreApplication::instance()) m->painter->end();
 }
 
 bool QtPrinter::setFontName(std::string_view name)
 {
-    if (!m->ready())
-        return false;
+    if (!m->ready()) return false;
     m->family = hostFamily(name);
     return true;
 }
 
 bool QtPrinter::setFontSize(int points)
 {
-    if (!m->ready())
-        return false;
-    if (points < 1)
-        return m->fail(kBadValue);
+    if (!m->ready()) return false;
+    if (points < 1) return m->fail(kBadValue);
     m->points = points;
     return true;
 }
 
 bool QtPrinter::setBold(bool on)
 {
-    if (!m->ready())
-        return false;
+    if (!m->ready()) return false;
     m->bold = on;
     return true;
 }
 
 bool QtPrinter::setUnderline(bool on)
 {
-    if (!m->ready())
-        return false;
+    if (!m->ready()) return false;
     m->underline = on;
     return true;
 }
 
-bool QtPrinter::printLine(std::string_view text) { return m->printLine(text); }
+bool QtPrinter::printLine(std::string_view text)
+{
+    return m->printLine(text);
+}
 
-bool QtPrinter::endDoc() { return m->endDoc(); }
+bool QtPrinter::endDoc()
+{
+    return m->endDoc();
+}
 
 std::string QtPrinter::deviceName() const
 {
@@ -193,8 +182,14 @@ std::string QtPrinter::deviceName() const
     return m->device;
 }
 
-std::string QtPrinter::lastError() const { return m->error; }
+std::string QtPrinter::lastError() const
+{
+    return m->error;
+}
 
-void QtPrinter::clearError() { m->error.clear(); }
+void QtPrinter::clearError()
+{
+    m->error.clear();
+}
 
 } // namespace velmora

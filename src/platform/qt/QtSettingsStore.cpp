@@ -8,14 +8,16 @@ namespace velmora {
 
 namespace {
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 QString keyPath(std::string_view section, std::string_view key)
 {
     QString path = qs(section);
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (!path.isEmpty())
-        path += QLatin1Char('/');
+    if (!path.isEmpty()) path += QLatin1Char('/');
     return path + qs(key);
 }
 
@@ -27,8 +29,7 @@ QtSettingsStore::QtSettingsStore(std::string iniFile) : m_file(std::move(iniFile
 
 std::unique_ptr<QSettings> QtSettingsStore::open(std::string_view app) const
 {
-    if (!m_file.empty())
-        return std::make_unique<QSettings>(QString::fromStdString(m_file), QSettings::IniFormat);
+    if (!m_file.empty()) return std::make_unique<QSettings>(QString::fromStdString(m_file), QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"), qs(app));
 }
 
@@ -37,22 +38,17 @@ std::string QtSettingsStore::get(std::string_view app, std::string_view section,
 {
     const auto settings = open(app);
     const QVariant v = settings->value(keyPath(section, key));
-    if (!v.isValid())
-        return std::string(def);
+    if (!v.isValid()) return std::string(def);
     // A hand-edited value with an unquoted comma comes back as a list.
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(QStringLiteral(", ")).toStdString();
-    if (!v.canConvert<QString>())
-        return std::string(def);
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", ")).toStdString();
+    if (!v.canConvert<QString>()) return std::string(def);
     return v.toString().toStdString();
 }
 
-bool QtSettingsStore::save(std::string_view app, std::string_view section, std::string_view key,
-                           std::string_view value)
+bool QtSettingsStore::save(std::string_view app, std::string_view section, std::string_view key, std::string_view value)
 {
     const auto settings = open(app);
-    if (!settings->isWritable())
-        return false;
+    if (!settings->isWritable()) return false;
     settings->setValue(keyPath(section, key), qs(value));
     settings->sync();
     return settings->status() == QSettings::NoError;

@@ -22,10 +22,9 @@ public:
     explicit QtSettingsStore(std::string iniFile);
 
     std::string get(std::string_view app, std::string_view section, std::string_view key,
-                     std::string_view def) const override;
+                    std::string_view def) const override;
     // False when the file cannot be written (its folder is read-only or cannot be made).
-    bool save(std::string_view app, std::string_view section, std::string_view key,
-              std::string_view value) override;
+    bool save(std::string_view app, std::string_view section, std::string_view key, std::string_view value) override;
 
 private:
     std::unique_ptr<QSettings> open(std::string_view app) const;

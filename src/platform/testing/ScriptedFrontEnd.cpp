@@ -2,7 +2,10 @@
 
 namespace velmora::testing {
 
-void ScriptedFrontEnd::showForm(Form& form) { shown.push_back(form.name()); }
+void ScriptedFrontEnd::showForm(Form& form)
+{
+    shown.push_back(form.name());
+}
 
 void ScriptedFrontEnd::hideForm(Form&) {}
 

@@ -34,8 +34,8 @@ public:
     // Called when a pop-up menu is shown.
     std::function<void(Menu&, MenuItem*)> onPopup;
 
-    std::vector<Box> boxes;           // every box shown, in order
-    std::vector<std::string> shown;   // names of forms shown, modal ones as "NAME (modal)"
+    std::vector<Box> boxes;         // every box shown, in order
+    std::vector<std::string> shown; // names of forms shown, modal ones as "NAME (modal)"
     int yields = 0;
     bool ended = false;
 

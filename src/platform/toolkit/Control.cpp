@@ -10,24 +10,42 @@ namespace velmora {
 const char* kindName(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::CommandButton: return "button";
-    case ControlKind::Label: return "label";
-    case ControlKind::TextBox: return "textbox";
-    case ControlKind::CheckBox: return "checkbox";
-    case ControlKind::OptionButton: return "option";
-    case ControlKind::ComboBox: return "combo";
-    case ControlKind::ListBox: return "list";
-    case ControlKind::Frame: return "frame";
-    case ControlKind::PictureBox: return "panel";
-    case ControlKind::Image: return "image";
-    case ControlKind::Timer: return "timer";
-    case ControlKind::DriveListBox: return "drives";
-    case ControlKind::DirListBox: return "folders";
-    case ControlKind::FileListBox: return "files";
-    case ControlKind::Menu: return "menu";
-    case ControlKind::MenuItem: return "menuitem";
-    case ControlKind::Line: return "line";
-    case ControlKind::Shape: return "shape";
+    case ControlKind::CommandButton:
+        return "button";
+    case ControlKind::Label:
+        return "label";
+    case ControlKind::TextBox:
+        return "textbox";
+    case ControlKind::CheckBox:
+        return "checkbox";
+    case ControlKind::OptionButton:
+        return "option";
+    case ControlKind::ComboBox:
+        return "combo";
+    case ControlKind::ListBox:
+        return "list";
+    case ControlKind::Frame:
+        return "frame";
+    case ControlKind::PictureBox:
+        return "panel";
+    case ControlKind::Image:
+        return "image";
+    case ControlKind::Timer:
+        return "timer";
+    case ControlKind::DriveListBox:
+        return "drives";
+    case ControlKind::DirListBox:
+        return "folders";
+    case ControlKind::FileListBox:
+        return "files";
+    case ControlKind::Menu:
+        return "menu";
+    case ControlKind::MenuItem:
+        return "menuitem";
+    case ControlKind::Line:
+        return "line";
+    case ControlKind::Shape:
+        return "shape";
     }
     return "control";
 }
@@ -55,14 +73,20 @@ Control::Control(Form& form, std::string name, ControlKind kind, Control* contai
     m_form.add(this);
 }
 
-Control::~Control() { m_form.remove(this); }
+Control::~Control()
+{
+    m_form.remove(this);
+}
 
 void Control::changed()
 {
     if (m_form.isLoaded()) m_form.toolkit().frontEnd().controlChanged(*this);
 }
 
-void Control::fire(const std::function<void()>& handler) { runHandler(m_form, handler); }
+void Control::fire(const std::function<void()>& handler)
+{
+    runHandler(m_form, handler);
+}
 
 void Control::setEnabled(bool on)
 {
@@ -99,10 +123,22 @@ void Control::setGeometry(const Geometry& g)
     changed();
 }
 
-void Control::setLeft(int v) { setGeometry({v, m_geometry.top, m_geometry.width, m_geometry.height}); }
-void Control::setTop(int v) { setGeometry({m_geometry.left, v, m_geometry.width, m_geometry.height}); }
-void Control::setWidth(int v) { setGeometry({m_geometry.left, m_geometry.top, v, m_geometry.height}); }
-void Control::setHeight(int v) { setGeometry({m_geometry.left, m_geometry.top, m_geometry.width, v}); }
+void Control::setLeft(int v)
+{
+    setGeometry({v, m_geometry.top, m_geometry.width, m_geometry.height});
+}
+void Control::setTop(int v)
+{
+    setGeometry({m_geometry.left, v, m_geometry.width, m_geometry.height});
+}
+void Control::setWidth(int v)
+{
+    setGeometry({m_geometry.left, m_geometry.top, v, m_geometry.height});
+}
+void Control::setHeight(int v)
+{
+    setGeometry({m_geometry.left, m_geometry.top, m_geometry.width, v});
+}
 
 int Control::absoluteLeft() const
 {

@@ -10,8 +10,24 @@ namespace velmora {
 class Form;
 
 enum class ControlKind {
-    CommandButton, Label, TextBox, CheckBox, OptionButton, ComboBox, ListBox, Frame,
-    PictureBox, Image, Timer, DriveListBox, DirListBox, FileListBox, Menu, MenuItem, Line, Shape
+    CommandButton,
+    Label,
+    TextBox,
+    CheckBox,
+    OptionButton,
+    ComboBox,
+    ListBox,
+    Frame,
+    PictureBox,
+    Image,
+    Timer,
+    DriveListBox,
+    DirListBox,
+    FileListBox,
+    Menu,
+    MenuItem,
+    Line,
+    Shape
 };
 
 // The kind's short name, as the console prints it ("button", "files", ...).

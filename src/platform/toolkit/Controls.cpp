@@ -21,8 +21,7 @@ void CaptionControl::setCaption(std::string text)
 
 CommandButton::CommandButton(Form& form, std::string name, Control* container)
     : CaptionControl(form, std::move(name), ControlKind::CommandButton, container)
-{
-}
+{}
 
 void CommandButton::setDefault(bool on)
 {
@@ -50,13 +49,11 @@ void CommandButton::setFocusable(bool on)
 
 Label::Label(Form& form, std::string name, Control* container)
     : CaptionControl(form, std::move(name), ControlKind::Label, container)
-{
-}
+{}
 
 TextBox::TextBox(Form& form, std::string name, Control* container)
     : Control(form, std::move(name), ControlKind::TextBox, container)
-{
-}
+{}
 
 void TextBox::setText(std::string_view text)
 {
@@ -94,8 +91,7 @@ void TextBox::type(std::string_view text)
 
 CheckBox::CheckBox(Form& form, std::string name, Control* container)
     : CaptionControl(form, std::move(name), ControlKind::CheckBox, container)
-{
-}
+{}
 
 void CheckBox::setValue(int v)
 {
@@ -105,7 +101,10 @@ void CheckBox::setValue(int v)
     fire(onClick);
 }
 
-std::string CheckBox::displayValue() const { return std::to_string(m_value); }
+std::string CheckBox::displayValue() const
+{
+    return std::to_string(m_value);
+}
 
 void CheckBox::click()
 {
@@ -114,8 +113,7 @@ void CheckBox::click()
 
 OptionButton::OptionButton(Form& form, std::string name, Control* container)
     : CaptionControl(form, std::move(name), ControlKind::OptionButton, container)
-{
-}
+{}
 
 void OptionButton::setValue(bool on)
 {
@@ -141,7 +139,10 @@ void OptionButton::setValue(bool on)
     fire(onClick); // choosing an option fires Click even when it was chosen already
 }
 
-std::string OptionButton::displayValue() const { return m_value ? "1" : "0"; }
+std::string OptionButton::displayValue() const
+{
+    return m_value ? "1" : "0";
+}
 
 void OptionButton::click()
 {
@@ -178,8 +179,7 @@ void ListControl::clear()
 
 ComboBox::ComboBox(Form& form, std::string name, Control* container)
     : ListControl(form, std::move(name), ControlKind::ComboBox, container)
-{
-}
+{}
 
 void ComboBox::setListIndex(int i)
 {
@@ -202,10 +202,12 @@ void ComboBox::choose(int i)
 
 ListBox::ListBox(Form& form, std::string name, Control* container)
     : ListControl(form, std::move(name), ControlKind::ListBox, container)
-{
-}
+{}
 
-bool ListBox::selected(std::size_t i) const { return i < m_selected.size() && m_selected[i]; }
+bool ListBox::selected(std::size_t i) const
+{
+    return i < m_selected.size() && m_selected[i];
+}
 
 void ListBox::setSelected(std::size_t i, bool on)
 {
@@ -298,13 +300,11 @@ void ListBox::userSetSelected(std::size_t i, bool on)
 
 Frame::Frame(Form& form, std::string name, Control* container)
     : CaptionControl(form, std::move(name), ControlKind::Frame, container)
-{
-}
+{}
 
 PictureBox::PictureBox(Form& form, std::string name, Control* container)
     : Control(form, std::move(name), ControlKind::PictureBox, container)
-{
-}
+{}
 
 void PictureBox::setPicture(std::string file)
 {
@@ -320,8 +320,7 @@ void PictureBox::setBorder(bool on)
 
 Image::Image(Form& form, std::string name, Control* container)
     : Control(form, std::move(name), ControlKind::Image, container)
-{
-}
+{}
 
 void Image::setPicture(std::string file)
 {
@@ -395,7 +394,8 @@ void DriveListBox::refresh()
 
 void DriveListBox::choose(int i)
 {
-    if (usable() && shown() && i >= 0 && i < static_cast<int>(m_items.size())) setDrive(m_items[static_cast<std::size_t>(i)]);
+    if (usable() && shown() && i >= 0 && i < static_cast<int>(m_items.size()))
+        setDrive(m_items[static_cast<std::size_t>(i)]);
 }
 
 // ---- folder tree ----
@@ -510,7 +510,10 @@ void FileListBox::setPattern(std::string_view masks)
     fire(onPatternChange);
 }
 
-bool FileListBox::refresh() { return relist(m_path, true); }
+bool FileListBox::refresh()
+{
+    return relist(m_path, true);
+}
 
 void FileListBox::updateSizes()
 {
@@ -571,9 +574,15 @@ std::vector<std::string> FileListBox::items() const
     return names;
 }
 
-std::string FileListBox::filePath(std::size_t i) const { return path::join(m_path, m_entries.at(i).name); }
+std::string FileListBox::filePath(std::size_t i) const
+{
+    return path::join(m_path, m_entries.at(i).name);
+}
 
-bool FileListBox::selected(std::size_t i) const { return i < m_selected.size() && m_selected[i]; }
+bool FileListBox::selected(std::size_t i) const
+{
+    return i < m_selected.size() && m_selected[i];
+}
 
 void FileListBox::setSelected(std::size_t i, bool on)
 {
@@ -648,12 +657,10 @@ void MenuItem::click()
 
 Line::Line(Form& form, std::string name, Control* container)
     : Control(form, std::move(name), ControlKind::Line, container)
-{
-}
+{}
 
 Shape::Shape(Form& form, std::string name, Control* container)
     : Control(form, std::move(name), ControlKind::Shape, container)
-{
-}
+{}
 
 } // namespace velmora

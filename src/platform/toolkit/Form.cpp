@@ -8,10 +8,13 @@ namespace velmora {
 MsgResult safeAnswer(MsgButtons buttons)
 {
     switch (buttons) {
-    case MsgButtons::YesNo: return MsgResult::No;
+    case MsgButtons::YesNo:
+        return MsgResult::No;
     case MsgButtons::OKCancel:
-    case MsgButtons::RetryCancel: return MsgResult::Cancel;
-    case MsgButtons::OK: break;
+    case MsgButtons::RetryCancel:
+        return MsgResult::Cancel;
+    case MsgButtons::OK:
+        break;
     }
     return MsgResult::OK;
 }
@@ -82,7 +85,10 @@ void Form::unload()
     m_toolkit.formUnloaded(*this);
 }
 
-void Form::close() { unload(); }
+void Form::close()
+{
+    unload();
+}
 
 Control* Form::control(std::string_view name) const
 {
@@ -116,14 +122,20 @@ void Form::remove(Control* control)
 
 Toolkit::Toolkit(FrontEnd& frontEnd) : m_frontEnd(frontEnd) {}
 
-Toolkit::~Toolkit() { m_retired.clear(); }
+Toolkit::~Toolkit()
+{
+    m_retired.clear();
+}
 
 MsgResult Toolkit::msgBox(std::string_view text, MsgButtons buttons, MsgIcon icon, std::string_view title)
 {
     return m_frontEnd.messageBox({std::string(title), std::string(text), buttons, icon});
 }
 
-void Toolkit::yield() { m_frontEnd.yield(); }
+void Toolkit::yield()
+{
+    m_frontEnd.yield();
+}
 
 void Toolkit::endProgram()
 {
@@ -131,7 +143,10 @@ void Toolkit::endProgram()
     std::abort(); // a front-end that returned from ending the program broke its contract
 }
 
-void Toolkit::popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) { m_frontEnd.popupMenu(menu, x, y, defaultItem); }
+void Toolkit::popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem)
+{
+    m_frontEnd.popupMenu(menu, x, y, defaultItem);
+}
 
 Form* Toolkit::findForm(std::string_view name) const
 {
@@ -177,7 +192,10 @@ void Toolkit::retire(std::unique_ptr<Form> form)
     if (m_depth == 0) collect();
 }
 
-void Toolkit::collect() { m_retired.clear(); }
+void Toolkit::collect()
+{
+    m_retired.clear();
+}
 
 void Toolkit::formLoaded(Form& form)
 {

@@ -116,8 +116,7 @@ private:
 };
 
 // Holds a window that is built on first use and built afresh after it was unloaded.
-template <class T>
-class FormSlot {
+template <class T> class FormSlot {
 public:
     explicit FormSlot(std::function<std::unique_ptr<T>()> make) : m_make(std::move(make)) {}
     ~FormSlot() = default;
