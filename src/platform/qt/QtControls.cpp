@@ -1,4 +1,5 @@
 #include "platform/qt/QtControls.h"
+#include "platform/qt/QtText.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -32,17 +33,6 @@
 namespace velmora {
 
 namespace {
-
-QString qs(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string utf8(const QString& s)
-{
-    const QByteArray bytes = s.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 // A label without a buddy shows "&" literally in Qt; the program's captions mean an access key.
 QString withoutMnemonics(const QString& caption)

@@ -1,6 +1,7 @@
 #include "platform/qt/QtFrontEnd.h"
 
 #include "platform/qt/QtControls.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,21 +26,6 @@
 #include <unordered_map>
 
 namespace velmora {
-
-namespace {
-
-QString qs(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string utf8(const QString& s)
-{
-    const QByteArray bytes = s.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-} // namespace
 
 struct QtFrontEnd::Impl final : AdapterHost {
     struct FormView {

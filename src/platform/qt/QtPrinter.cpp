@@ -1,4 +1,5 @@
 #include "platform/qt/QtPrinter.h"
+#include "platform/qt/QtText.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -14,11 +15,6 @@ namespace {
 const char* const kNoPrinter = "Принтер по умолчанию не найден";
 const char* const kNoApplication = "Печать недоступна: графическая среда не запущена";
 const char* const kBadValue = "Недопустимое значение свойства";
-
-QString qs(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString hostFamily(std::string_view name)
 {

@@ -1,4 +1,5 @@
 #include "platform/qt/QtSettingsStore.h"
+#include "platform/qt/QtText.h"
 
 #include <QSettings>
 #include <QString>
@@ -7,11 +8,6 @@
 namespace velmora {
 
 namespace {
-
-QString qs(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString keyPath(std::string_view section, std::string_view key)
 {
