@@ -78,12 +78,12 @@ std::optional<int> parseKey(std::string_view word)
 std::size_t entryCount(const Control& c)
 {
     switch (c.kind()) {
-    case ControlKind::ListBox:
     case ControlKind::ComboBox:
     case ControlKind::DriveListBox:
         return static_cast<const ListControl&>(c).listCount();
+    case ControlKind::ListBox:
     case ControlKind::FileListBox:
-        return static_cast<const FileListBox&>(c).listCount();
+        return dynamic_cast<const SelectableList&>(c).entryCount();
     case ControlKind::DirListBox:
         return static_cast<const DirListBox&>(c).listCount();
     default:
@@ -554,10 +554,7 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
         static_cast<DirListBox&>(c).open(*index);
         return;
     }
-    if (kind == ControlKind::ListBox)
-        static_cast<ListBox&>(c).userSelect(*index);
-    else
-        static_cast<FileListBox&>(c).userSelect(*index);
+    dynamic_cast<SelectableList&>(c).userSelect(*index);
     // The Click handler may have closed the window or changed the list.
     if (stillThere(t)) c.dblClick();
 }
@@ -595,11 +592,8 @@ void ConsoleFrontEnd::cmdChoose(Arguments args)
     case ControlKind::DriveListBox:
         static_cast<DriveListBox&>(c).choose(static_cast<int>(*index));
         break;
-    case ControlKind::ListBox:
-        static_cast<ListBox&>(c).userSelect(*index);
-        break;
-    default:
-        static_cast<FileListBox&>(c).userSelect(*index);
+    default: // a list or the file list, as checked above
+        dynamic_cast<SelectableList&>(c).userSelect(*index);
         break;
     }
 }
@@ -625,8 +619,8 @@ void ConsoleFrontEnd::setSelected(Arguments args, bool on)
     Target t;
     if (!findUsable(args[0], t)) return;
     Control& c = *t.control;
-    if (c.kind() != ControlKind::ListBox && c.kind() != ControlKind::FileListBox)
-        return error(escapeText(c.name()) + " is a " + kindName(c.kind()) + "; select needs a list or files");
+    auto* list = dynamic_cast<SelectableList*>(&c);
+    if (!list) return error(escapeText(c.name()) + " is a " + kindName(c.kind()) + "; select needs a list or files");
     for (std::size_t index : indexes)
         if (index >= entryCount(c))
             return error("index " + std::to_string(index) + " is out of range; " + escapeText(c.name()) + " has " +
@@ -634,10 +628,7 @@ void ConsoleFrontEnd::setSelected(Arguments args, bool on)
     for (std::size_t index : indexes) {
         // Each Ctrl-click fires Click, whose handler may close the window.
         if (!stillThere(t)) return;
-        if (c.kind() == ControlKind::ListBox)
-            static_cast<ListBox&>(c).userSetSelected(index, on);
-        else
-            static_cast<FileListBox&>(c).userSetSelected(index, on);
+        list->userSetSelected(index, on);
     }
 }
 

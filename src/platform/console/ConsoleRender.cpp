@@ -60,14 +60,10 @@ void writeControl(std::ostream& out, const Control& c)
         out << "  [" << (marked ? 'x' : ' ') << "] " << escapeText(text) << '\n';
     };
     switch (c.kind()) {
-    case ControlKind::ListBox: {
-        const auto& list = static_cast<const ListBox&>(c);
-        for (std::size_t i = 0; i < list.listCount(); ++i) entry(list.selected(i), list.list(i));
-        break;
-    }
+    case ControlKind::ListBox:
     case ControlKind::FileListBox: {
-        const auto& files = static_cast<const FileListBox&>(c);
-        for (std::size_t i = 0; i < files.listCount(); ++i) entry(files.selected(i), files.list(i));
+        const auto& list = dynamic_cast<const SelectableList&>(c);
+        for (std::size_t i = 0; i < list.entryCount(); ++i) entry(list.entrySelected(i), list.entryText(i));
         break;
     }
     case ControlKind::ComboBox:

@@ -135,7 +135,21 @@ public:
 
 enum class MultiSelect { None, Simple, Extended };
 
-class ListBox : public ListControl {
+// What the list box and the file list share for a front-end: entries shown as texts, any of
+// which the user selects. A front-end draws and drives either through this alone.
+class SelectableList {
+public:
+    virtual ~SelectableList() = default;
+    virtual std::size_t entryCount() const = 0;
+    virtual const std::string& entryText(std::size_t i) const = 0;
+    virtual bool entrySelected(std::size_t i) const = 0;
+    // The user clicked entry i (with Shift / Ctrl as held): selects and fires Click.
+    virtual void userSelect(std::size_t i, bool shift = false, bool ctrl = false) = 0;
+    // The user set entry i's selection alone (a Ctrl-click); fires Click.
+    virtual void userSetSelected(std::size_t i, bool on) = 0;
+};
+
+class ListBox : public ListControl, public SelectableList {
 public:
     ListBox(Form& form, std::string name, Control* container = nullptr);
     MultiSelect multiSelect() const { return m_multi; }
@@ -149,9 +163,11 @@ public:
     void removeItem(std::size_t i) override;
     void clear() override;
 
-    // The user clicked item i (with Shift / Ctrl as held): selects and fires Click.
-    void userSelect(std::size_t i, bool shift = false, bool ctrl = false);
-    void userSetSelected(std::size_t i, bool on);
+    void userSelect(std::size_t i, bool shift = false, bool ctrl = false) override;
+    void userSetSelected(std::size_t i, bool on) override;
+    std::size_t entryCount() const override { return listCount(); }
+    const std::string& entryText(std::size_t i) const override { return list(i); }
+    bool entrySelected(std::size_t i) const override { return selected(i); }
 
 private:
     std::vector<char> m_selected;
@@ -245,7 +261,7 @@ private:
 };
 
 // The file list: the files of a folder matching a mask list, with extended selection.
-class FileListBox : public Control {
+class FileListBox : public Control, public SelectableList {
 public:
     FileListBox(Form& form, std::string name, FileSystem& fs, Control* container = nullptr);
     ~FileListBox() override;
@@ -283,9 +299,11 @@ public:
     std::function<void()> onPathChange;
     std::function<void()> onPatternChange;
 
-    // The user's selection: a click on entry i with Shift / Ctrl as held; fires Click.
-    void userSelect(std::size_t i, bool shift = false, bool ctrl = false);
-    void userSetSelected(std::size_t i, bool on);
+    void userSelect(std::size_t i, bool shift = false, bool ctrl = false) override;
+    void userSetSelected(std::size_t i, bool on) override;
+    std::size_t entryCount() const override { return listCount(); }
+    const std::string& entryText(std::size_t i) const override { return list(i); }
+    bool entrySelected(std::size_t i) const override { return selected(i); }
     std::string displayText() const override { return m_path; }
 
 private:
