@@ -69,10 +69,7 @@ void generateDeep(const fs::path& root, int depth)
     ::close(dir);
 }
 
-double seconds(std::chrono::steady_clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 template <class F> double best(int runs, F&& f)
 {

@@ -7,10 +7,7 @@ namespace velmora::archivers {
 using settings::ArchiversSection;
 using settings::read;
 
-std::string key(std::string_view field, int n)
-{
-    return std::string(field) + std::to_string(n);
-}
+std::string key(std::string_view field, int n) { return std::string(field) + std::to_string(n); }
 
 std::vector<Record> readTable(const SettingsStore& store)
 {

@@ -1,5 +1,6 @@
 #include "core/App.h"
 
+#include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
 #include "reports/frmReport.h"
 #include "scanners/frmDrivePass.h"
@@ -9,7 +10,8 @@ namespace velmora {
 App::App(Toolkit& tk, const Services& services)
     : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); }),
       m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
-      m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); })
+      m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); }),
+      m_settingsDialog([this] { return std::make_unique<frmCustom>(m_tk, m_services); })
 {}
 
 App::~App() = default;
@@ -20,9 +22,6 @@ void App::start()
     main.show();
 }
 
-frmScanTemps& App::mainWindow()
-{
-    return m_mainWindow.get();
-}
+frmScanTemps& App::mainWindow() { return m_mainWindow.get(); }
 
 } // namespace velmora

@@ -8,6 +8,7 @@
 
 namespace velmora {
 
+class frmCustom;
 class frmDrivePass;
 class frmReport;
 class frmScanTemps;
@@ -28,6 +29,7 @@ public:
     frmScanTemps& mainWindow();
     FormSlot<frmReport>& reportWindow() { return m_reportWindow; }
     FormSlot<frmDrivePass>& driveScanWindow() { return m_driveScanWindow; }
+    FormSlot<frmCustom>& settingsDialog() { return m_settingsDialog; }
 
 private:
     Toolkit& m_tk;
@@ -35,6 +37,7 @@ private:
     FormSlot<frmScanTemps> m_mainWindow;
     FormSlot<frmReport> m_reportWindow;
     FormSlot<frmDrivePass> m_driveScanWindow;
+    FormSlot<frmCustom> m_settingsDialog;
 };
 
 } // namespace velmora

@@ -4,6 +4,7 @@
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
 #include "core/App.h"
+#include "core/frmCustom.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
@@ -196,6 +197,9 @@ void frmScanTemps::connect()
     cmdNullPass.onClick = [this] { cmdNullPass_Click(); };
     cmdRecycled.onClick = [this] { cmdRecycled_Click(); };
     cmdDrives.onClick = [this] { cmdDrives_Click(); };
+    cmdMainFuncCust.onClick = [this] { cmdMainFuncCust_Click(); };
+    cmdCustomize.onClick = [this] { cmdCustomize_Click(); };
+    mnuSetup.onClick = [this] { cmdMainFuncCust_Click(); };
     filFiles.onDblClick = [this] { filFiles_DblClick(); };
     filFiles.onKeyDown = [this](int code) { filFiles_KeyDown(code); };
     filFiles.onMouseUp = [this](int button, int x, int y) { filFiles_MouseUp(button, x, y); };
@@ -255,19 +259,13 @@ void frmScanTemps::Form_Load()
 }
 
 // The unattended switches are not built yet: no switch matches, start-up goes on.
-bool frmScanTemps::runCommandLineSwitch()
-{
-    return false;
-}
+bool frmScanTemps::runCommandLineSwitch() { return false; }
 
 // The welcome launcher is not built yet: the main window stays in front.
 void frmScanTemps::showWelcomeLauncher() {}
 
 // Closing the main window ends the program at once, asking and saving nothing.
-void frmScanTemps::Form_Unload()
-{
-    toolkit().endProgram();
-}
+void frmScanTemps::Form_Unload() { toolkit().endProgram(); }
 
 void frmScanTemps::timUpdate_Timer()
 {
@@ -279,30 +277,12 @@ void frmScanTemps::timUpdate_Timer()
 // Novice mode locks the advanced commands once it lands; until then there is nothing to lock.
 void frmScanTemps::applyNoviceMode() {}
 
-void frmScanTemps::drvDrive_Change()
-{
-    m_browser.driveChanged();
-}
-void frmScanTemps::dirDirectories_Change()
-{
-    m_browser.folderChanged();
-}
-void frmScanTemps::cmdNext_Click()
-{
-    m_browser.back();
-}
-void frmScanTemps::cmdBack_Click()
-{
-    m_browser.forward();
-}
-void frmScanTemps::cmdUpOneLevel_Click()
-{
-    m_browser.up();
-}
-void frmScanTemps::cmdRefresh_Click()
-{
-    m_browser.refresh();
-}
+void frmScanTemps::drvDrive_Change() { m_browser.driveChanged(); }
+void frmScanTemps::dirDirectories_Change() { m_browser.folderChanged(); }
+void frmScanTemps::cmdNext_Click() { m_browser.back(); }
+void frmScanTemps::cmdBack_Click() { m_browser.forward(); }
+void frmScanTemps::cmdUpOneLevel_Click() { m_browser.up(); }
+void frmScanTemps::cmdRefresh_Click() { m_browser.refresh(); }
 
 void frmScanTemps::cmdExit_Click()
 {
@@ -356,23 +336,11 @@ void frmScanTemps::cmdHelp_Click()
     m_app.services().shell.open(m_app.services().env.get("windir") + "\\help\\vlm2-2.htm");
 }
 
-void frmScanTemps::cmdWebSite_Click()
-{
-    m_app.services().shell.open(std::string(WebSite));
-}
+void frmScanTemps::cmdWebSite_Click() { m_app.services().shell.open(std::string(WebSite)); }
 
-void frmScanTemps::cboTypes_Click()
-{
-    maskeditor::categoryChosen(cboTypes, txtFilter);
-}
-void frmScanTemps::cmdConfirm_Click()
-{
-    maskeditor::apply(txtFilter, picPopUp, filFiles);
-}
-void frmScanTemps::cmdClosePopUp_Click()
-{
-    maskeditor::cancel(picPopUp);
-}
+void frmScanTemps::cboTypes_Click() { maskeditor::categoryChosen(cboTypes, txtFilter); }
+void frmScanTemps::cmdConfirm_Click() { maskeditor::apply(txtFilter, picPopUp, filFiles); }
+void frmScanTemps::cmdClosePopUp_Click() { maskeditor::cancel(picPopUp); }
 
 void frmScanTemps::cmdDelete_Click()
 {
@@ -384,10 +352,7 @@ void frmScanTemps::cmdDeleteSelected_Click()
     deleteSelected({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
 }
 
-void frmScanTemps::filFiles_DblClick()
-{
-    cmdDeleteSelected_Click();
-}
+void frmScanTemps::filFiles_DblClick() { cmdDeleteSelected_Click(); }
 
 void frmScanTemps::filFiles_KeyDown(int keyCode)
 {
@@ -402,22 +367,10 @@ void frmScanTemps::filFiles_MouseUp(int button, int x, int y)
     toolkit().popupMenu(mnuMain, filFiles.left() + x, filFiles.top() + y, &mnuDel);
 }
 
-void frmScanTemps::mnuSelectAll_Click()
-{
-    applySelection(toolkit(), filFiles, SelectionCommand::SelectAll);
-}
-void frmScanTemps::mnuDeselectAll_Click()
-{
-    applySelection(toolkit(), filFiles, SelectionCommand::DeselectAll);
-}
-void frmScanTemps::mnuMainInvertSelection_Click()
-{
-    applySelection(toolkit(), filFiles, SelectionCommand::Invert);
-}
-void frmScanTemps::mnuExt_Click()
-{
-    picPopUp.setVisible(!picPopUp.visible());
-}
+void frmScanTemps::mnuSelectAll_Click() { applySelection(toolkit(), filFiles, SelectionCommand::SelectAll); }
+void frmScanTemps::mnuDeselectAll_Click() { applySelection(toolkit(), filFiles, SelectionCommand::DeselectAll); }
+void frmScanTemps::mnuMainInvertSelection_Click() { applySelection(toolkit(), filFiles, SelectionCommand::Invert); }
+void frmScanTemps::mnuExt_Click() { picPopUp.setVisible(!picPopUp.visible()); }
 
 ScanContext frmScanTemps::scanContext()
 {
@@ -431,22 +384,12 @@ void frmScanTemps::cmdAutoPass_Click()
     if (!running.again()) autoPass(scanContext());
 }
 
-void frmScanTemps::cmdRecentPass_Click()
-{
-    recentPass(scanContext());
-}
-void frmScanTemps::cmdNullPass_Click()
-{
-    nullPass(scanContext());
-}
-void frmScanTemps::cmdRecycled_Click()
-{
-    emptyRecycleBins(scanContext());
-}
-void frmScanTemps::cmdDrives_Click()
-{
-    m_app.driveScanWindow()->showModal(this);
-}
+void frmScanTemps::cmdRecentPass_Click() { recentPass(scanContext()); }
+void frmScanTemps::cmdNullPass_Click() { nullPass(scanContext()); }
+void frmScanTemps::cmdRecycled_Click() { emptyRecycleBins(scanContext()); }
+void frmScanTemps::cmdDrives_Click() { m_app.driveScanWindow()->showModal(this); }
+void frmScanTemps::cmdMainFuncCust_Click() { m_app.settingsDialog()->showModal(this); }
+void frmScanTemps::cmdCustomize_Click() { m_app.settingsDialog()->showModal(this); }
 
 // The report viewer comes with the report settings window; until then it does nothing.
 void frmScanTemps::cmdViewReports_Click() {}

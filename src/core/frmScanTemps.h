@@ -29,6 +29,8 @@ public:
     void cmdNullPass_Click();
     void cmdRecycled_Click();
     void cmdDrives_Click();
+    void cmdMainFuncCust_Click();
+    void cmdCustomize_Click();
     void timUpdate_Timer();
 
     // The sliding command panel and what it holds.

@@ -128,24 +128,12 @@ template <bool Upper> std::size_t fold(std::string_view src, char* dst)
 
 } // namespace
 
-char32_t upper(char32_t cp)
-{
-    return apply(table::kUpperDelta, cp);
-}
+char32_t upper(char32_t cp) { return apply(table::kUpperDelta, cp); }
 
-char32_t lower(char32_t cp)
-{
-    return apply(table::kLowerDelta, cp);
-}
+char32_t lower(char32_t cp) { return apply(table::kLowerDelta, cp); }
 
-std::size_t toUpper(std::string_view src, char* dst)
-{
-    return fold<true>(src, dst);
-}
+std::size_t toUpper(std::string_view src, char* dst) { return fold<true>(src, dst); }
 
-std::size_t toLower(std::string_view src, char* dst)
-{
-    return fold<false>(src, dst);
-}
+std::size_t toLower(std::string_view src, char* dst) { return fold<false>(src, dst); }
 
 } // namespace velmora::casefold

@@ -15,10 +15,7 @@ char32_t lower(char32_t cp);
 
 // Room for the folded form of `n` bytes: ASCII stays ASCII and no character grows by more
 // than half (ɐ, two bytes, → Ɐ, three bytes).
-constexpr std::size_t maxFoldedSize(std::size_t n)
-{
-    return n + n / 2;
-}
+constexpr std::size_t maxFoldedSize(std::size_t n) { return n + n / 2; }
 
 // Write the upper- or lower-case form of `src` to `dst`, which must have room for
 // maxFoldedSize(src.size()) bytes, and return its length. Invalid bytes are copied as they

@@ -6,15 +6,9 @@ namespace velmora {
 
 namespace {
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // Length of the drive part that a parent can never go above: "C:\" -> 3, "C:" -> 2, "\" -> 1.
 std::size_t rootLength(std::string_view p)
@@ -92,10 +86,7 @@ char driveLetter(std::string_view text)
     return text[0] >= 'a' ? text[0] : static_cast<char>(text[0] - 'A' + 'a');
 }
 
-bool isRoot(std::string_view p)
-{
-    return p.size() == 3 && isLetter(p[0]) && p[1] == ':' && isSeparator(p[2]);
-}
+bool isRoot(std::string_view p) { return p.size() == 3 && isLetter(p[0]) && p[1] == ':' && isSeparator(p[2]); }
 
 } // namespace path
 

@@ -13,10 +13,7 @@ struct Decoded {
     bool valid;
 };
 
-inline bool isContinuation(unsigned char c)
-{
-    return (c & 0xC0) == 0x80;
-}
+inline bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // The character at `i` (which must be < s.size()). An invalid byte — a stray continuation,
 // a cut-off sequence, an overlong form, a surrogate, beyond U+10FFFF — is reported as

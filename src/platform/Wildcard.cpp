@@ -52,15 +52,9 @@ bool glob(std::string_view mask, std::string_view name)
     return m == mask.size();
 }
 
-bool hasWildcard(std::string_view s)
-{
-    return s.find_first_of("*?") != std::string_view::npos;
-}
+bool hasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
-bool allStars(std::string_view s)
-{
-    return s.find_first_not_of('*') == std::string_view::npos;
-}
+bool allStars(std::string_view s) { return s.find_first_not_of('*') == std::string_view::npos; }
 
 // A mask whose part after its last dot is all stars (or empty) also matches a name with no
 // dot by its part before that dot; this returns that part, or nothing.
@@ -261,10 +255,7 @@ struct MaskList::Impl {
 
 MaskList::MaskList() : m_impl(std::make_unique<Impl>()) {}
 
-MaskList::MaskList(std::string_view list) : m_text(list), m_impl(std::make_unique<Impl>())
-{
-    m_impl->compile(list);
-}
+MaskList::MaskList(std::string_view list) : m_text(list), m_impl(std::make_unique<Impl>()) { m_impl->compile(list); }
 
 MaskList::~MaskList() = default;
 
@@ -284,15 +275,9 @@ MaskList& MaskList::operator=(const MaskList& other)
 MaskList::MaskList(MaskList&&) noexcept = default;
 MaskList& MaskList::operator=(MaskList&&) noexcept = default;
 
-bool MaskList::matches(std::string_view name) const
-{
-    return m_impl && m_impl->matches(name);
-}
+bool MaskList::matches(std::string_view name) const { return m_impl && m_impl->matches(name); }
 
-bool MaskList::empty() const
-{
-    return !m_impl || m_impl->empty();
-}
+bool MaskList::empty() const { return !m_impl || m_impl->empty(); }
 
 bool matchMask(std::string_view mask, std::string_view name)
 {

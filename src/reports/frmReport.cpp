@@ -92,9 +92,6 @@ void frmReport::cmdPrint_Click()
     cmdOK_Click();
 }
 
-void frmReport::cmdOK_Click()
-{
-    unload();
-}
+void frmReport::cmdOK_Click() { unload(); }
 
 } // namespace velmora

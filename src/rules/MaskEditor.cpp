@@ -27,9 +27,6 @@ bool apply(const TextBox& filter, Control& panel, FileListBox& files)
     return true;
 }
 
-void cancel(Control& panel)
-{
-    panel.setVisible(false);
-}
+void cancel(Control& panel) { panel.setVisible(false); }
 
 } // namespace velmora::maskeditor

@@ -75,10 +75,7 @@ void frmDrivePass::cmdFolderList_Click()
     dirDirectorie.refresh();
 }
 
-void frmDrivePass::dirDirectorie_Change()
-{
-    DirToScan = dirDirectorie.path();
-}
+void frmDrivePass::dirDirectorie_Change() { DirToScan = dirDirectorie.path(); }
 
 void frmDrivePass::drvDrvs_Change()
 {
@@ -187,9 +184,6 @@ void frmDrivePass::cmdClose_Click()
     unload();
 }
 
-void frmDrivePass::close()
-{
-    cmdClose_Click();
-}
+void frmDrivePass::close() { cmdClose_Click(); }
 
 } // namespace velmora

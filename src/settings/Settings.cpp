@@ -41,19 +41,13 @@ std::optional<long> flagNumber(std::string_view text)
     return value;
 }
 
-bool flagEquals(std::string_view text, long value, long def)
-{
-    return flagNumber(text).value_or(def) == value;
-}
+bool flagEquals(std::string_view text, long value, long def) { return flagNumber(text).value_or(def) == value; }
 
 bool alwaysSaveReport(const SettingsStore& store)
 {
     return flagEquals(read(store, ReportSection, AlwaysSave, "0"), 1, 0);
 }
 
-std::string reportFileName(const SettingsStore& store)
-{
-    return readOption(store, ReportFileName, DefaultReportFile);
-}
+std::string reportFileName(const SettingsStore& store) { return readOption(store, ReportFileName, DefaultReportFile); }
 
 } // namespace velmora::settings

@@ -11,10 +11,7 @@ using namespace velmora;
 
 namespace {
 
-std::string bytes(std::initializer_list<unsigned char> list)
-{
-    return std::string(list.begin(), list.end());
-}
+std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
 
 const std::string kUpperRu = "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
 const std::string kLowerRu = "абвгдеёжзийклмнопрстуфхцчшщъыьэюя";

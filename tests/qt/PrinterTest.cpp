@@ -227,7 +227,4 @@ TEST_F(QtPrinterTest, SystemDefaultPrinterWhenNothingElseIsSet)
 
 // fontconfig keeps its cache for the life of the process, which LeakSanitizer reports as
 // lost; every test here that draws text loads it. One definition serves the whole program.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -13,10 +13,7 @@
 namespace velmora::qttest {
 
 // Deletes the widgets of unloaded forms, as the event loop would.
-inline void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 inline bool waitFor(const std::function<bool()>& done, int ms = 3000)
 {

@@ -19,10 +19,7 @@ using console::quoted;
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim(std::string_view s)
 {
@@ -157,10 +154,7 @@ ConsoleFrontEnd::ConsoleFrontEnd(std::istream& in, std::ostream& out, std::ostre
 
 ConsoleFrontEnd::~ConsoleFrontEnd() = default;
 
-void ConsoleFrontEnd::attach(Toolkit& toolkit)
-{
-    m_toolkit = &toolkit;
-}
+void ConsoleFrontEnd::attach(Toolkit& toolkit) { m_toolkit = &toolkit; }
 
 // ---- forms as this front-end knows them ----
 
@@ -171,10 +165,7 @@ ConsoleFrontEnd::FormRecord& ConsoleFrontEnd::record(const Form& form)
     return it->second;
 }
 
-std::uint64_t ConsoleFrontEnd::serialOf(const Form* form)
-{
-    return form ? record(*form).serial : 0;
-}
+std::uint64_t ConsoleFrontEnd::serialOf(const Form* form) { return form ? record(*form).serial : 0; }
 
 Form* ConsoleFrontEnd::formBySerial(std::uint64_t serial) const
 {
@@ -211,10 +202,7 @@ void ConsoleFrontEnd::showForm(Form& form)
     m_appeared.push_back(rec.serial);
 }
 
-void ConsoleFrontEnd::hideForm(Form& form)
-{
-    record(form).shown = false;
-}
+void ConsoleFrontEnd::hideForm(Form& form) { record(form).shown = false; }
 
 // ---- printing ----
 
@@ -598,15 +586,9 @@ void ConsoleFrontEnd::cmdChoose(Arguments args)
     }
 }
 
-void ConsoleFrontEnd::cmdSelect(Arguments args)
-{
-    setSelected(args, true);
-}
+void ConsoleFrontEnd::cmdSelect(Arguments args) { setSelected(args, true); }
 
-void ConsoleFrontEnd::cmdDeselect(Arguments args)
-{
-    setSelected(args, false);
-}
+void ConsoleFrontEnd::cmdDeselect(Arguments args) { setSelected(args, false); }
 
 void ConsoleFrontEnd::setSelected(Arguments args, bool on)
 {
@@ -678,10 +660,7 @@ void ConsoleFrontEnd::cmdRClick(Arguments args)
     if (findUsable(args[0], t)) t.control->mouseUp(mouse::Right, 0, 0);
 }
 
-void ConsoleFrontEnd::cmdTick(Arguments)
-{
-    tickTimers();
-}
+void ConsoleFrontEnd::cmdTick(Arguments) { tickTimers(); }
 
 void ConsoleFrontEnd::cmdShow(Arguments)
 {
@@ -698,10 +677,7 @@ void ConsoleFrontEnd::cmdClose(Arguments)
     active->close();
 }
 
-void ConsoleFrontEnd::cmdQuit(Arguments)
-{
-    m_quit = true;
-}
+void ConsoleFrontEnd::cmdQuit(Arguments) { m_quit = true; }
 
 void ConsoleFrontEnd::cmdHelp(Arguments)
 {

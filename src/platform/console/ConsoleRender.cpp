@@ -43,10 +43,7 @@ const char* buttonCaption(MsgResult r)
     return "OK";
 }
 
-bool isListed(ControlKind k)
-{
-    return k != ControlKind::Menu && k != ControlKind::MenuItem && k != ControlKind::Timer;
-}
+bool isListed(ControlKind k) { return k != ControlKind::Menu && k != ControlKind::MenuItem && k != ControlKind::Timer; }
 
 void writeControl(std::ostream& out, const Control& c)
 {

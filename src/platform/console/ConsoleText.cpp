@@ -52,10 +52,7 @@ std::string escapeText(std::string_view text)
     return out;
 }
 
-std::string quoted(std::string_view text)
-{
-    return "\"" + escapeText(text) + "\"";
-}
+std::string quoted(std::string_view text) { return "\"" + escapeText(text) + "\""; }
 
 std::vector<std::string_view> splitLines(std::string_view text)
 {

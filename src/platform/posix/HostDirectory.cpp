@@ -16,10 +16,7 @@ namespace velmora::posixhost {
 
 namespace {
 
-bool isDots(const char* n)
-{
-    return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
-}
+bool isDots(const char* n) { return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')); }
 
 // A directory stream over a descriptor opened for reading; "." and ".." are skipped.
 class DirStream {
@@ -83,10 +80,7 @@ template <class OnEntry> bool forEachEntry(int fd, OnEntry&& onEntry)
 #endif
 }
 
-bool byName(const DirEntry& a, const DirEntry& b)
-{
-    return text::compareNoCase(a.name, b.name) < 0;
-}
+bool byName(const DirEntry& a, const DirEntry& b) { return text::compareNoCase(a.name, b.name) < 0; }
 
 } // namespace
 

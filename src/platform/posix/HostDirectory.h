@@ -48,9 +48,6 @@ std::optional<std::string> findNoCase(int dirFd, std::string_view name);
 std::uint32_t attributesFor(std::string_view name, bool folder, bool link, const struct stat* own);
 
 // A plain file without its owner write bit: one that Windows calls read-only.
-inline bool isReadOnlyFile(const struct stat& st)
-{
-    return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
-}
+inline bool isReadOnlyFile(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0; }
 
 } // namespace velmora::posixhost

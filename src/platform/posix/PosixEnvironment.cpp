@@ -16,10 +16,7 @@ namespace velmora {
 
 namespace {
 
-char upperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool equalAsciiNoCase(std::string_view a, std::string_view b)
 {

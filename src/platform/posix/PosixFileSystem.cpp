@@ -34,15 +34,9 @@ constexpr int kWalkFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kWalkFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 int driveIndex(char letter)
 {
@@ -216,10 +210,7 @@ bool PosixFileSystem::driveReady(char letter) const
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
-char PosixFileSystem::currentDrive() const
-{
-    return static_cast<char>('a' + m_currentDrive);
-}
+char PosixFileSystem::currentDrive() const { return static_cast<char>('a' + m_currentDrive); }
 
 bool PosixFileSystem::setCurrentDrive(char letter)
 {

@@ -110,10 +110,7 @@ std::optional<std::vector<DirEntry>> PosixFolder::listEntries() const
     return readFolder(fd(), {true, true, true, true, nullptr});
 }
 
-std::optional<std::vector<std::string>> PosixFolder::names() const
-{
-    return readNames(fd());
-}
+std::optional<std::vector<std::string>> PosixFolder::names() const { return readNames(fd()); }
 
 std::optional<std::int64_t> PosixFolder::size(std::string_view name) const
 {
@@ -211,10 +208,7 @@ std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameM
     return adopt(std::move(sub));
 }
 
-std::unique_ptr<FolderWatch> PosixFolder::watch() const
-{
-    return InotifyWatch::open(fd());
-}
+std::unique_ptr<FolderWatch> PosixFolder::watch() const { return InotifyWatch::open(fd()); }
 
 bool PosixFolder::own(std::string_view name, struct stat& st) const
 {

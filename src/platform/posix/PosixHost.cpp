@@ -35,15 +35,9 @@ int privateAt(std::string_view s, std::size_t i)
 }
 
 // A private-use character that the mapping gives a meaning: the escape or a carried character.
-bool meaningful(int offset)
-{
-    return offset == 0 || (offset > 0 && unholdable(static_cast<unsigned char>(offset)));
-}
+bool meaningful(int offset) { return offset == 0 || (offset > 0 && unholdable(static_cast<unsigned char>(offset))); }
 
-void appendPrivate(std::string& out, int offset)
-{
-    out += utf8::text(Escape + static_cast<char32_t>(offset));
-}
+void appendPrivate(std::string& out, int offset) { out += utf8::text(Escape + static_cast<char32_t>(offset)); }
 
 } // namespace
 

@@ -13,10 +13,7 @@ namespace velmora {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool equalAsciiNoCase(std::string_view a, std::string_view b)
 {

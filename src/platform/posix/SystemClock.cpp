@@ -6,9 +6,6 @@
 
 namespace velmora {
 
-DateTime SystemClock::now() const
-{
-    return posixhost::localDateTime(std::time(nullptr));
-}
+DateTime SystemClock::now() const { return posixhost::localDateTime(std::time(nullptr)); }
 
 } // namespace velmora

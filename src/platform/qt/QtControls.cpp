@@ -99,10 +99,7 @@ QFont qtFont(const Font& f)
 }
 
 // Windows keeps "\r\n" in multi-line text boxes; Qt edits "\n".
-QString toEditText(const std::string& text)
-{
-    return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
+QString toEditText(const std::string& text) { return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 std::string fromEditText(const QString& text)
 {
     QString t = text;
@@ -236,10 +233,7 @@ ControlAdapter::~ControlAdapter()
 
 ControlAdapter::Alive::Alive(const ControlAdapter& adapter) : m_guard(adapter.m_events.get()), m_adapter(&adapter) {}
 
-ControlAdapter::Alive::operator bool() const
-{
-    return m_guard && m_adapter->held();
-}
+ControlAdapter::Alive::operator bool() const { return m_guard && m_adapter->held(); }
 
 bool ControlAdapter::held() const
 {
@@ -247,15 +241,9 @@ bool ControlAdapter::held() const
     return std::find(controls.begin(), controls.end(), &m_control) != controls.end();
 }
 
-QObject* ControlAdapter::context() const
-{
-    return m_events.get();
-}
+QObject* ControlAdapter::context() const { return m_events.get(); }
 
-void ControlAdapter::listenTo(QObject* o)
-{
-    o->installEventFilter(m_events.get());
-}
+void ControlAdapter::listenTo(QObject* o) { o->installEventFilter(m_events.get()); }
 
 QWidget* ControlAdapter::make(QWidget* parent)
 {

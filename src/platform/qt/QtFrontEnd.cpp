@@ -167,10 +167,7 @@ ControlAdapter& QtFrontEnd::Impl::addControl(FormView& fv, Control* c)
     return a;
 }
 
-void QtFrontEnd::Impl::dropControl(FormView& fv, const Control* c)
-{
-    fv.adapters.erase(c);
-}
+void QtFrontEnd::Impl::dropControl(FormView& fv, const Control* c) { fv.adapters.erase(c); }
 
 void QtFrontEnd::Impl::syncForm(FormView& fv)
 {
@@ -311,10 +308,7 @@ QtFrontEnd::~QtFrontEnd()
     for (auto& w : d->dying) delete w.data();
 }
 
-void QtFrontEnd::attach(Toolkit& toolkit)
-{
-    d->toolkit = &toolkit;
-}
+void QtFrontEnd::attach(Toolkit& toolkit) { d->toolkit = &toolkit; }
 
 int QtFrontEnd::run()
 {
@@ -334,10 +328,7 @@ bool QtFrontEnd::canOpenDisplay()
     return std::getenv("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-void QtFrontEnd::setPictureFolders(std::vector<std::string> hostFolders)
-{
-    d->pictureFolders = std::move(hostFolders);
-}
+void QtFrontEnd::setPictureFolders(std::vector<std::string> hostFolders) { d->pictureFolders = std::move(hostFolders); }
 
 QWidget* QtFrontEnd::widget(const Form& form) const
 {
@@ -500,10 +491,7 @@ MsgResult QtFrontEnd::messageBox(const MessageBoxSpec& spec)
     }
 }
 
-void QtFrontEnd::yield()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+void QtFrontEnd::yield() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void QtFrontEnd::popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem)
 {
@@ -540,10 +528,7 @@ void QtFrontEnd::setFocus(Control& control)
     if (QWidget* w = widget(control)) w->setFocus(Qt::OtherFocusReason);
 }
 
-void QtFrontEnd::timerChanged(Timer& timer)
-{
-    controlChanged(timer);
-}
+void QtFrontEnd::timerChanged(Timer& timer) { controlChanged(timer); }
 
 void QtFrontEnd::controlChanged(Control& control)
 {

@@ -122,10 +122,7 @@ struct QtPrinter::Impl {
     }
 };
 
-QtPrinter::QtPrinter(QtPrinterOptions options) : m(std::make_unique<Impl>())
-{
-    m->options = std::move(options);
-}
+QtPrinter::QtPrinter(QtPrinterOptions options) : m(std::make_unique<Impl>()) { m->options = std::move(options); }
 
 QtPrinter::~QtPrinter()
 {
@@ -162,15 +159,9 @@ bool QtPrinter::setUnderline(bool on)
     return true;
 }
 
-bool QtPrinter::printLine(std::string_view text)
-{
-    return m->printLine(text);
-}
+bool QtPrinter::printLine(std::string_view text) { return m->printLine(text); }
 
-bool QtPrinter::endDoc()
-{
-    return m->endDoc();
-}
+bool QtPrinter::endDoc() { return m->endDoc(); }
 
 std::string QtPrinter::deviceName() const
 {
@@ -178,14 +169,8 @@ std::string QtPrinter::deviceName() const
     return m->device;
 }
 
-std::string QtPrinter::lastError() const
-{
-    return m->error;
-}
+std::string QtPrinter::lastError() const { return m->error; }
 
-void QtPrinter::clearError()
-{
-    m->error.clear();
-}
+void QtPrinter::clearError() { m->error.clear(); }
 
 } // namespace velmora

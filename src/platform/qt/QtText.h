@@ -8,10 +8,7 @@
 
 namespace velmora {
 
-inline QString qs(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
+inline QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 inline std::string utf8(const QString& s)
 {

@@ -18,15 +18,9 @@ std::string MapEnvironment::get(std::string_view name) const
     return it == vars.end() ? std::string() : it->second;
 }
 
-void MapEnvironment::set(std::string_view name, std::string value)
-{
-    vars[text::toUpper(name)] = std::move(value);
-}
+void MapEnvironment::set(std::string_view name, std::string value) { vars[text::toUpper(name)] = std::move(value); }
 
-void MapEnvironment::unset(std::string_view name)
-{
-    vars.erase(text::toUpper(name));
-}
+void MapEnvironment::unset(std::string_view name) { vars.erase(text::toUpper(name)); }
 
 bool RecordingProcessStarter::start(std::string_view commandLine)
 {
@@ -47,35 +41,17 @@ bool RecordingShell::open(std::string_view what)
     return true;
 }
 
-bool RecordingPrinter::setFontName(std::string_view name)
-{
-    return record("font " + std::string(name));
-}
+bool RecordingPrinter::setFontName(std::string_view name) { return record("font " + std::string(name)); }
 
-bool RecordingPrinter::setFontSize(int points)
-{
-    return record("size " + std::to_string(points));
-}
+bool RecordingPrinter::setFontSize(int points) { return record("size " + std::to_string(points)); }
 
-bool RecordingPrinter::setBold(bool on)
-{
-    return record(on ? "bold 1" : "bold 0");
-}
+bool RecordingPrinter::setBold(bool on) { return record(on ? "bold 1" : "bold 0"); }
 
-bool RecordingPrinter::setUnderline(bool on)
-{
-    return record(on ? "underline 1" : "underline 0");
-}
+bool RecordingPrinter::setUnderline(bool on) { return record(on ? "underline 1" : "underline 0"); }
 
-bool RecordingPrinter::printLine(std::string_view text)
-{
-    return record("line " + std::string(text));
-}
+bool RecordingPrinter::printLine(std::string_view text) { return record("line " + std::string(text)); }
 
-bool RecordingPrinter::endDoc()
-{
-    return record("end");
-}
+bool RecordingPrinter::endDoc() { return record("end"); }
 
 bool RecordingPrinter::record(std::string call)
 {

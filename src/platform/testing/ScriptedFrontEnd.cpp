@@ -2,10 +2,7 @@
 
 namespace velmora::testing {
 
-void ScriptedFrontEnd::showForm(Form& form)
-{
-    shown.push_back(form.name());
-}
+void ScriptedFrontEnd::showForm(Form& form) { shown.push_back(form.name()); }
 
 void ScriptedFrontEnd::hideForm(Form&) {}
 

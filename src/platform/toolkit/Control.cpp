@@ -73,20 +73,14 @@ Control::Control(Form& form, std::string name, ControlKind kind, Control* contai
     m_form.add(this);
 }
 
-Control::~Control()
-{
-    m_form.remove(this);
-}
+Control::~Control() { m_form.remove(this); }
 
 void Control::changed()
 {
     if (m_form.isLoaded()) m_form.toolkit().frontEnd().controlChanged(*this);
 }
 
-void Control::fire(const std::function<void()>& handler)
-{
-    runHandler(m_form, handler);
-}
+void Control::fire(const std::function<void()>& handler) { runHandler(m_form, handler); }
 
 void Control::setEnabled(bool on)
 {
@@ -123,22 +117,10 @@ void Control::setGeometry(const Geometry& g)
     changed();
 }
 
-void Control::setLeft(int v)
-{
-    setGeometry({v, m_geometry.top, m_geometry.width, m_geometry.height});
-}
-void Control::setTop(int v)
-{
-    setGeometry({m_geometry.left, v, m_geometry.width, m_geometry.height});
-}
-void Control::setWidth(int v)
-{
-    setGeometry({m_geometry.left, m_geometry.top, v, m_geometry.height});
-}
-void Control::setHeight(int v)
-{
-    setGeometry({m_geometry.left, m_geometry.top, m_geometry.width, v});
-}
+void Control::setLeft(int v) { setGeometry({v, m_geometry.top, m_geometry.width, m_geometry.height}); }
+void Control::setTop(int v) { setGeometry({m_geometry.left, v, m_geometry.width, m_geometry.height}); }
+void Control::setWidth(int v) { setGeometry({m_geometry.left, m_geometry.top, v, m_geometry.height}); }
+void Control::setHeight(int v) { setGeometry({m_geometry.left, m_geometry.top, m_geometry.width, v}); }
 
 int Control::absoluteLeft() const
 {

@@ -101,10 +101,7 @@ void CheckBox::setValue(int v)
     fire(onClick);
 }
 
-std::string CheckBox::displayValue() const
-{
-    return std::to_string(m_value);
-}
+std::string CheckBox::displayValue() const { return std::to_string(m_value); }
 
 void CheckBox::click()
 {
@@ -139,10 +136,7 @@ void OptionButton::setValue(bool on)
     fire(onClick); // choosing an option fires Click even when it was chosen already
 }
 
-std::string OptionButton::displayValue() const
-{
-    return m_value ? "1" : "0";
-}
+std::string OptionButton::displayValue() const { return m_value ? "1" : "0"; }
 
 void OptionButton::click()
 {
@@ -204,10 +198,7 @@ ListBox::ListBox(Form& form, std::string name, Control* container)
     : ListControl(form, std::move(name), ControlKind::ListBox, container)
 {}
 
-bool ListBox::selected(std::size_t i) const
-{
-    return i < m_selected.size() && m_selected[i];
-}
+bool ListBox::selected(std::size_t i) const { return i < m_selected.size() && m_selected[i]; }
 
 void ListBox::setSelected(std::size_t i, bool on)
 {
@@ -510,10 +501,7 @@ void FileListBox::setPattern(std::string_view masks)
     fire(onPatternChange);
 }
 
-bool FileListBox::refresh()
-{
-    return relist(m_path, true);
-}
+bool FileListBox::refresh() { return relist(m_path, true); }
 
 void FileListBox::updateSizes()
 {
@@ -574,15 +562,9 @@ std::vector<std::string> FileListBox::items() const
     return names;
 }
 
-std::string FileListBox::filePath(std::size_t i) const
-{
-    return path::join(m_path, m_entries.at(i).name);
-}
+std::string FileListBox::filePath(std::size_t i) const { return path::join(m_path, m_entries.at(i).name); }
 
-bool FileListBox::selected(std::size_t i) const
-{
-    return i < m_selected.size() && m_selected[i];
-}
+bool FileListBox::selected(std::size_t i) const { return i < m_selected.size() && m_selected[i]; }
 
 void FileListBox::setSelected(std::size_t i, bool on)
 {

@@ -85,10 +85,7 @@ void Form::unload()
     m_toolkit.formUnloaded(*this);
 }
 
-void Form::close()
-{
-    unload();
-}
+void Form::close() { unload(); }
 
 Control* Form::control(std::string_view name) const
 {
@@ -122,20 +119,14 @@ void Form::remove(Control* control)
 
 Toolkit::Toolkit(FrontEnd& frontEnd) : m_frontEnd(frontEnd) {}
 
-Toolkit::~Toolkit()
-{
-    m_retired.clear();
-}
+Toolkit::~Toolkit() { m_retired.clear(); }
 
 MsgResult Toolkit::msgBox(std::string_view text, MsgButtons buttons, MsgIcon icon, std::string_view title)
 {
     return m_frontEnd.messageBox({std::string(title), std::string(text), buttons, icon});
 }
 
-void Toolkit::yield()
-{
-    m_frontEnd.yield();
-}
+void Toolkit::yield() { m_frontEnd.yield(); }
 
 void Toolkit::endProgram()
 {
@@ -192,10 +183,7 @@ void Toolkit::retire(std::unique_ptr<Form> form)
     if (m_depth == 0) collect();
 }
 
-void Toolkit::collect()
-{
-    m_retired.clear();
-}
+void Toolkit::collect() { m_retired.clear(); }
 
 void Toolkit::formLoaded(Form& form)
 {
