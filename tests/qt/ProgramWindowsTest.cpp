@@ -1,5 +1,6 @@
 // The program's own windows under Qt: screenshots a person can look at, and a printed PDF.
 #include "core/App.h"
+#include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtFrontEnd.h"
@@ -100,6 +101,20 @@ TEST_F(ProgramWindows, HostNamesThatReadAsPathsShowAsOneEntryEach)
         EXPECT_EQ(name.find_first_of("\\:?\n"), std::string::npos) << name;
     }
     EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-odd-names.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, SettingsDialogOnEachOfItsPages)
+{
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    frmCustom& dialog = app.settingsDialog().get();
+    dialog.show();
+    EXPECT_TRUE(grab(frontEnd.widget(dialog), "settings-general.png"));
+    dialog.optOp[2].click();
+    EXPECT_TRUE(grab(frontEnd.widget(dialog), "settings-other.png"));
+    dialog.optOp[0].click();
+    EXPECT_TRUE(grab(frontEnd.widget(dialog), "settings-junk-list.png"));
     for (Form* f : tk.forms()) f->hide();
 }
 
