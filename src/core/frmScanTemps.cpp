@@ -10,6 +10,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/toolkit/Reentry.h"
+#include "reports/ReportViewer.h"
 #include "rules/MaskEditor.h"
 #include "rules/Masks.h"
 #include "scanners/AutoPass.h"
@@ -391,7 +392,6 @@ void frmScanTemps::cmdDrives_Click() { m_app.driveScanWindow()->showModal(this);
 void frmScanTemps::cmdMainFuncCust_Click() { m_app.settingsDialog()->showModal(this); }
 void frmScanTemps::cmdCustomize_Click() { m_app.settingsDialog()->showModal(this); }
 
-// The report viewer comes with the report settings window; until then it does nothing.
-void frmScanTemps::cmdViewReports_Click() {}
+void frmScanTemps::cmdViewReports_Click() { viewReportFile(toolkit(), m_app.services(), m_app.reportWindow(), *this); }
 
 } // namespace velmora
