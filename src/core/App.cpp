@@ -3,6 +3,7 @@
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
 #include "reports/frmReport.h"
+#include "reports/frmReportInfo.h"
 #include "scanners/frmDrivePass.h"
 
 namespace velmora {
@@ -11,7 +12,17 @@ App::App(Toolkit& tk, const Services& services)
     : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); }),
       m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
       m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); }),
-      m_settingsDialog([this] { return std::make_unique<frmCustom>(m_tk, m_services); })
+      m_settingsDialog([this] {
+          return std::make_unique<frmCustom>(m_tk, m_services,
+                                             [this](frmCustom& dialog) { m_reportSettings->showModal(&dialog); });
+      }),
+      m_reportSettings([this] {
+          return std::make_unique<frmReportInfo>(
+              m_tk, m_services, [this] { mainWindow().cmdViewReports_Click(); },
+              [this](const std::string& moved) {
+                  if (frmCustom* dialog = m_settingsDialog.ifLoaded()) dialog->txtRepTxt.setText(moved);
+              });
+      })
 {}
 
 App::~App() = default;

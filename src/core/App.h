@@ -11,6 +11,7 @@ namespace velmora {
 class frmCustom;
 class frmDrivePass;
 class frmReport;
+class frmReportInfo;
 class frmScanTemps;
 
 class App {
@@ -30,6 +31,7 @@ public:
     FormSlot<frmReport>& reportWindow() { return m_reportWindow; }
     FormSlot<frmDrivePass>& driveScanWindow() { return m_driveScanWindow; }
     FormSlot<frmCustom>& settingsDialog() { return m_settingsDialog; }
+    FormSlot<frmReportInfo>& reportSettings() { return m_reportSettings; }
 
 private:
     Toolkit& m_tk;
@@ -38,6 +40,7 @@ private:
     FormSlot<frmReport> m_reportWindow;
     FormSlot<frmDrivePass> m_driveScanWindow;
     FormSlot<frmCustom> m_settingsDialog;
+    FormSlot<frmReportInfo> m_reportSettings;
 };
 
 } // namespace velmora

@@ -24,7 +24,8 @@ std::string flagText(const CheckBox& box) { return std::to_string(box.value()); 
 
 } // namespace
 
-frmCustom::frmCustom(Toolkit& tk, const Services& services) : Form(tk, "frmCustom"), m_services(services)
+frmCustom::frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings)
+    : Form(tk, "frmCustom"), m_services(services), m_openReportSettings(std::move(openReportSettings))
 {
     setCaption("Velmora - Настройка");
     layOut();
@@ -106,8 +107,11 @@ void frmCustom::connect()
     txtFiltr.onChange = [this] { txtFiltr_Change(); };
     cmdOK.onClick = [this] { cmdOK_Click(); };
     cmdCancel.onClick = [this] { cmdCancel_Click(); };
-    // The archiver editor, the folder chooser and the report settings come with their own
-    // windows; until then the three buttons do nothing.
+    cmdReport.onClick = [this] {
+        if (m_openReportSettings) m_openReportSettings(*this);
+    };
+    // The archiver editor and the folder chooser come with their own windows; until then
+    // those two buttons do nothing.
 }
 
 void frmCustom::Form_Load()

@@ -3,13 +3,15 @@
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
 
+#include <functional>
 #include <string_view>
 
 namespace velmora {
 
 class frmCustom : public Form {
 public:
-    frmCustom(Toolkit& tk, const Services& services);
+    // `openReportSettings` shows the report settings window over this dialog.
+    frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings = {});
 
     // Stores the seven options in their order, then closes the dialog.
     void cmdOK_Click();
@@ -67,6 +69,7 @@ private:
     void choosePreset(const OptionButton& preset, std::string_view masks);
 
     const Services& m_services;
+    std::function<void(frmCustom&)> m_openReportSettings;
 };
 
 } // namespace velmora
