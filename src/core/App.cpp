@@ -1,5 +1,6 @@
 #include "core/App.h"
 
+#include "archiving/frmSelectDir.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
 #include "reports/frmReport.h"
@@ -13,8 +14,26 @@ App::App(Toolkit& tk, const Services& services)
       m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
       m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); }),
       m_settingsDialog([this] {
-          return std::make_unique<frmCustom>(m_tk, m_services,
-                                             [this](frmCustom& dialog) { m_reportSettings->showModal(&dialog); });
+          return std::make_unique<frmCustom>(
+              m_tk, m_services, [this](frmCustom& dialog) { m_reportSettings->showModal(&dialog); },
+              [this](frmCustom& dialog) {
+                  frmSelectDir& chooser = m_folderChooser.get();
+                  chooser.RarIt = false;
+                  chooser.showModal(&dialog);
+              });
+      }),
+      m_folderChooser([this] {
+          return std::make_unique<frmSelectDir>(
+              m_tk, m_services,
+              [this]() -> std::optional<std::string> {
+                  if (frmCustom* dialog = m_settingsDialog.ifLoaded()) return dialog->txtJumpTo.text();
+                  return std::nullopt;
+              },
+              // The compress window's field comes with that window.
+              [this](bool rarIt, const std::string& path) {
+                  frmCustom* dialog = m_settingsDialog.ifLoaded();
+                  if (!rarIt && dialog) dialog->txtJumpTo.setText(path);
+              });
       }),
       m_reportSettings([this] {
           return std::make_unique<frmReportInfo>(

@@ -9,6 +9,7 @@
 namespace velmora {
 
 class frmCustom;
+class frmSelectDir;
 class frmDrivePass;
 class frmReport;
 class frmReportInfo;
@@ -32,6 +33,7 @@ public:
     FormSlot<frmDrivePass>& driveScanWindow() { return m_driveScanWindow; }
     FormSlot<frmCustom>& settingsDialog() { return m_settingsDialog; }
     FormSlot<frmReportInfo>& reportSettings() { return m_reportSettings; }
+    FormSlot<frmSelectDir>& folderChooser() { return m_folderChooser; }
 
 private:
     Toolkit& m_tk;
@@ -40,6 +42,7 @@ private:
     FormSlot<frmReport> m_reportWindow;
     FormSlot<frmDrivePass> m_driveScanWindow;
     FormSlot<frmCustom> m_settingsDialog;
+    FormSlot<frmSelectDir> m_folderChooser;
     FormSlot<frmReportInfo> m_reportSettings;
 };
 

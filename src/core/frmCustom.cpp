@@ -24,8 +24,10 @@ std::string flagText(const CheckBox& box) { return std::to_string(box.value()); 
 
 } // namespace
 
-frmCustom::frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings)
-    : Form(tk, "frmCustom"), m_services(services), m_openReportSettings(std::move(openReportSettings))
+frmCustom::frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings,
+                     std::function<void(frmCustom&)> openFolderChooser)
+    : Form(tk, "frmCustom"), m_services(services), m_openReportSettings(std::move(openReportSettings)),
+      m_openFolderChooser(std::move(openFolderChooser))
 {
     setCaption("Velmora - Настройка");
     layOut();
@@ -110,8 +112,10 @@ void frmCustom::connect()
     cmdReport.onClick = [this] {
         if (m_openReportSettings) m_openReportSettings(*this);
     };
-    // The archiver editor and the folder chooser come with their own windows; until then
-    // those two buttons do nothing.
+    cmdBrowse.onClick = [this] {
+        if (m_openFolderChooser) m_openFolderChooser(*this);
+    };
+    // The archiver editor comes with its own window; until then its button does nothing.
 }
 
 void frmCustom::Form_Load()

@@ -11,7 +11,8 @@ namespace velmora {
 class frmCustom : public Form {
 public:
     // `openReportSettings` shows the report settings window over this dialog.
-    frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings = {});
+    frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings = {},
+              std::function<void(frmCustom&)> openFolderChooser = {});
 
     // Stores the seven options in their order, then closes the dialog.
     void cmdOK_Click();
@@ -70,6 +71,7 @@ private:
 
     const Services& m_services;
     std::function<void(frmCustom&)> m_openReportSettings;
+    std::function<void(frmCustom&)> m_openFolderChooser;
 };
 
 } // namespace velmora

@@ -33,6 +33,13 @@ struct DriveInfo {
     std::string boxText() const;
 };
 
+// Why a drive cannot be used, as a Windows program's runtime tells it: its number and its
+// description ("Device unavailable", "Disk not ready", "Path/access file error").
+struct DriveError {
+    int number = 0;
+    std::string description;
+};
+
 struct DirEntry {
     // The bare name in the program's name space: a host name with characters that no Windows
     // name can hold carries them as U+F000 + their code, so it never reads as a path.
@@ -155,6 +162,8 @@ public:
 
     virtual std::vector<DriveInfo> drives() const = 0;
     virtual bool driveReady(char letter) const = 0;
+    // Why the drive cannot be used now; nothing when it can.
+    virtual std::optional<DriveError> driveError(char letter) const = 0;
 
     // Current drive (lower-case letter) and each drive's current folder ("C:\TEMP").
     virtual char currentDrive() const = 0;

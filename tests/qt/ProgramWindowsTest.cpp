@@ -1,4 +1,5 @@
 // The program's own windows under Qt: screenshots a person can look at, and a printed PDF.
+#include "archiving/frmSelectDir.h"
 #include "core/App.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
@@ -7,6 +8,7 @@
 #include "platform/qt/QtPrinter.h"
 #include "platform/testing/Doubles.h"
 #include "reports/frmReport.h"
+#include "reports/frmReportInfo.h"
 #include "scanners/frmDrivePass.h"
 #include "support/TestSupport.h"
 
@@ -115,6 +117,20 @@ TEST_F(ProgramWindows, SettingsDialogOnEachOfItsPages)
     EXPECT_TRUE(grab(frontEnd.widget(dialog), "settings-other.png"));
     dialog.optOp[0].click();
     EXPECT_TRUE(grab(frontEnd.widget(dialog), "settings-junk-list.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, FolderChooserAndReportSettings)
+{
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    frmSelectDir& chooser = app.folderChooser().get();
+    chooser.show();
+    EXPECT_TRUE(grab(frontEnd.widget(chooser), "folder-chooser.png"));
+    frmReportInfo& info = app.reportSettings().get();
+    info.show();
+    info.timCheck_Timer();
+    EXPECT_TRUE(grab(frontEnd.widget(info), "report-settings.png"));
     for (Form* f : tk.forms()) f->hide();
 }
 

@@ -210,6 +210,18 @@ bool PosixFileSystem::driveReady(char letter) const
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
+std::optional<DriveError> PosixFileSystem::driveError(char letter) const
+{
+    if (driveReady(letter)) return std::nullopt;
+    const int d = driveIndex(letter);
+    if (d < 0 || m_roots[static_cast<std::size_t>(d)].empty()) return DriveError{68, "Device unavailable"};
+    const Fd fd(::open(m_roots[static_cast<std::size_t>(d)].c_str(), kReadDirFlags));
+    if (!fd && errno == ENOENT) return DriveError{68, "Device unavailable"};
+    if ((!fd && (errno == EACCES || errno == EPERM)) || (fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0))
+        return DriveError{75, "Path/access file error"};
+    return DriveError{71, "Disk not ready"};
+}
+
 char PosixFileSystem::currentDrive() const { return static_cast<char>('a' + m_currentDrive); }
 
 bool PosixFileSystem::setCurrentDrive(char letter)

@@ -36,6 +36,10 @@ public:
 
     std::vector<DriveInfo> drives() const override;
     bool driveReady(char letter) const override;
+    // A letter no drive maps, or whose folder is missing: "Device unavailable" (68); a folder
+    // that cannot be entered: "Path/access file error" (75); any other failure to open it
+    // (not a folder, an I/O error, a medium gone): "Disk not ready" (71).
+    std::optional<DriveError> driveError(char letter) const override;
 
     char currentDrive() const override;
     bool setCurrentDrive(char letter) override;
