@@ -37,12 +37,11 @@ void FolderBrowser::folderChanged()
 void FolderBrowser::stepTo(int pos)
 {
     {
-        // Also when the folder could not be opened or was shown already, FromHistory is
-        // down again afterwards: nothing is under way.
+        // Down again afterwards also when the folder could not be opened or was shown
+        // already, so that no folder change cleared it: nothing is under way.
         const Reentry fromHistory(m_history.FromHistory);
         m_folders.setPath(m_history.FolderHistory[static_cast<std::size_t>(pos)]);
     }
-    m_history.FromHistory = false;
     m_history.HistoryPos = pos;
     if (m_updateStatus) m_updateStatus();
 }

@@ -4,7 +4,6 @@
 #include "platform/Services.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 

@@ -34,7 +34,6 @@ public:
     DirStream& operator=(const DirStream&) = delete;
 
     explicit operator bool() const { return m_dir != nullptr; }
-    int fd() const { return ::dirfd(m_dir); }
     const dirent* next()
     {
         while (const dirent* e = ::readdir(m_dir)) {

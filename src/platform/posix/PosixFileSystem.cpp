@@ -50,6 +50,14 @@ void appendHost(std::string& host, std::string_view name)
     host += name;
 }
 
+// The host path of a drive's root and the first `count` components of a path, as spelled.
+std::string hostSpelling(const std::string& root, const std::vector<std::string>& parts, std::size_t count)
+{
+    std::string host = root;
+    for (std::size_t i = 0; i < count; ++i) appendHost(host, posixhost::toHostName(parts[i]));
+    return host;
+}
+
 void appendParts(std::vector<std::string>& parts, std::string_view s)
 {
     std::size_t i = 0;
@@ -83,17 +91,10 @@ std::string hostWorkingFolder()
 // spells it once matched.
 struct PosixFileSystem::Located {
     Fd parent;
-    std::string parentHost;
     std::string leaf;        // host name; "" for a drive's root: `parent` is then the root itself
     std::string leafProgram; // the component as the path gave it
 
     const char* leafArg() const { return leaf.empty() ? "." : leaf.c_str(); }
-    std::string host() const
-    {
-        std::string h = parentHost;
-        if (!leaf.empty()) appendHost(h, leaf);
-        return h;
-    }
     // Takes the spelling of an entry that differs only in case; false when there is none.
     bool rematch()
     {
@@ -229,7 +230,7 @@ bool PosixFileSystem::setCurrentDrive(char letter)
     const int d = driveIndex(letter);
     if (d < 0 || !driveReady(letter)) return false;
     auto enter = [this](const std::string& folder) {
-        auto loc = locate(folder, true);
+        auto loc = locate(folder);
         if (!loc) return false;
         const Fd fd = loc->open(kWalkFlags);
         return fd && ::fchdir(fd.get()) == 0;
@@ -255,7 +256,7 @@ bool PosixFileSystem::setCurrentFolder(std::string_view path)
 {
     const auto p = parse(path);
     if (!p || p->drive < 0) return false;
-    auto loc = locate(*p, true);
+    auto loc = locate(*p);
     if (!loc) return false;
     const Fd fd = loc->open(kWalkFlags);
     if (!fd || ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0) return false;
@@ -299,14 +300,14 @@ std::string PosixFileSystem::absolute(std::string_view path) const
     return p ? p->text() : std::string();
 }
 
-std::optional<PosixFileSystem::Located> PosixFileSystem::locate(std::string_view path, bool followLinks) const
+std::optional<PosixFileSystem::Located> PosixFileSystem::locate(std::string_view path) const
 {
     const auto p = parse(path);
     if (!p) return std::nullopt;
-    return locate(*p, followLinks);
+    return locate(*p);
 }
 
-std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p, bool followLinks) const
+std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p) const
 {
     const std::string root = p.drive < 0 ? std::string(".") : m_roots[static_cast<std::size_t>(p.drive)];
     if (root.empty()) return std::nullopt;
@@ -317,54 +318,48 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p,
         loc.leaf = posixhost::toHostName(loc.leafProgram);
     }
 
-    if (followLinks && folders > 0) {
+    if (folders > 0) {
         // Most paths are spelled as the host spells them: one open then does.
-        std::string host = root;
-        for (std::size_t i = 0; i < folders; ++i) appendHost(host, posixhost::toHostName(p.parts[i]));
+        std::string host = hostSpelling(root, p.parts, folders);
         if (host.size() < PATH_MAX) {
             Fd fd(::open(host.c_str(), kWalkFlags));
             if (fd) {
                 loc.parent = std::move(fd);
-                loc.parentHost = std::move(host);
                 return loc;
             }
         }
     }
 
-    // One component at a time: matches case where needed, passes paths longer than the
-    // host allows in one call and, unless told to follow them, refuses every link on the way.
+    // One component at a time: matches case where needed and passes paths longer than the
+    // host allows in one call.
     Fd dir(::open(root.c_str(), kWalkFlags));
     if (!dir) return std::nullopt;
-    std::string host = root;
-    const int flags = kWalkFlags | (followLinks ? 0 : O_NOFOLLOW);
     for (std::size_t i = 0; i < folders; ++i) {
         std::string name = posixhost::toHostName(p.parts[i]);
-        Fd next(::openat(dir.get(), name.c_str(), flags));
+        Fd next(::openat(dir.get(), name.c_str(), kWalkFlags));
         if (!next && errno == ENOENT) {
             if (auto match = findNoCase(dir.get(), p.parts[i])) {
                 name = std::move(*match);
-                next = Fd(::openat(dir.get(), name.c_str(), flags));
+                next = Fd(::openat(dir.get(), name.c_str(), kWalkFlags));
             }
         }
         if (!next) return std::nullopt;
-        appendHost(host, name);
         dir = std::move(next);
     }
     loc.parent = std::move(dir);
-    loc.parentHost = std::move(host);
     return loc;
 }
 
 bool PosixFileSystem::folderExists(std::string_view path) const
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     struct stat st {};
     return loc && loc->stat(st, 0) && S_ISDIR(st.st_mode);
 }
 
 bool PosixFileSystem::canEnter(std::string_view path) const
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     if (!loc) return false;
     const Fd fd = loc->open(kReadDirFlags);
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
@@ -378,21 +373,20 @@ std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
         const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
         if (root.empty()) return nullptr;
         // Most paths are spelled as the host spells them: one open then does.
-        std::string whole = root;
-        for (const std::string& part : p->parts) appendHost(whole, posixhost::toHostName(part));
+        const std::string whole = hostSpelling(root, p->parts, p->parts.size());
         if (whole.size() < PATH_MAX) {
             Fd fd(::open(whole.c_str(), kReadDirFlags));
             if (fd || errno != ENOENT) return PosixFolder::adopt(std::move(fd));
         }
     }
-    auto loc = locate(*p, true);
+    auto loc = locate(*p);
     if (!loc) return nullptr;
     return PosixFolder::adopt(loc->open(kReadDirFlags));
 }
 
 std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) const
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     struct stat st {};
     if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
     return S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
@@ -400,7 +394,7 @@ std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) con
 
 std::optional<DateTime> PosixFileSystem::modificationTime(std::string_view path) const
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     struct stat st {};
     if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
     return posixhost::localDateTime(st.st_mtime);
@@ -408,7 +402,7 @@ std::optional<DateTime> PosixFileSystem::modificationTime(std::string_view path)
 
 std::optional<std::uint32_t> PosixFileSystem::attributes(std::string_view path) const
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     struct stat st {};
     if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
     const bool link = S_ISLNK(st.st_mode);
@@ -422,14 +416,14 @@ std::optional<std::uint32_t> PosixFileSystem::attributes(std::string_view path) 
 
 bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
 {
-    auto source = locate(from, true);
+    auto source = locate(from);
     if (!source || source->leaf.empty()) return false;
     struct stat st {};
     if (!source->stat(st, 0)) return false;
     const Fd in = posixhost::openRegular(source->parent.get(), source->leaf.c_str(), O_RDONLY, false);
     if (!in || ::fstat(in.get(), &st) != 0) return false;
 
-    auto target = locate(to, true);
+    auto target = locate(to);
     if (!target || target->leaf.empty()) return false;
     struct stat existing {};
     if (target->stat(existing, AT_SYMLINK_NOFOLLOW) &&
@@ -474,7 +468,7 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to)
 
 bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     if (!loc || loc->leaf.empty()) return false;
     struct stat st {};
     loc->stat(st, AT_SYMLINK_NOFOLLOW); // takes an existing name's case before creating one
@@ -484,7 +478,7 @@ bool PosixFileSystem::appendFile(std::string_view path, std::string_view bytes)
 
 std::optional<std::string> PosixFileSystem::readFile(std::string_view path) const
 {
-    auto loc = locate(path, true);
+    auto loc = locate(path);
     if (!loc || loc->leaf.empty()) return std::nullopt;
     struct stat st {};
     loc->stat(st, AT_SYMLINK_NOFOLLOW);
@@ -499,8 +493,7 @@ std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) cons
     if (!p || p->drive < 0) return std::nullopt;
     const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
     if (root.empty()) return std::nullopt;
-    std::string host = root;
-    for (const std::string& part : p->parts) appendHost(host, posixhost::toHostName(part));
+    std::string host = hostSpelling(root, p->parts, p->parts.size());
     struct stat st {};
     if (host.size() < PATH_MAX && ::fstatat(AT_FDCWD, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return host;
 

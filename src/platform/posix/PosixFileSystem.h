@@ -84,8 +84,9 @@ private:
     struct Located;
 
     std::optional<Parsed> parse(std::string_view path) const;
-    std::optional<Located> locate(const Parsed& p, bool followLinks) const;
-    std::optional<Located> locate(std::string_view path, bool followLinks) const;
+    // The folder holding the path's last component, links on the way followed.
+    std::optional<Located> locate(const Parsed& p) const;
+    std::optional<Located> locate(std::string_view path) const;
     std::string rootText(int drive) const;
 
     std::array<std::string, 26> m_roots;   // host folder per drive; empty when unmapped

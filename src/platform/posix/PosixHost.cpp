@@ -93,23 +93,6 @@ std::string toHostName(std::string_view program)
     return out;
 }
 
-std::string offDriveForm(std::string_view host)
-{
-    std::string out = "\\\\?\\unix";
-    std::size_t i = 0;
-    while (i < host.size()) {
-        while (i < host.size() && host[i] == '/') ++i;
-        std::size_t j = i;
-        while (j < host.size() && host[j] != '/') ++j;
-        if (j > i) {
-            out += '\\';
-            out += toProgramName(host.substr(i, j - i));
-        }
-        i = j;
-    }
-    return out;
-}
-
 std::string normalize(std::string_view host)
 {
     std::string out;
@@ -134,6 +117,22 @@ std::optional<std::string> below(const std::string& h, const std::string& root)
     return std::nullopt;
 }
 
+// Each name of a host path ("/a//b") as "\" + its program name.
+void appendProgramNames(std::string& out, std::string_view host)
+{
+    std::size_t i = 0;
+    while (i < host.size()) {
+        while (i < host.size() && host[i] == '/') ++i;
+        std::size_t j = i;
+        while (j < host.size() && host[j] != '/') ++j;
+        if (j > i) {
+            out += '\\';
+            out += toProgramName(host.substr(i, j - i));
+        }
+        i = j;
+    }
+}
+
 } // namespace
 
 std::optional<std::string> toDriveForm(std::string_view host, const std::vector<DriveInfo>& drives)
@@ -155,15 +154,16 @@ std::optional<std::string> toDriveForm(std::string_view host, const std::vector<
     if (!best) return std::nullopt;
     std::string out;
     out += static_cast<char>(best->letter >= 'a' && best->letter <= 'z' ? best->letter - 'a' + 'A' : best->letter);
-    out += ":\\";
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        std::size_t j = rest.find('/', i);
-        if (j == std::string::npos) j = rest.size();
-        if (i > 0) out += '\\';
-        out += toProgramName(std::string_view(rest).substr(i, j - i));
-        i = j + 1;
-    }
+    out += ':';
+    appendProgramNames(out, rest);
+    if (rest.empty()) out += '\\'; // the drive's root
+    return out;
+}
+
+std::string offDriveForm(std::string_view host)
+{
+    std::string out = "\\\\?\\unix";
+    appendProgramNames(out, host);
     return out;
 }
 

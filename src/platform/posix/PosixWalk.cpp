@@ -35,13 +35,13 @@ struct WalkLevel {
 
 void readLevel(WalkLevel& level, const MaskList* files)
 {
-    const auto entries = readFolder(level.folder->fd(), {files != nullptr, true, false, false, files});
+    auto entries = readFolder(level.folder->fd(), {files != nullptr, true, false, false, files});
     if (!entries) return;
-    for (const DirEntry& e : *entries) {
+    for (DirEntry& e : *entries) {
         if (e.isFolder())
-            level.subfolders.push_back(e.name);
+            level.subfolders.push_back(std::move(e.name));
         else
-            level.files.push_back(e);
+            level.files.push_back(std::move(e));
     }
 }
 
@@ -57,7 +57,7 @@ void reopen(std::vector<WalkLevel>& stack, std::size_t k)
         return true;
     };
     if (k + 1 < stack.size() && stack[k + 1].folder &&
-        take(k, Fd(::openat(stack[k + 1].folder->fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC))))
+        take(k, Fd(::openat(stack[k + 1].folder->fd(), "..", kReadDirFlags))))
         return;
     std::size_t open = k;
     while (open > 0 && !stack[open].folder) --open;

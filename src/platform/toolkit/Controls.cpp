@@ -462,8 +462,6 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     auto files = opened->listFiles(options);
     if (!files) return false;
     m_watch = std::move(watch);
-    m_listed.path = std::string(folder);
-    m_listed.id = opened->id();
     m_folder = std::move(opened);
     std::vector<char> selected(files->size(), 0);
     if (keepSelection) {
@@ -481,6 +479,8 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     changed();
     return true;
 }
+
+ListedFolder FileListBox::listedFolder() const { return {m_path, m_folder ? m_folder->id() : FolderId{}}; }
 
 bool FileListBox::setPath(std::string_view folder)
 {

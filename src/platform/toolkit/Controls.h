@@ -279,7 +279,7 @@ public:
     // stays listed with 0 bytes until the next re-read. Takes a few milliseconds at most.
     void updateSizes();
     // The folder the entries came from: act on them through FileSystem::openListed.
-    const ListedFolder& listedFolder() const { return m_listed; }
+    ListedFolder listedFolder() const;
 
     std::size_t listCount() const { return m_entries.size(); }
     const std::string& list(std::size_t i) const { return m_entries.at(i).name; }
@@ -314,7 +314,6 @@ private:
     std::string m_pattern = "*.*";
     std::unique_ptr<MaskList> m_mask;
     std::unique_ptr<FolderWatch> m_watch;
-    ListedFolder m_listed;
     std::unique_ptr<Folder> m_folder; // the folder listed, kept open for reading sizes
     std::vector<DirEntry> m_entries;
     std::vector<char> m_selected;
