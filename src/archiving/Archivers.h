@@ -1,25 +1,35 @@
 #pragma once
-// The table of external archivers as the settings keep it: six keys per numbered archiver.
+// The table of external archivers as the settings keep it: six keys per numbered archiver,
+// listed as "# " + number + " " + name in every archiver list.
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace velmora {
+class ListControl;
 class SettingsStore;
 } // namespace velmora
 
 namespace velmora::archivers {
 
-// One archiver of the archiver table.
-struct Record {
-    std::string name, execute, extention, command, unpack, execUn;
-};
-
+// The six field words, in the order the editor stores them.
 inline constexpr std::string_view Fields[] = {"Name", "Execute", "Extention", "Command", "Unpack", "ExecUn"};
 
 // "Name1", "ExecUn12": the field word followed by the number, no separator.
 std::string key(std::string_view field, int n);
-// The table, ending at the first number whose name is empty.
-std::vector<Record> readTable(const SettingsStore& store);
+// Field `field` of archiver n; "" when absent.
+std::string read(const SettingsStore& store, std::string_view field, int n);
+// Stores one field of archiver n; false when the store refused it.
+bool save(SettingsStore& store, std::string_view field, int n, std::string_view value);
+
+// Appends the table to `list`, one entry per archiver in number order, from 1 up to the
+// first number whose name is empty. The list is not cleared first.
+void enumerate(const SettingsStore& store, ListControl& list);
+// The archiver number an entry stands for: the digits between its leading "# " and the next
+// blank; 0 when the entry holds none.
+int numberOf(std::string_view entry);
+// The number a new archiver takes after archiver `selected` (0: none): the next number when
+// its name is free, else the first free number after the table, so that no archiver is ever
+// overwritten.
+int numberForNew(const SettingsStore& store, int selected);
 
 } // namespace velmora::archivers

@@ -1,17 +1,30 @@
 #pragma once
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 namespace velmora {
 
-// Starts programs from a Windows-style command line. Never goes through a shell.
+// A program started by ProcessStarter::launch. Dropping it while the program runs leaves the
+// program running on its own; it is never killed.
+class StartedProcess {
+public:
+    virtual ~StartedProcess() = default;
+    // The program's exit status once it has ended (128 + the signal number when a signal
+    // ended it), waiting at most `wait` for that; nothing while it still runs.
+    virtual std::optional<int> exitStatus(std::chrono::milliseconds wait) = 0;
+};
+
+// Starts programs from a Windows-style command line. Never goes through a shell. A started
+// program's standard input is empty: it never reads the user's.
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
     // Starts the program without waiting. False when it could not be started.
     virtual bool start(std::string_view commandLine) = 0;
-    // Starts the program and waits; its exit status, or nothing when it could not start.
-    virtual std::optional<int> run(std::string_view commandLine) = 0;
+    // Starts the program so that its end can be awaited; nothing when it could not start.
+    virtual std::unique_ptr<StartedProcess> launch(std::string_view commandLine) = 0;
 };
 
 } // namespace velmora

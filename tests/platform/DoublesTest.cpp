@@ -49,10 +49,14 @@ TEST(RecordingDoubles, ProcessStarterAndShell)
     RecordingProcessStarter p;
     EXPECT_TRUE(p.start("notepad C:\\a.txt"));
     p.exitStatus = 3;
-    EXPECT_EQ(p.run("arj a x"), 3);
+    p.runningPolls = 1;
+    auto arj = p.launch("arj a x");
+    ASSERT_TRUE(arj);
+    EXPECT_EQ(arj->exitStatus(std::chrono::milliseconds(0)), std::nullopt);
+    EXPECT_EQ(arj->exitStatus(std::chrono::milliseconds(0)), 3);
     p.fail = true;
     EXPECT_FALSE(p.start("bad"));
-    EXPECT_EQ(p.run("bad2"), std::nullopt);
+    EXPECT_EQ(p.launch("bad2"), nullptr);
     EXPECT_EQ(p.started, (std::vector<std::string>{"notepad C:\\a.txt", "arj a x", "bad", "bad2"}));
 
     RecordingShell sh;

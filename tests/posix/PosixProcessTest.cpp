@@ -58,6 +58,12 @@ std::vector<std::string> splitNul(const std::string& s)
 
 using Words = std::vector<std::string>;
 
+std::optional<int> waitForExit(std::unique_ptr<StartedProcess> p)
+{
+    if (!p) return std::nullopt;
+    return p->exitStatus(std::chrono::minutes(1));
+}
+
 TEST(PosixCommandLine, SplitsByTheWindowsRules)
 {
     const auto split = PosixProcessStarter::splitCommandLine;
@@ -118,7 +124,7 @@ TEST_F(PosixStarterTest, ArgumentsArriveIntactAndNoShellRuns)
 
     const std::string line = "C:\\BIN\\HELPER \"a b\" ; \"$(touch " + marker.string() +
                              ")\" 'q' -n \"say \"\"hi\"\"\" C:\\sub\\f.txt `touch " + marker.string() + "` *";
-    EXPECT_EQ(starter.run(line), 7);
+    EXPECT_EQ(waitForExit(starter.launch(line)), 7);
     EXPECT_EQ(record(),
               (Words{(c.path() / "Sub").string(), "stdin:empty", "a b", ";", "$(touch " + marker.string() + ")", "'q'",
                      "-n", "say \"hi\"", (c.path() / "Sub/f.txt").string(), "`touch", marker.string() + "`", "*"}));
@@ -138,13 +144,45 @@ TEST_F(PosixStarterTest, StartDoesNotWaitNorLeaveZombies)
     EXPECT_EQ(errno, ECHILD);
 }
 
+TEST_F(PosixStarterTest, ALaunchedProgramIsAwaitedWithoutBlockingAndNeverLeftAZombie)
+{
+    auto sleeper = starter.launch("sleep 0.4");
+    ASSERT_TRUE(sleeper);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(sleeper->exitStatus(std::chrono::milliseconds(20)), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
+    EXPECT_EQ(sleeper->exitStatus(std::chrono::minutes(1)), 0);
+    EXPECT_EQ(sleeper->exitStatus(std::chrono::milliseconds(0)), 0) << "asked again";
+
+    auto killed = starter.launch("sh -c \"kill -9 $$\"");
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(killed->exitStatus(std::chrono::minutes(1)), 128 + 9);
+
+    // Dropped while it runs: it runs on and is reaped by a later launch.
+    const auto dropped = std::chrono::steady_clock::now();
+    starter.launch("sleep 0.2").reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - dropped, std::chrono::milliseconds(150));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(waitForExit(starter.launch("true")), 0);
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(PosixStarterTest, ABareDriveIsItsRoot)
+{
+    ASSERT_TRUE(vfs.setCurrentFolder("C:\\SUB"));
+    EXPECT_EQ(starter.hostArguments("unzip x.zip C: c:\\ Q: CC: C:x"),
+              (Words{"unzip", "x.zip", c.path().string(), c.path().string(), "Q:", "CC:", "C:x"}));
+}
+
 TEST_F(PosixStarterTest, AProgramThatCannotStartIsAResult)
 {
-    EXPECT_EQ(starter.run("velmora-no-such-program --x"), std::nullopt);
+    EXPECT_EQ(starter.launch("velmora-no-such-program --x"), nullptr);
     EXPECT_FALSE(starter.start("velmora-no-such-program"));
     EXPECT_FALSE(starter.start("C:\\Sub"));
     EXPECT_FALSE(starter.start(""));
-    EXPECT_EQ(starter.run("   \"\" "), std::nullopt);
+    EXPECT_EQ(starter.launch("   \"\" "), nullptr);
     EXPECT_FALSE(fs::exists(dump));
 }
 

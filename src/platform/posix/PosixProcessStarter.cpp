@@ -3,9 +3,12 @@
 #include "platform/posix/PosixHost.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -42,14 +45,65 @@ bool equalAsciiNoCase(std::string_view a, std::string_view b)
     ::_exit(127);
 }
 
-int waitFor(pid_t pid)
+int waitFor(pid_t pid, int options = 0)
 {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+    for (;;) {
+        const pid_t got = ::waitpid(pid, &status, options);
+        if (got > 0) return status;
+        if (got == 0) return -2; // still running (WNOHANG)
         if (errno != EINTR) return -1;
     }
-    return status;
 }
+
+int exitCode(int status) { return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status); }
+
+void reap(std::vector<int>& orphans)
+{
+    std::erase_if(orphans, [](int pid) { return waitFor(pid, WNOHANG) != -2; });
+}
+
+class PosixProcess : public StartedProcess {
+public:
+    PosixProcess(pid_t pid, std::shared_ptr<std::vector<int>> orphans)
+        : m_pid(pid), m_orphans(std::move(orphans)), m_pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)))
+    {}
+    ~PosixProcess() override
+    {
+        if (!m_status && waitFor(m_pid, WNOHANG) == -2) m_orphans->push_back(m_pid);
+        if (m_pidFd >= 0) ::close(m_pidFd);
+    }
+    PosixProcess(const PosixProcess&) = delete;
+    PosixProcess& operator=(const PosixProcess&) = delete;
+
+    std::optional<int> exitStatus(std::chrono::milliseconds wait) override
+    {
+        if (m_status) return m_status;
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        for (;;) {
+            const int status = waitFor(m_pid, WNOHANG);
+            if (status == -1) return m_status = 127; // not ours any more: nothing to report
+            if (status != -2) return m_status = exitCode(status);
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return std::nullopt;
+            // The pid descriptor turns readable when the program ends; without one (an old
+            // kernel), look again every few milliseconds.
+            if (m_pidFd >= 0) {
+                pollfd p{m_pidFd, POLLIN, 0};
+                ::poll(&p, 1, static_cast<int>(left.count()));
+            } else {
+                ::usleep(static_cast<useconds_t>(std::min<long long>(left.count(), 5) * 1000));
+            }
+        }
+    }
+
+private:
+    pid_t m_pid;
+    std::shared_ptr<std::vector<int>> m_orphans;
+    int m_pidFd;
+    std::optional<int> m_status;
+};
 
 // Forks and executes `args`. The child's pid, or nothing when the program could not be
 // started: an exec failure comes back through a pipe that a successful exec closes.
@@ -148,8 +202,15 @@ std::vector<std::string> PosixProcessStarter::hostArguments(std::string_view com
 {
     std::vector<std::string> args = splitCommandLine(commandLine);
     for (std::string& a : args) {
+        // A bare "D:" is what a drive root becomes once its "\" is cut off: the root, not the
+        // drive's current folder, which no other program could know.
+        const bool bareDrive = a.size() == 2 && posixhost::isDrivePath(a + "\\");
+        if (bareDrive) a += '\\';
         if (posixhost::isDrivePath(a)) {
-            if (auto host = m_fs.hostPath(a)) a = std::move(*host);
+            if (auto host = m_fs.hostPath(a))
+                a = std::move(*host);
+            else if (bareDrive)
+                a.pop_back();
         }
     }
     if (!args.empty() && (equalAsciiNoCase(args.front(), "explorer") || equalAsciiNoCase(args.front(), "explorer.exe")))
@@ -159,17 +220,16 @@ std::vector<std::string> PosixProcessStarter::hostArguments(std::string_view com
 
 bool PosixProcessStarter::start(std::string_view commandLine)
 {
+    reap(*m_orphans);
     return spawn(hostArguments(commandLine), true).has_value();
 }
 
-std::optional<int> PosixProcessStarter::run(std::string_view commandLine)
+std::unique_ptr<StartedProcess> PosixProcessStarter::launch(std::string_view commandLine)
 {
+    reap(*m_orphans);
     const auto pid = spawn(hostArguments(commandLine), false);
-    if (!pid) return std::nullopt;
-    const int status = waitFor(*pid);
-    if (status < 0) return std::nullopt;
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return WEXITSTATUS(status);
+    if (!pid) return nullptr;
+    return std::make_unique<PosixProcess>(*pid, m_orphans);
 }
 
 } // namespace velmora

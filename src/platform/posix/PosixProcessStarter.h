@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessStarter.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +12,7 @@
 namespace velmora {
 
 // The command line is split into words (see splitCommandLine); each word that is a drive path
-// ("C:\A B\x.txt") becomes its host path, the program "explorer" (or "explorer.exe", any
+// ("C:\A B\x.txt", and a bare "C:" for the drive's root) becomes its host path, the program "explorer" (or "explorer.exe", any
 // case) becomes "xdg-open", and the program is found on PATH by execvp. Started programs
 // inherit the working folder, the environment, standard output and standard error; their
 // standard input is /dev/null, so a program never eats the commands of a console run.
@@ -22,8 +23,8 @@ public:
 
     // The program runs detached (reaped by the system, never left a zombie here).
     bool start(std::string_view commandLine) override;
-    // The exit status; 128 + the signal number when a signal ended the program.
-    std::optional<int> run(std::string_view commandLine) override;
+    // A program dropped before it ended is reaped by a later start or launch.
+    std::unique_ptr<StartedProcess> launch(std::string_view commandLine) override;
 
     // Blanks (space, tab) separate words; double quotes group them and "" inside quotes is
     // one literal quote. Backslashes are ordinary characters, so "C:\" keeps its last one.
@@ -36,6 +37,8 @@ public:
 
 private:
     const FileSystem& m_fs;
+    // Programs launched and dropped while still running, to be reaped once they end.
+    std::shared_ptr<std::vector<int>> m_orphans = std::make_shared<std::vector<int>>();
 };
 
 } // namespace velmora

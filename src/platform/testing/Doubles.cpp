@@ -28,11 +28,32 @@ bool RecordingProcessStarter::start(std::string_view commandLine)
     return !fail;
 }
 
-std::optional<int> RecordingProcessStarter::run(std::string_view commandLine)
+namespace {
+
+class RecordedProcess : public StartedProcess {
+public:
+    explicit RecordedProcess(RecordingProcessStarter& starter) : m_starter(starter), m_polls(starter.runningPolls) {}
+    std::optional<int> exitStatus(std::chrono::milliseconds) override
+    {
+        if (m_polls <= 0) return m_starter.exitStatus;
+        --m_polls;
+        if (m_starter.whileRunning) m_starter.whileRunning();
+        return std::nullopt;
+    }
+
+private:
+    RecordingProcessStarter& m_starter;
+    int m_polls;
+};
+
+} // namespace
+
+std::unique_ptr<StartedProcess> RecordingProcessStarter::launch(std::string_view commandLine)
 {
     started.emplace_back(commandLine);
-    if (fail) return std::nullopt;
-    return exitStatus;
+    if (fail) return nullptr;
+    if (onLaunch) onLaunch(commandLine);
+    return std::make_unique<RecordedProcess>(*this);
 }
 
 bool RecordingShell::open(std::string_view what)

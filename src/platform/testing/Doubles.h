@@ -8,7 +8,9 @@
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -46,10 +48,16 @@ public:
 class RecordingProcessStarter : public ProcessStarter {
 public:
     bool start(std::string_view commandLine) override;
-    std::optional<int> run(std::string_view commandLine) override;
+    // A launched program ends after `runningPolls` looks at it, with `exitStatus`.
+    std::unique_ptr<StartedProcess> launch(std::string_view commandLine) override;
     std::vector<std::string> started; // every command line, in order
     bool fail = false;
     int exitStatus = 0;
+    int runningPolls = 0;
+    // Runs at each launch, as the program would (an archiver making its archive).
+    std::function<void(std::string_view commandLine)> onLaunch;
+    // Runs each time a launched program is looked at while it still runs.
+    std::function<void()> whileRunning;
 };
 
 class RecordingShell : public Shell {
