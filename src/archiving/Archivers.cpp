@@ -1,6 +1,7 @@
 #include "archiving/Archivers.h"
 
 #include "platform/SettingsStore.h"
+#include "platform/Text.h"
 #include "platform/toolkit/Controls.h"
 #include "settings/Settings.h"
 
@@ -47,6 +48,50 @@ int numberForNew(const SettingsStore& store, int selected)
     int n = 1;
     while (!read(store, "Name", n).empty()) ++n;
     return n;
+}
+
+std::string shortenRoot(std::string_view folder)
+{
+    const std::size_t first = folder.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::string(folder);
+    const std::string_view trimmed = folder.substr(first, folder.find_last_not_of(' ') + 1 - first);
+    if (text::length(trimmed) != 3) return std::string(folder);
+    return text::left(trimmed, 2);
+}
+
+std::string archivePath(std::string_view folder, std::string_view name, std::string_view extension)
+{
+    return std::string(folder) + "\\" + std::string(name) + "." + std::string(extension);
+}
+
+std::string word(std::string_view path)
+{
+    if (path.find_first_of(" \t") == std::string_view::npos) return std::string(path);
+    return "\"" + std::string(path) + "\"";
+}
+
+namespace {
+
+std::string programAndCommand(std::string_view program, std::string_view command)
+{
+    std::string line(program);
+    line += ' ';
+    if (!command.empty()) line += std::string(command) + " ";
+    return line;
+}
+
+} // namespace
+
+std::string packCommand(std::string_view program, std::string_view command, std::string_view archive,
+                        std::string_view files)
+{
+    return programAndCommand(program, command) + "\"" + std::string(archive) + "\"" + std::string(files);
+}
+
+std::string unpackCommand(std::string_view program, std::string_view command, std::string_view archive,
+                          std::string_view destination)
+{
+    return programAndCommand(program, command) + "\"" + std::string(archive) + "\" " + word(destination);
 }
 
 } // namespace velmora::archivers

@@ -32,4 +32,22 @@ int numberOf(std::string_view entry);
 // overwritten.
 int numberForNew(const SettingsStore& store, int selected);
 
+// A folder field as the compress and restore windows leave it before use: a text of exactly
+// three characters without its outer blanks (a drive root, "C:\") cut to its first two
+// ("C:"), so that adding "\" gives one separator; any other text as it is.
+std::string shortenRoot(std::string_view folder);
+// The archive the command lines name: folder + "\" + name + "." + extension.
+std::string archivePath(std::string_view folder, std::string_view name, std::string_view extension);
+// A path as one word of a command line: in double quotes when it holds a blank, so that
+// the program gets it as one argument; as it is otherwise.
+std::string word(std::string_view path);
+// The packing command line: program, its command when not empty, the quoted archive, then
+// `files` (each a blank and a word).
+std::string packCommand(std::string_view program, std::string_view command, std::string_view archive,
+                        std::string_view files);
+// The unpacking command line: program, its command when not empty, the quoted archive and
+// the destination folder as one word.
+std::string unpackCommand(std::string_view program, std::string_view command, std::string_view archive,
+                          std::string_view destination);
+
 } // namespace velmora::archivers

@@ -1,5 +1,7 @@
 #include "core/App.h"
 
+#include "archiving/frmArcFrom.h"
+#include "archiving/frmArcTo.h"
 #include "archiving/frmSelectDir.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
@@ -29,10 +31,12 @@ App::App(Toolkit& tk, const Services& services)
                   if (frmCustom* dialog = m_settingsDialog.ifLoaded()) return dialog->txtJumpTo.text();
                   return std::nullopt;
               },
-              // The compress window's field comes with that window.
               [this](bool rarIt, const std::string& path) {
-                  frmCustom* dialog = m_settingsDialog.ifLoaded();
-                  if (!rarIt && dialog) dialog->txtJumpTo.setText(path);
+                  if (rarIt) {
+                      if (frmArcTo* compress = m_compressWindow.ifLoaded()) compress->txtDestFolder.setText(path);
+                  } else if (frmCustom* dialog = m_settingsDialog.ifLoaded()) {
+                      dialog->txtJumpTo.setText(path);
+                  }
               });
       }),
       m_reportSettings([this] {
@@ -41,7 +45,19 @@ App::App(Toolkit& tk, const Services& services)
               [this](const std::string& moved) {
                   if (frmCustom* dialog = m_settingsDialog.ifLoaded()) dialog->txtRepTxt.setText(moved);
               });
-      })
+      }),
+      m_compressWindow([this] {
+          frmScanTemps& main = mainWindow();
+          return std::make_unique<frmArcTo>(
+              m_tk, m_services,
+              ArcSource{main.dirDirectories, main.filFiles, [&main] { main.cmdDeleteSelected_Click(); }},
+              [this](frmArcTo& window) {
+                  frmSelectDir& chooser = m_folderChooser.get();
+                  chooser.RarIt = true;
+                  chooser.showModal(&window);
+              });
+      }),
+      m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); })
 {}
 
 App::~App() = default;

@@ -8,6 +8,8 @@
 
 namespace velmora {
 
+class frmArcFrom;
+class frmArcTo;
 class frmCustom;
 class frmSelectDir;
 class frmDrivePass;
@@ -34,6 +36,8 @@ public:
     FormSlot<frmCustom>& settingsDialog() { return m_settingsDialog; }
     FormSlot<frmReportInfo>& reportSettings() { return m_reportSettings; }
     FormSlot<frmSelectDir>& folderChooser() { return m_folderChooser; }
+    FormSlot<frmArcTo>& compressWindow() { return m_compressWindow; }
+    FormSlot<frmArcFrom>& restoreWindow() { return m_restoreWindow; }
 
 private:
     Toolkit& m_tk;
@@ -44,6 +48,8 @@ private:
     FormSlot<frmCustom> m_settingsDialog;
     FormSlot<frmSelectDir> m_folderChooser;
     FormSlot<frmReportInfo> m_reportSettings;
+    FormSlot<frmArcTo> m_compressWindow;
+    FormSlot<frmArcFrom> m_restoreWindow;
 };
 
 } // namespace velmora

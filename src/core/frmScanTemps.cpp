@@ -1,5 +1,7 @@
 #include "core/frmScanTemps.h"
 
+#include "archiving/frmArcFrom.h"
+#include "archiving/frmArcTo.h"
 #include "browser/Deletion.h"
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
@@ -190,6 +192,8 @@ void frmScanTemps::connect()
     cmdClosePopUp.onClick = [this] { cmdClosePopUp_Click(); };
     cmdDelete.onClick = [this] { cmdDelete_Click(); };
     cmdDeleteSelected.onClick = [this] { cmdDeleteSelected_Click(); };
+    cmdArch.onClick = [this] { cmdArch_Click(); };
+    cmdRecoverIt.onClick = [this] { cmdRecoverIt_Click(); };
     cmdDSel.onClick = [this] { cmdDeleteSelected_Click(); };
     mnuDel.onClick = [this] { cmdDeleteSelected_Click(); };
     cmdAutoPass.onClick = [this] { cmdAutoPass_Click(); };
@@ -352,6 +356,9 @@ void frmScanTemps::cmdDeleteSelected_Click()
 {
     deleteSelected({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
 }
+
+void frmScanTemps::cmdArch_Click() { m_app.compressWindow()->showModal(this); }
+void frmScanTemps::cmdRecoverIt_Click() { m_app.restoreWindow()->showModal(this); }
 
 void frmScanTemps::filFiles_DblClick() { cmdDeleteSelected_Click(); }
 

@@ -25,6 +25,8 @@ public:
     void cmdRecentPass_Click();
     void cmdViewReports_Click();
     void cmdDeleteSelected_Click();
+    void cmdArch_Click();
+    void cmdRecoverIt_Click();
     void cmdDelete_Click();
     void cmdNullPass_Click();
     void cmdRecycled_Click();

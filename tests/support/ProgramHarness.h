@@ -4,6 +4,7 @@
 #include "core/App.h"
 #include "core/frmScanTemps.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixProcessStarter.h"
 #include "platform/testing/Doubles.h"
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "reports/frmReport.h"
@@ -16,6 +17,15 @@
 #include <string>
 
 namespace velmora::testsupport {
+
+// The recording double, or the host's own processes once a test asks for them.
+class ChosenStarter : public ProcessStarter {
+public:
+    explicit ChosenStarter(ProcessStarter& first) : use(&first) {}
+    bool start(std::string_view commandLine) override { return use->start(commandLine); }
+    std::unique_ptr<StartedProcess> launch(std::string_view commandLine) override { return use->launch(commandLine); }
+    ProcessStarter* use;
+};
 
 class ProgramHarness {
 public:
@@ -66,21 +76,30 @@ public:
 
     frmScanTemps& main() { return app->mainWindow(); }
 
+    // Programs the program starts really run on the host from now on.
+    void useHostProcesses()
+    {
+        m_hostProcesses = std::make_unique<PosixProcessStarter>(*fs);
+        starter.use = m_hostProcesses.get();
+    }
+
     TempDir root;
     std::unique_ptr<PosixFileSystem> fs;
     testing::MemorySettings settings;
     testing::MapEnvironment env;
     testing::RecordingProcessStarter processes;
+    ChosenStarter starter{processes};
     testing::RecordingShell shell;
     testing::RecordingPrinter printer;
     testing::FixedClock clock;
     testing::ScriptedFrontEnd fe;
     Toolkit tk{fe};
-    Services services{settings, *fs, env, processes, shell, printer, clock};
+    Services services{settings, *fs, env, starter, shell, printer, clock};
     std::unique_ptr<App> app;
 
 private:
     std::filesystem::path m_home;
+    std::unique_ptr<PosixProcessStarter> m_hostProcesses;
 };
 
 // The start and end lines of a report under the fixed clock.

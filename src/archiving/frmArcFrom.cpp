@@ -1,0 +1,91 @@
+#include "archiving/frmArcFrom.h"
+
+#include "archiving/Archivers.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessStarter.h"
+
+namespace velmora {
+
+frmArcFrom::frmArcFrom(Toolkit& tk, const Services& services, DirListBox& folders)
+    : Form(tk, "frmArcFrom"), m_services(services), m_folders(folders)
+{
+    setCaption("Восстановить из архива");
+    setClientSize(6015, 3465);
+    imgLG.setGeometry({120, 120, 1110, 315});
+    imgLG.setPicture("vlm2.gif");
+    lblProcess.setGeometry({1440, 150, 4455, 255});
+    lblProcess.setCaption("Этап 1. Задание параметров");
+    linSEP.setGeometry({120, 555, 5775, 0});
+    shpx.setGeometry({120, 2790, 5775, 555});
+    lblArchiver.setGeometry({120, 765, 1935, 255});
+    lblArchiver.setCaption("Используя архиватор:");
+    cboArchivers.setGeometry({2160, 720, 3735, 315});
+    lblFolder.setGeometry({120, 1245, 1935, 255});
+    lblFolder.setCaption("Папка архива:");
+    txtDestFolder.setGeometry({2160, 1200, 3735, 315});
+    txtDestFolder.setText("D:\\Windows");
+    lblArc.setGeometry({120, 1725, 1935, 255});
+    lblArc.setCaption("Архив:");
+    txtArchive.setGeometry({2160, 1680, 2775, 315});
+    txtArchive.setText("unused");
+    txtExt.setGeometry({5040, 1680, 855, 315});
+    txtExt.setText("RAR");
+    lblFolderDest.setGeometry({120, 2205, 1935, 255});
+    lblFolderDest.setCaption("Папка назначения:");
+    txtDestF.setGeometry({2160, 2160, 3735, 315});
+    txtDestF.setText("D:\\Windows");
+    cmdOK.setGeometry({2880, 2880, 1335, 375});
+    cmdOK.setCaption("&OK");
+    cmdOK.setDefault(true);
+    cmdCancel.setGeometry({4440, 2880, 1335, 375});
+    cmdCancel.setCaption("Отм&ена");
+    cmdCancel.setCancel(true);
+
+    cboArchivers.onClick = [this] { cboArchivers_Click(); };
+    cmdOK.onClick = [this] { cmdOK_Click(); };
+    cmdCancel.onClick = [this] { unload(); };
+}
+
+void frmArcFrom::Form_Load()
+{
+    archivers::enumerate(m_services.settings, cboArchivers);
+    cboArchivers.setListIndex(0);
+    cboArchivers_Click();
+}
+
+void frmArcFrom::cboArchivers_Click()
+{
+    if (cboArchivers.listIndex() < 0) return;
+    const int n = archivers::numberOf(cboArchivers.text());
+    m_execUn = archivers::read(m_services.settings, "ExecUn", n);
+    m_extention = archivers::read(m_services.settings, "Extention", n);
+    m_unpack = archivers::read(m_services.settings, "Unpack", n);
+    txtExt.setText(m_extention);
+}
+
+void frmArcFrom::cmdOK_Click()
+{
+    if (txtArchive.text().empty()) {
+        toolkit().msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+        txtArchive.setFocus();
+        return;
+    }
+    cmdOK.setEnabled(false);
+    cmdCancel.setEnabled(false);
+    lblProcess.setCaption("Этап 2. Восстановление данных");
+    for (TextBox* field : {&txtDestFolder, &txtDestF, &txtArchive}) field->setEnabled(false);
+    cboArchivers.setEnabled(false);
+
+    txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
+    txtDestF.setText(archivers::shortenRoot(txtDestF.text()));
+    m_services.fs.setCurrentFolder(m_folders.path());
+    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_extention);
+    m_services.processes.start(archivers::unpackCommand(m_execUn, m_unpack, archive, txtDestF.text()));
+
+    lblProcess.setCaption("Этап 3. Процесс завершен");
+    cmdCancel.setEnabled(true);
+    cmdCancel.setCaption("&Закрыть");
+    cmdCancel.setFocus();
+}
+
+} // namespace velmora

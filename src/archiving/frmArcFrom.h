@@ -1,0 +1,45 @@
+#pragma once
+// The restore window: unpacks an archive into a folder with one of the user's archivers.
+// The archiver is started and left to run; nothing is deleted.
+#include "platform/Services.h"
+#include "platform/toolkit/Form.h"
+
+#include <string>
+
+namespace velmora {
+
+class frmArcFrom : public Form {
+public:
+    // `folders` is the main window's folder tree: its path becomes the current folder.
+    frmArcFrom(Toolkit& tk, const Services& services, DirListBox& folders);
+
+    void cboArchivers_Click();
+    void cmdOK_Click();
+
+    Image imgLG{*this, "imgLG"};
+    Label lblProcess{*this, "lblProcess"};
+    Line linSEP{*this, "linSEP"};
+    Shape shpx{*this, "shpx"};
+    Label lblArchiver{*this, "lblArchiver"};
+    ComboBox cboArchivers{*this, "cboArchivers"};
+    Label lblFolder{*this, "lblFolder"};
+    TextBox txtDestFolder{*this, "txtDestFolder"};
+    Label lblArc{*this, "lblArc"};
+    TextBox txtArchive{*this, "txtArchive"};
+    TextBox txtExt{*this, "txtExt"};
+    Label lblFolderDest{*this, "lblFolderDest"};
+    TextBox txtDestF{*this, "txtDestF"};
+    CommandButton cmdOK{*this, "cmdOK"};
+    CommandButton cmdCancel{*this, "cmdCancel"};
+
+protected:
+    void Form_Load() override;
+
+private:
+    const Services& m_services;
+    DirListBox& m_folders;
+    // The selected archiver's fields, as read at its selection.
+    std::string m_execUn, m_extention, m_unpack;
+};
+
+} // namespace velmora

@@ -1,0 +1,172 @@
+#include "archiving/frmArcTo.h"
+
+#include "archiving/Archivers.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessStarter.h"
+#include "platform/Text.h"
+#include "platform/toolkit/Reentry.h"
+
+#include <chrono>
+
+namespace velmora {
+
+namespace {
+
+// How long one look at the archiver may block the window before events run again.
+constexpr std::chrono::milliseconds WaitSlice{30};
+
+// An archive made inside the folder shown may itself be one of the selected entries (an
+// earlier archive of the same name, packed again): it is taken out of the selection, so the
+// deletion never takes the archive with the files it holds.
+void spareArchive(const FileSystem& fs, FileListBox& files, const std::string& archive)
+{
+    const std::string full = fs.absolute(archive);
+    if (full.empty() || path::isRoot(full)) return;
+    const std::string folder = path::parent(full);
+    const std::string_view name = std::string_view(full).substr(folder.size() + (path::isRoot(folder) ? 0 : 1));
+    const auto opened = fs.openFolder(folder);
+    if (!opened || opened->id() != files.listedFolder().id) return;
+    for (std::size_t i = 0; i < files.listCount(); ++i) {
+        if (files.selected(i) && text::equalNoCase(files.list(i), name)) files.setSelected(i, false);
+    }
+}
+
+} // namespace
+
+frmArcTo::frmArcTo(Toolkit& tk, const Services& services, ArcSource source, std::function<void(frmArcTo&)> browse)
+    : Form(tk, "frmArcTo"), m_services(services), m_source(std::move(source)), m_browse(std::move(browse))
+{
+    setCaption("Сжать и удалить");
+    setClientSize(6015, 2985);
+    imgLG.setGeometry({120, 120, 1110, 315});
+    imgLG.setPicture("vlm2.gif");
+    lblProcess.setGeometry({1440, 150, 4455, 255});
+    lblProcess.setCaption("Этап 1. Задание параметров");
+    linSEP.setGeometry({120, 555, 5775, 0});
+    shpx.setGeometry({120, 2310, 5775, 555});
+    lblArchiver.setGeometry({120, 765, 1935, 255});
+    lblArchiver.setCaption("Используя архиватор:");
+    cboArchivers.setGeometry({2160, 720, 3735, 315});
+    lblArc.setGeometry({120, 1245, 1935, 255});
+    lblArc.setCaption("Архив назначения:");
+    txtArchive.setGeometry({2160, 1200, 2775, 315});
+    txtArchive.setText("unused");
+    txtExt.setGeometry({5040, 1200, 855, 315});
+    txtExt.setText("RAR");
+    lblFolder.setGeometry({120, 1725, 1935, 255});
+    lblFolder.setCaption("Папка назначения:");
+    txtDestFolder.setGeometry({2160, 1680, 3255, 315});
+    txtDestFolder.setText("D:\\Windows");
+    cmdBrowse.setGeometry({5520, 1680, 375, 315});
+    cmdBrowse.setCaption("...");
+    cmdOK.setGeometry({2880, 2400, 1335, 375});
+    cmdOK.setCaption("&OK");
+    cmdOK.setDefault(true);
+    cmdCancel.setGeometry({4440, 2400, 1335, 375});
+    cmdCancel.setCaption("Отм&ена");
+    cmdCancel.setCancel(true);
+
+    cboArchivers.onClick = [this] { cboArchivers_Click(); };
+    cmdOK.onClick = [this] { cmdOK_Click(); };
+    cmdBrowse.onClick = [this] { cmdBrowse_Click(); };
+    cmdCancel.onClick = [this] { unload(); };
+}
+
+void frmArcTo::Form_Load()
+{
+    archivers::enumerate(m_services.settings, cboArchivers);
+    cboArchivers.setListIndex(0);
+    cboArchivers_Click();
+}
+
+void frmArcTo::cboArchivers_Click()
+{
+    if (cboArchivers.listIndex() < 0) return;
+    const int n = archivers::numberOf(cboArchivers.text());
+    m_execute = archivers::read(m_services.settings, "Execute", n);
+    m_extention = archivers::read(m_services.settings, "Extention", n);
+    m_command = archivers::read(m_services.settings, "Command", n);
+    txtExt.setText(m_extention);
+}
+
+void frmArcTo::cmdBrowse_Click()
+{
+    if (m_browse) m_browse(*this);
+}
+
+void frmArcTo::cmdOK_Click()
+{
+    if (txtArchive.text().empty()) {
+        toolkit().msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+        txtArchive.setFocus();
+        return;
+    }
+    stage(2);
+    txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
+
+    const std::string folder = m_source.folders.path();
+    std::string files;
+    for (std::size_t i = 0; i < m_source.files.listCount(); ++i) {
+        if (m_source.files.selected(i)) files += " " + archivers::word(path::join(folder, m_source.files.list(i)));
+    }
+    m_services.fs.setCurrentFolder(folder);
+    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_extention);
+    const bool packed = pack(archivers::packCommand(m_execute, m_command, archive, files), archive);
+    if (m_abandoned) {
+        unload();
+        return;
+    }
+    if (packed) {
+        stage(3);
+        spareArchive(m_services.fs, m_source.files, archive);
+        if (m_source.deleteSelected) m_source.deleteSelected();
+    } else {
+        toolkit().msgBox("Архив " + archive + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
+                         "Velmora");
+    }
+    stage(4);
+}
+
+bool frmArcTo::pack(const std::string& commandLine, const std::string& archive)
+{
+    const auto process = m_services.processes.launch(commandLine);
+    if (!process) return false;
+    std::optional<int> status;
+    {
+        // The files must not go while the archiver may still be reading them.
+        const Reentry waiting(m_waiting);
+        while (!(status = process->exitStatus(WaitSlice)) && !m_abandoned) toolkit().yield();
+    }
+    return status == 0 && m_services.fs.fileSize(archive).value_or(0) > 0;
+}
+
+void frmArcTo::stage(int n)
+{
+    m_stage = n;
+    static constexpr const char* Captions[] = {"", "Этап 1. Задание параметров", "Этап 2. Сжатие данных",
+                                               "Этап 3. Удаление данных", "Этап 4. Процесс завершен"};
+    if (n == 2) cmdBrowse.setEnabled(false);
+    cmdOK.setEnabled(false);
+    cmdCancel.setEnabled(n == 4);
+    lblProcess.setCaption(Captions[n]);
+    txtDestFolder.setEnabled(false);
+    txtArchive.setEnabled(false);
+    cboArchivers.setEnabled(false);
+    if (n == 4) {
+        cmdCancel.setCaption("&Закрыть");
+        cmdCancel.setFocus();
+    }
+}
+
+void frmArcTo::close()
+{
+    if (m_waiting) {
+        m_abandoned = true;
+        return;
+    }
+    // The deletion runs to its end once its question was answered.
+    if (m_stage == 2 || m_stage == 3) return;
+    unload();
+}
+
+} // namespace velmora

@@ -1,0 +1,233 @@
+// Compress and delete: the command line, the wait for the archiver, and what is deleted.
+#include "archiving/frmArcTo.h"
+#include "archiving/frmSelectDir.h"
+
+#include "support/ProgramTests.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using testsupport::listed;
+namespace fs = std::filesystem;
+
+const std::string NotMade(const std::string& archive) { return "Архив " + archive + " не создан. Файлы не удалены."; }
+
+class CompressWindow : public testsupport::MainWindow {
+protected:
+    void SetUp() override
+    {
+        h.root.write("c/TEMP/a.tmp", "aa");
+        h.root.write("c/TEMP/b c.tmp", "bb");
+        h.root.write("c/TEMP/d.tmp", "dd");
+        h.root.mkdir("c/Arc");
+        archiver(1, "RAR", "rar.exe", "a -ep", "rar");
+        h.setOption(settings::JumpOnStartup, "C:\\TEMP");
+        h.start();
+        // Archivers "make" their archive unless a test says otherwise.
+        h.processes.onLaunch = [this](std::string_view) { h.root.write("c/Arc/unused.rar", "archive"); };
+    }
+    void archiver(int n, const std::string& name, const std::string& execute, const std::string& command,
+                  const std::string& ext)
+    {
+        const std::string section = "[Options]\\[Archivers]";
+        const std::string k = std::to_string(n);
+        h.settings.save("Quorvik", section, "Name" + k, name);
+        h.settings.save("Quorvik", section, "Execute" + k, execute);
+        h.settings.save("Quorvik", section, "Command" + k, command);
+        h.settings.save("Quorvik", section, "Extention" + k, ext);
+    }
+    void select(std::initializer_list<std::string> names)
+    {
+        FileListBox& files = h.main().filFiles;
+        for (std::size_t i = 0; i < files.listCount(); ++i)
+            files.setSelected(i, std::find(names.begin(), names.end(), files.list(i)) != names.end());
+        h.main().timUpdate_Timer();
+    }
+    // Opens the window from the main window's button and lets `act` work in it.
+    void compress(const std::function<void(frmArcTo&)>& act)
+    {
+        h.fe.onModal = [&](Form& form) {
+            if (auto* w = dynamic_cast<frmArcTo*>(&form)) act(*w);
+        };
+        h.main().cmdArch.click();
+        h.fe.onModal = nullptr;
+    }
+    // Runs the window with the destination `dest` and OK; the window's state at the end.
+    void pack(const std::string& dest, int answer = 1)
+    {
+        h.fe.answers.push_back(answer ? MsgResult::Yes : MsgResult::No);
+        compress([&](frmArcTo& w) {
+            w.txtDestFolder.type(dest);
+            w.cmdOK.click();
+            destShown = w.txtDestFolder.text();
+            stage = w.lblProcess.caption();
+            closeCaption = w.cmdCancel.caption();
+            closeUsable = w.cmdCancel.enabled() && !w.cmdOK.enabled() && !w.cmdBrowse.enabled() &&
+                          !w.txtArchive.enabled() && !w.cboArchivers.enabled();
+            w.cmdCancel.click();
+        });
+    }
+    std::string destShown, stage, closeCaption;
+    bool closeUsable = false;
+};
+
+TEST_F(CompressWindow, PacksTheSelectedFilesWaitsForTheArchiverThenDeletesThemAfterItsOwnQuestion)
+{
+    select({"a.tmp", "b c.tmp"});
+    compress([](frmArcTo& w) {
+        EXPECT_EQ(w.caption(), "Сжать и удалить");
+        EXPECT_EQ(w.cboArchivers.items(), std::vector<std::string>{"# 1 RAR"});
+        EXPECT_EQ(w.txtExt.text(), "rar");
+        EXPECT_EQ(w.txtArchive.text(), "unused");
+        EXPECT_EQ(w.txtDestFolder.text(), "D:\\Windows");
+        EXPECT_EQ(w.lblProcess.caption(), "Этап 1. Задание параметров");
+        EXPECT_EQ(w.cmdCancel.caption(), "Отм&ена");
+        w.cmdCancel.click();
+    });
+    EXPECT_TRUE(h.processes.started.empty());
+
+    // The archiver is looked at three times before it ends: nothing may go meanwhile.
+    h.processes.runningPolls = 3;
+    int looks = 0;
+    h.processes.whileRunning = [&] {
+        ++looks;
+        EXPECT_TRUE(fs::exists(h.host("c/TEMP/a.tmp")));
+        EXPECT_TRUE(h.fe.boxes.empty());
+        frmArcTo* w = h.app->compressWindow().ifLoaded();
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->lblProcess.caption(), "Этап 2. Сжатие данных");
+        EXPECT_FALSE(w->cmdCancel.enabled());
+    };
+    const int yields = h.fe.yields;
+    pack("C:\\Arc");
+    EXPECT_EQ(looks, 3);
+    EXPECT_GE(h.fe.yields - yields, 3) << "the windows stay alive while the archiver works";
+    ASSERT_EQ(h.processes.started.size(), 1u);
+    EXPECT_EQ(h.processes.started[0], "rar.exe a -ep \"C:\\Arc\\unused.rar\" C:\\TEMP\\a.tmp \"C:\\TEMP\\b c.tmp\"");
+    EXPECT_EQ(h.fs->currentFolder('c'), "C:\\TEMP");
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text,
+              "Вы действительно хотите удалить все выделенные временные файлы (2) из папки:\r\n\r\n'C:\\TEMP'?");
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"d.tmp"}));
+    EXPECT_EQ(stage, "Этап 4. Процесс завершен");
+    EXPECT_EQ(closeCaption, "&Закрыть");
+    EXPECT_TRUE(closeUsable);
+    EXPECT_EQ(h.app->compressWindow().ifLoaded(), nullptr);
+}
+
+TEST_F(CompressWindow, ADriveRootIsCutToItsLetterAndAFileOfTheRootGetsOneSeparator)
+{
+    h.root.write("c/x.tmp", "x");
+    archiver(1, "ZIP", "zip", "", "zip");
+    h.processes.onLaunch = [this](std::string_view) { h.root.write("c/unused.zip", "archive"); };
+    h.main().dirDirectories.setPath("C:\\");
+    select({"x.tmp"});
+    pack(" C:\\ ");
+    EXPECT_EQ(destShown, "C:");
+    EXPECT_EQ(h.processes.started, std::vector<std::string>{"zip \"C:\\unused.zip\" C:\\x.tmp"});
+    EXPECT_FALSE(fs::exists(h.host("c/x.tmp")));
+    EXPECT_TRUE(fs::exists(h.host("c/unused.zip")));
+}
+
+TEST_F(CompressWindow, WithoutAGoodArchiveNothingIsDeletedAndTheUserIsTold)
+{
+    struct Case {
+        const char* what;
+        bool cannotStart;
+        int status;
+        const char* made; // what the archiver leaves as the archive; nullptr: nothing
+    };
+    for (const Case& c :
+         {Case{"exits with 1", false, 1, "archive"}, Case{"cannot be started", true, 0, nullptr},
+          Case{"exits 0 without an archive", false, 0, nullptr}, Case{"leaves an empty archive", false, 0, ""}}) {
+        SCOPED_TRACE(c.what);
+        fs::remove(h.host("c/Arc/unused.rar"));
+        h.fe.boxes.clear();
+        h.processes.fail = c.cannotStart;
+        h.processes.exitStatus = c.status;
+        h.processes.onLaunch = [&](std::string_view) {
+            if (c.made) h.root.write("c/Arc/unused.rar", c.made);
+        };
+        select({"a.tmp", "b c.tmp", "d.tmp"});
+        pack("C:\\Arc");
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.title, "Velmora");
+        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.rar"));
+        EXPECT_EQ(h.fe.boxes[0].spec.icon, MsgIcon::Exclamation);
+        EXPECT_EQ(h.fe.boxes[0].spec.buttons, MsgButtons::OK);
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+        EXPECT_EQ(stage, "Этап 4. Процесс завершен");
+        EXPECT_TRUE(closeUsable);
+    }
+}
+
+TEST_F(CompressWindow, AnEmptyArchiveNameOnlyAsksForOne)
+{
+    select({"a.tmp"});
+    compress([&](frmArcTo& w) {
+        w.txtArchive.type("");
+        w.cmdOK.click();
+        EXPECT_EQ(w.lblProcess.caption(), "Этап 1. Задание параметров");
+        EXPECT_TRUE(w.cmdOK.enabled());
+        w.cmdCancel.click();
+    });
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, "Введите название файла архива");
+    EXPECT_EQ(h.fe.boxes[0].spec.title, "Velmora");
+    EXPECT_TRUE(h.processes.started.empty());
+    EXPECT_EQ(listed(h.main().filFiles).size(), 3u);
+}
+
+TEST_F(CompressWindow, AnEarlierArchiveAmongTheSelectedFilesIsPackedAroundButNeverDeleted)
+{
+    h.root.write("c/TEMP/UNUSED.RAR", "old archive");
+    h.main().filFiles.setPattern("*.tmp;*.rar");
+    select({"a.tmp", "UNUSED.RAR"});
+    h.processes.onLaunch = [this](std::string_view) { h.root.write("c/TEMP/UNUSED.RAR", "new archive"); };
+    pack("C:\\TEMP");
+    EXPECT_EQ(h.processes.started,
+              std::vector<std::string>{"rar.exe a -ep \"C:\\TEMP\\unused.rar\" C:\\TEMP\\a.tmp C:\\TEMP\\UNUSED.RAR"});
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"UNUSED.RAR", "b c.tmp", "d.tmp"}));
+}
+
+TEST_F(CompressWindow, ClosingWhileTheArchiverRunsDeletesNothing)
+{
+    select({"a.tmp"});
+    h.processes.runningPolls = 1000;
+    h.processes.whileRunning = [this] {
+        if (frmArcTo* w = h.app->compressWindow().ifLoaded()) w->close();
+    };
+    compress([](frmArcTo& w) { w.cmdOK.click(); });
+    EXPECT_EQ(h.app->compressWindow().ifLoaded(), nullptr);
+    EXPECT_TRUE(h.fe.boxes.empty());
+    EXPECT_EQ(listed(h.main().filFiles).size(), 3u);
+}
+
+TEST_F(CompressWindow, BrowseFillsTheDestinationAndAnEmptyTableLeavesTheDefaults)
+{
+    h.settings.save("Quorvik", "[Options]\\[Archivers]", "Name1", "");
+    select({"a.tmp"});
+    h.processes.onLaunch = nullptr;
+    compress([&](frmArcTo& w) {
+        EXPECT_TRUE(w.cboArchivers.items().empty());
+        EXPECT_EQ(w.txtExt.text(), "RAR");
+        h.fe.onModal = [](Form& form) {
+            auto& chooser = dynamic_cast<frmSelectDir&>(form);
+            EXPECT_TRUE(chooser.RarIt);
+            chooser.txtPath.type("C:\\Arc");
+            chooser.cmdOK.click();
+        };
+        w.cmdBrowse.click();
+        EXPECT_EQ(w.txtDestFolder.text(), "C:\\Arc");
+        w.cmdOK.click();
+        w.cmdCancel.click();
+    });
+    EXPECT_EQ(h.processes.started, std::vector<std::string>{" \"C:\\Arc\\unused.\" C:\\TEMP\\a.tmp"});
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused."));
+}
+
+} // namespace
+} // namespace velmora
