@@ -7,6 +7,8 @@
 #include "platform/toolkit/Reentry.h"
 
 #include <chrono>
+#include <map>
+#include <optional>
 
 namespace velmora {
 
@@ -15,19 +17,41 @@ namespace {
 // How long one look at the archiver may block the window before events run again.
 constexpr std::chrono::milliseconds WaitSlice{30};
 
-// An archive made inside the folder shown may itself be one of the selected entries (an
-// earlier archive of the same name, packed again): it is taken out of the selection, so the
-// deletion never takes the archive with the files it holds.
-void spareArchive(const FileSystem& fs, FileListBox& files, const std::string& archive)
+// A selected file as it was when the archiver started.
+struct FileState {
+    std::optional<std::int64_t> size;
+    std::optional<DateTime> modified;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState stateOf(const Folder* folder, const std::string& name)
 {
+    if (!folder) return {};
+    return {folder->size(name), folder->modificationTime(name)};
+}
+
+// Takes out of the selection whatever the archive may not hold as it is now: a file changed
+// or replaced while the archiver ran, and the archive itself when it lies in the folder shown
+// among the selected files (an earlier archive of the same name, packed again). The deletion
+// that follows then never takes a file the archive lacks.
+void spareUnpacked(const FileSystem& fs, FileListBox& files, const std::map<std::string, FileState>& packed,
+                   const std::string& archive)
+{
+    const auto folder = fs.openListed(files.listedFolder());
+    std::string archiveName;
     const std::string full = fs.absolute(archive);
-    if (full.empty() || path::isRoot(full)) return;
-    const std::string folder = path::parent(full);
-    const std::string_view name = std::string_view(full).substr(folder.size() + (path::isRoot(folder) ? 0 : 1));
-    const auto opened = fs.openFolder(folder);
-    if (!opened || opened->id() != files.listedFolder().id) return;
+    if (!full.empty() && !path::isRoot(full)) {
+        const std::string parent = path::parent(full);
+        const auto opened = fs.openFolder(parent);
+        if (opened && folder && opened->id() == folder->id())
+            archiveName = full.substr(parent.size() + (path::isRoot(parent) ? 0 : 1));
+    }
     for (std::size_t i = 0; i < files.listCount(); ++i) {
-        if (files.selected(i) && text::equalNoCase(files.list(i), name)) files.setSelected(i, false);
+        if (!files.selected(i)) continue;
+        const std::string& name = files.list(i);
+        const auto was = packed.find(name);
+        const bool same = was != packed.end() && was->second == stateOf(folder.get(), name);
+        if (!same || (!archiveName.empty() && text::equalNoCase(name, archiveName))) files.setSelected(i, false);
     }
 }
 
@@ -105,20 +129,25 @@ void frmArcTo::cmdOK_Click()
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
 
     const std::string folder = m_source.folders.path();
+    FileListBox& list = m_source.files;
+    const auto listed = m_services.fs.openListed(list.listedFolder());
     std::string files;
-    for (std::size_t i = 0; i < m_source.files.listCount(); ++i) {
-        if (m_source.files.selected(i)) files += " " + archivers::word(path::join(folder, m_source.files.list(i)));
+    std::map<std::string, FileState> packed;
+    for (std::size_t i = 0; i < list.listCount(); ++i) {
+        if (!list.selected(i)) continue;
+        files += " " + archivers::word(path::join(folder, list.list(i)));
+        packed.emplace(list.list(i), stateOf(listed.get(), list.list(i)));
     }
     m_services.fs.setCurrentFolder(folder);
     const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_extention);
-    const bool packed = pack(archivers::packCommand(m_execute, m_command, archive, files), archive);
+    const bool made = pack(archivers::packCommand(m_execute, m_command, archive, files), archive);
     if (m_abandoned) {
         unload();
         return;
     }
-    if (packed) {
+    if (made) {
         stage(3);
-        spareArchive(m_services.fs, m_source.files, archive);
+        spareUnpacked(m_services.fs, list, packed, archive);
         if (m_source.deleteSelected) m_source.deleteSelected();
     } else {
         toolkit().msgBox("Архив " + archive + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,

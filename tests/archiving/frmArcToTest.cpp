@@ -185,11 +185,25 @@ TEST_F(CompressWindow, AnEarlierArchiveAmongTheSelectedFilesIsPackedAroundButNev
     h.root.write("c/TEMP/UNUSED.RAR", "old archive");
     h.main().filFiles.setPattern("*.tmp;*.rar");
     select({"a.tmp", "UNUSED.RAR"});
-    h.processes.onLaunch = [this](std::string_view) { h.root.write("c/TEMP/UNUSED.RAR", "new archive"); };
+    h.processes.onLaunch = nullptr; // it adds to the archive that is there
     pack("C:\\TEMP");
     EXPECT_EQ(h.processes.started,
               std::vector<std::string>{"rar.exe a -ep \"C:\\TEMP\\unused.rar\" C:\\TEMP\\a.tmp C:\\TEMP\\UNUSED.RAR"});
     EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"UNUSED.RAR", "b c.tmp", "d.tmp"}));
+}
+
+TEST_F(CompressWindow, AFileChangedOrReplacedWhileTheArchiverRanIsKept)
+{
+    select({"a.tmp", "b c.tmp", "d.tmp"});
+    h.processes.runningPolls = 1;
+    h.processes.whileRunning = [this] {
+        h.root.write("c/TEMP/a.tmp", "written meanwhile");
+        fs::remove(h.host("c/TEMP/d.tmp"));
+        h.root.write("c/TEMP/d.tmp", "another file");
+    };
+    pack("C:\\Arc");
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "d.tmp"}));
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/a.tmp")), "written meanwhile");
 }
 
 TEST_F(CompressWindow, ClosingWhileTheArchiverRunsDeletesNothing)
