@@ -1,4 +1,6 @@
 // The program's own windows under Qt: screenshots a person can look at, and a printed PDF.
+#include "archiving/frmArcFrom.h"
+#include "archiving/frmArcTo.h"
 #include "archiving/frmSelectDir.h"
 #include "core/App.h"
 #include "core/frmCustom.h"
@@ -131,6 +133,24 @@ TEST_F(ProgramWindows, FolderChooserAndReportSettings)
     info.show();
     info.timCheck_Timer();
     EXPECT_TRUE(grab(frontEnd.widget(info), "report-settings.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, CompressWindowAtItsStartAndAtItsEndAndTheRestoreWindow)
+{
+    settings.save("Quorvik", "[Options]\\[Archivers]", "Name1", "ZIP");
+    settings.save("Quorvik", "[Options]\\[Archivers]", "Extention1", "zip");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    frmArcTo& compress = app.compressWindow().get();
+    compress.show();
+    EXPECT_TRUE(grab(frontEnd.widget(compress), "compress-window.png"));
+    compress.cmdOK.click(); // no archive is made: the message, then the last stage
+    EXPECT_EQ(compress.lblProcess.caption(), "Этап 4. Процесс завершен");
+    EXPECT_TRUE(grab(frontEnd.widget(compress), "compress-window-done.png"));
+    frmArcFrom& restore = app.restoreWindow().get();
+    restore.show();
+    EXPECT_TRUE(grab(frontEnd.widget(restore), "restore-window.png"));
     for (Form* f : tk.forms()) f->hide();
 }
 
