@@ -2,6 +2,7 @@
 
 #include "archiving/frmArcFrom.h"
 #include "archiving/frmArcTo.h"
+#include "archiving/frmCustomizeArchivers.h"
 #include "archiving/frmSelectDir.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
@@ -17,12 +18,14 @@ App::App(Toolkit& tk, const Services& services)
       m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); }),
       m_settingsDialog([this] {
           return std::make_unique<frmCustom>(
-              m_tk, m_services, [this](frmCustom& dialog) { m_reportSettings->showModal(&dialog); },
-              [this](frmCustom& dialog) {
-                  frmSelectDir& chooser = m_folderChooser.get();
-                  chooser.RarIt = false;
-                  chooser.showModal(&dialog);
-              });
+              m_tk, m_services,
+              frmCustom::Openers{[this](frmCustom& dialog) { m_reportSettings->showModal(&dialog); },
+                                 [this](frmCustom& dialog) {
+                                     frmSelectDir& chooser = m_folderChooser.get();
+                                     chooser.RarIt = false;
+                                     chooser.showModal(&dialog);
+                                 },
+                                 [this](frmCustom& dialog) { m_archiverEditor->showModal(&dialog); }});
       }),
       m_folderChooser([this] {
           return std::make_unique<frmSelectDir>(
@@ -57,7 +60,8 @@ App::App(Toolkit& tk, const Services& services)
                   chooser.showModal(&window);
               });
       }),
-      m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); })
+      m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); }),
+      m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); })
 {}
 
 App::~App() = default;

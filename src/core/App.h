@@ -11,6 +11,7 @@ namespace velmora {
 class frmArcFrom;
 class frmArcTo;
 class frmCustom;
+class frmCustomizeArchivers;
 class frmSelectDir;
 class frmDrivePass;
 class frmReport;
@@ -38,6 +39,7 @@ public:
     FormSlot<frmSelectDir>& folderChooser() { return m_folderChooser; }
     FormSlot<frmArcTo>& compressWindow() { return m_compressWindow; }
     FormSlot<frmArcFrom>& restoreWindow() { return m_restoreWindow; }
+    FormSlot<frmCustomizeArchivers>& archiverEditor() { return m_archiverEditor; }
 
 private:
     Toolkit& m_tk;
@@ -50,6 +52,7 @@ private:
     FormSlot<frmReportInfo> m_reportSettings;
     FormSlot<frmArcTo> m_compressWindow;
     FormSlot<frmArcFrom> m_restoreWindow;
+    FormSlot<frmCustomizeArchivers> m_archiverEditor;
 };
 
 } // namespace velmora

@@ -24,10 +24,8 @@ std::string flagText(const CheckBox& box) { return std::to_string(box.value()); 
 
 } // namespace
 
-frmCustom::frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings,
-                     std::function<void(frmCustom&)> openFolderChooser)
-    : Form(tk, "frmCustom"), m_services(services), m_openReportSettings(std::move(openReportSettings)),
-      m_openFolderChooser(std::move(openFolderChooser))
+frmCustom::frmCustom(Toolkit& tk, const Services& services, Openers openers)
+    : Form(tk, "frmCustom"), m_services(services), m_open(std::move(openers))
 {
     setCaption("Velmora - Настройка");
     layOut();
@@ -109,13 +107,12 @@ void frmCustom::connect()
     txtFiltr.onChange = [this] { txtFiltr_Change(); };
     cmdOK.onClick = [this] { cmdOK_Click(); };
     cmdCancel.onClick = [this] { cmdCancel_Click(); };
-    cmdReport.onClick = [this] {
-        if (m_openReportSettings) m_openReportSettings(*this);
+    const auto open = [this](const std::function<void(frmCustom&)>& opener) {
+        if (opener) opener(*this);
     };
-    cmdBrowse.onClick = [this] {
-        if (m_openFolderChooser) m_openFolderChooser(*this);
-    };
-    // The archiver editor comes with its own window; until then its button does nothing.
+    cmdReport.onClick = [this, open] { open(m_open.reportSettings); };
+    cmdBrowse.onClick = [this, open] { open(m_open.folderChooser); };
+    cmdArchivers.onClick = [this, open] { open(m_open.archivers); };
 }
 
 void frmCustom::Form_Load()

@@ -10,9 +10,11 @@ namespace velmora {
 
 class frmCustom : public Form {
 public:
-    // `openReportSettings` shows the report settings window over this dialog.
-    frmCustom(Toolkit& tk, const Services& services, std::function<void(frmCustom&)> openReportSettings = {},
-              std::function<void(frmCustom&)> openFolderChooser = {});
+    // The windows this dialog opens over itself.
+    struct Openers {
+        std::function<void(frmCustom&)> reportSettings, folderChooser, archivers;
+    };
+    frmCustom(Toolkit& tk, const Services& services, Openers openers = {});
 
     // Stores the seven options in their order, then closes the dialog.
     void cmdOK_Click();
@@ -70,8 +72,7 @@ private:
     void choosePreset(const OptionButton& preset, std::string_view masks);
 
     const Services& m_services;
-    std::function<void(frmCustom&)> m_openReportSettings;
-    std::function<void(frmCustom&)> m_openFolderChooser;
+    Openers m_open;
 };
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 // The program's own windows under Qt: screenshots a person can look at, and a printed PDF.
 #include "archiving/frmArcFrom.h"
 #include "archiving/frmArcTo.h"
+#include "archiving/frmCustomizeArchivers.h"
 #include "archiving/frmSelectDir.h"
 #include "core/App.h"
 #include "core/frmCustom.h"
@@ -136,7 +137,7 @@ TEST_F(ProgramWindows, FolderChooserAndReportSettings)
     for (Form* f : tk.forms()) f->hide();
 }
 
-TEST_F(ProgramWindows, CompressWindowAtItsStartAndAtItsEndAndTheRestoreWindow)
+TEST_F(ProgramWindows, ArchiverWindows)
 {
     settings.save("Quorvik", "[Options]\\[Archivers]", "Name1", "ZIP");
     settings.save("Quorvik", "[Options]\\[Archivers]", "Extention1", "zip");
@@ -151,6 +152,9 @@ TEST_F(ProgramWindows, CompressWindowAtItsStartAndAtItsEndAndTheRestoreWindow)
     frmArcFrom& restore = app.restoreWindow().get();
     restore.show();
     EXPECT_TRUE(grab(frontEnd.widget(restore), "restore-window.png"));
+    frmCustomizeArchivers& editor = app.archiverEditor().get();
+    editor.show();
+    EXPECT_TRUE(grab(frontEnd.widget(editor), "archiver-editor.png"));
     for (Form* f : tk.forms()) f->hide();
 }
 
