@@ -1,5 +1,5 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the build needs.
-VELMORA_PACKAGES="g++ cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core"
+VELMORA_PACKAGES="g++ cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core zip unzip p7zip-full"
 
 velmora_install_deps() {
     local missing=""
