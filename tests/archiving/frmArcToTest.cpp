@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace velmora {
 namespace {
 
@@ -241,6 +243,99 @@ TEST_F(CompressWindow, BrowseFillsTheDestinationAndAnEmptyTableLeavesTheDefaults
     EXPECT_EQ(h.processes.started, std::vector<std::string>{" \"C:\\Arc\\unused.\" C:\\TEMP\\a.tmp"});
     ASSERT_EQ(h.fe.boxes.size(), 1u);
     EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused."));
+}
+
+// Sets environment variables for the length of a test: the fake archiver reads them.
+class ScopedEnv {
+public:
+    ScopedEnv(std::initializer_list<std::pair<const char*, std::string>> vars)
+    {
+        for (const auto& [name, value] : vars) {
+            ::setenv(name, value.c_str(), 1);
+            m_names.push_back(name);
+        }
+    }
+    ~ScopedEnv()
+    {
+        for (const char* name : m_names) ::unsetenv(name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::vector<const char*> m_names;
+};
+
+std::vector<std::string> splitNul(const std::string& s)
+{
+    std::vector<std::string> out;
+    for (std::size_t start = 0, end; start < s.size(); start = end + 1) {
+        end = s.find('\0', start);
+        if (end == std::string::npos) end = s.size();
+        out.push_back(s.substr(start, end - start));
+    }
+    return out;
+}
+
+class CompressWithHostProcesses : public CompressWindow {
+protected:
+    void SetUp() override
+    {
+        CompressWindow::SetUp();
+        h.useHostProcesses();
+        h.processes.onLaunch = nullptr;
+        archiver(1, "FAKE", VELMORA_FAKE_ARCHIVER, "-q", "fak");
+    }
+    std::string log() const { return (h.root.path() / "argv.log").string(); }
+};
+
+TEST_F(CompressWithHostProcesses, EachFileReachesTheArchiverAsOneArgumentWithItsBytesIntact)
+{
+    const std::vector<std::string> odd{"b c.tmp",  "-n.tmp",       "line\nbreak.tmp",
+                                       "x\\y.tmp", "\xff\xfe.tmp", "q\"uote $(id).tmp"};
+    for (const auto& name : odd) h.root.write("c/TEMP/" + name, name);
+    h.main().filFiles.refresh();
+    for (std::size_t i = 0; i < h.main().filFiles.listCount(); ++i) h.main().filFiles.setSelected(i, true);
+    h.main().timUpdate_Timer();
+    const ScopedEnv env{{"VELMORA_FAKE_LOG", log()}, {"VELMORA_FAKE_ARCHIVE", "2"}};
+    pack("C:\\Arc");
+
+    auto args = splitNul(testsupport::readHostFile(log()));
+    ASSERT_GE(args.size(), 3u);
+    EXPECT_EQ(args[0], h.host("c/TEMP").string()) << "the archiver works in the folder shown";
+    EXPECT_EQ(args[1], "-q");
+    EXPECT_EQ(args[2], h.host("c/Arc/unused.fak").string());
+    std::set<std::string> files(args.begin() + 3, args.end());
+    std::set<std::string> expected;
+    for (const auto& name : odd) expected.insert(h.host("c/TEMP/" + name).string());
+    for (const auto& name : {"a.tmp", "d.tmp"}) expected.insert(h.host("c/TEMP/" + std::string(name)).string());
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(args.size(), 3 + expected.size()) << "b c.tmp as one argument, nothing split";
+    EXPECT_TRUE(listed(h.main().filFiles).empty());
+}
+
+TEST_F(CompressWithHostProcesses, AFailingArchiverDeletesNothing)
+{
+    struct Case {
+        const char* what;
+        std::string execute;
+        const char* exit;
+        const char* makes;
+    };
+    for (const Case& c : {Case{"exits with 1", VELMORA_FAKE_ARCHIVER, "1", "2"},
+                          Case{"cannot be started", (h.root.path() / "no-such-archiver").string(), "0", "2"},
+                          Case{"makes no archive", VELMORA_FAKE_ARCHIVER, "0", "0"}}) {
+        SCOPED_TRACE(c.what);
+        archiver(1, "FAKE", c.execute, "-q", "fak");
+        fs::remove(h.host("c/Arc/unused.fak"));
+        h.fe.boxes.clear();
+        const ScopedEnv env{{"VELMORA_FAKE_EXIT", c.exit}, {"VELMORA_FAKE_ARCHIVE", c.makes}};
+        select({"a.tmp", "b c.tmp"});
+        pack("C:\\Arc");
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.fak"));
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace velmora {
 namespace {
@@ -152,6 +153,93 @@ TEST_F(Console, TheDriveScanWindowWalksAndListsWhatItFound)
     EXPECT_NE(listed.find("lstParasites list \"\"\n  [ ] C:\\Data\\Deep\\old.bak\n  [ ] C:\\Data\\new.tmp\n"),
               std::string::npos)
         << listed;
+}
+
+// Waits up to ten seconds for a file that a program started without waiting will write.
+bool appears(const fs::path& p)
+{
+    for (int i = 0; i < 1000 && !fs::exists(p); ++i) ::usleep(10'000);
+    return fs::exists(p);
+}
+
+// The settings dialog's archiver editor, filling archiver 1 as a person types it.
+std::string archiverScript(const std::string& name, const std::string& execute, const std::string& command,
+                           const std::string& ext, const std::string& execUn, const std::string& unpack)
+{
+    return "click cmdMainFuncCust\nclick optOp(1)\nclick cmdArchivers\nclick cmdAdd\nclick cmdUpdate\n"
+           "set txtCap " +
+           name + "\nset txtExt " + ext + "\nset txtPathToFile " + execute + "\nset txtAddCommand " + command +
+           "\nset txtPath2 " + execUn + "\nset txtUnPack " + unpack + "\nclick cmdClose\nclick cmdCancel\n";
+}
+
+class ConsoleArchivers : public Console, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override
+    {
+        Console::SetUp();
+        root.mkdir("c/Arc");
+        root.write("c/TEMP/-x.tmp", "dash");
+        root.write("c/TEMP/a.tmp", std::string("\0binary\xff", 8));
+        root.write("c/TEMP/b c.tmp", "with a blank");
+        root.write("c/TEMP/z.tmp", "not selected");
+        root.write("c/TEMP/keep.txt", "not junk");
+    }
+};
+
+// Packs three of four junk files with a real archiver, deletes them, and unpacks them again
+// elsewhere with the adapter shipped beside the program.
+TEST_P(ConsoleArchivers, PackDeleteAndRestoreWithTheRealArchiver)
+{
+    const std::string kind = GetParam();
+    // The records the README gives, typed as a person would.
+    const std::string setup =
+        kind == std::string("zip")
+            ? archiverScript("Zip", "/usr/bin/zip", "-j -q -MM", "zip", VELMORA_BUILD_DIR "/velmora-unzip", "-q -n -^")
+            : archiverScript("7-Zip", "/usr/bin/7z", "a -spd -bso0 -bsp0", "7z", VELMORA_BUILD_DIR "/velmora-un7z",
+                             "-aos -bso0 -bsp0");
+    const std::string out = run(setup + "select filFiles 0 1 2\nclick cmdArch\nset txtArchive junk\n"
+                                        "set txtDestFolder C:\\Arc\nclick cmdOK\nyes\nok\nclick cmdCancel\n"
+                                        "click cmdRecoverIt\nset txtDestFolder C:\\Arc\nset txtArchive junk\n"
+                                        "set txtDestF C:\\Back Here\nclick cmdOK\nshow\nclick cmdCancel\n");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("удалить все выделенные временные файлы (3) из папки:"), std::string::npos) << out;
+    EXPECT_NE(out.find("lblProcess label \"Этап 3. Процесс завершен\""), std::string::npos) << out;
+    EXPECT_TRUE(root.exists("c/Arc/junk." + kind));
+    for (const char* gone : {"-x.tmp", "a.tmp", "b c.tmp"}) EXPECT_FALSE(root.exists("c/TEMP/" + std::string(gone)));
+    EXPECT_TRUE(root.exists("c/TEMP/z.tmp"));
+    EXPECT_TRUE(root.exists("c/TEMP/keep.txt"));
+
+    ASSERT_TRUE(appears(root.path() / "c/Back Here/b c.tmp")) << out;
+    EXPECT_TRUE(appears(root.path() / "c/Back Here/-x.tmp"));
+    EXPECT_TRUE(appears(root.path() / "c/Back Here/a.tmp"));
+    ::usleep(200'000); // the unpacker may still be writing the last bytes
+    EXPECT_EQ(testsupport::readHostFile(root.path() / "c/Back Here/a.tmp"), std::string("\0binary\xff", 8));
+    EXPECT_EQ(testsupport::readHostFile(root.path() / "c/Back Here/b c.tmp"), "with a blank");
+    EXPECT_EQ(testsupport::readHostFile(root.path() / "c/Back Here/-x.tmp"), "dash");
+}
+
+INSTANTIATE_TEST_SUITE_P(ZipAnd7z, ConsoleArchivers, ::testing::Values("zip", "7z"));
+
+TEST_F(ConsoleArchivers, AnArchiverThatFailsDeletesNothingAndSaysSo)
+{
+    std::string script;
+    for (const std::string& program :
+         {std::string("/bin/false"), (root.path() / "no-such-zip").string(), std::string("/bin/true")}) {
+        script += "click cmdMainFuncCust\nclick optOp(1)\nclick cmdArchivers\nset txtPathToFile " + program +
+                  "\nset txtExt zip\nclick cmdClose\nclick cmdCancel\n"
+                  "select filFiles 0 1 2 3\nclick cmdArch\nset txtDestFolder C:\\Arc\nclick cmdOK\nok\n"
+                  "click cmdCancel\n";
+    }
+    const std::string out = run(archiverScript("Broken", "/bin/false", "", "zip", "", "") + script);
+    EXPECT_TRUE(endedWell()) << out;
+    const std::string message = "Архив C:\\Arc\\unused.zip не создан. Файлы не удалены.";
+    std::size_t told = 0;
+    for (auto at = out.find(message); at != std::string::npos; at = out.find(message, at + 1)) ++told;
+    EXPECT_EQ(told, 3u) << out;
+    EXPECT_EQ(out.find("удалить все выделенные"), std::string::npos);
+    for (const char* kept : {"-x.tmp", "a.tmp", "b c.tmp", "z.tmp"})
+        EXPECT_TRUE(root.exists("c/TEMP/" + std::string(kept)));
+    EXPECT_FALSE(root.exists("c/Arc/unused.zip"));
 }
 
 } // namespace
