@@ -3,6 +3,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/Text.h"
 #include "platform/toolkit/Controls.h"
+#include "platform/toolkit/Form.h"
 #include "settings/Settings.h"
 
 #include <charconv>
@@ -48,6 +49,25 @@ int numberForNew(const SettingsStore& store, int selected)
     int n = 1;
     while (!read(store, "Name", n).empty()) ++n;
     return n;
+}
+
+void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
+            std::string_view commandField, Chosen& chosen, TextBox& extension)
+{
+    if (list.listIndex() < 0) return;
+    const int n = numberOf(list.text());
+    chosen.program = read(store, programField, n);
+    chosen.extention = read(store, "Extention", n);
+    chosen.command = read(store, commandField, n);
+    extension.setText(chosen.extention);
+}
+
+bool archiveNamed(Toolkit& tk, TextBox& name)
+{
+    if (!name.text().empty()) return true;
+    tk.msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+    name.setFocus();
+    return false;
 }
 
 std::string shortenRoot(std::string_view folder)

@@ -5,8 +5,11 @@
 #include <string_view>
 
 namespace velmora {
+class ComboBox;
 class ListControl;
 class SettingsStore;
+class TextBox;
+class Toolkit;
 } // namespace velmora
 
 namespace velmora::archivers {
@@ -31,6 +34,20 @@ int numberOf(std::string_view entry);
 // its name is free, else the first free number after the table, so that no archiver is ever
 // overwritten.
 int numberForNew(const SettingsStore& store, int selected);
+
+// The archiver a compress or restore window runs: its program, command and extension, as read
+// when it was chosen.
+struct Chosen {
+    std::string program, command, extention;
+};
+// The compress and restore windows' selection step: reads the program field, the extension
+// and the command field of the archiver chosen in `list` into `chosen`, and shows the extension
+// in `extension`. Nothing changes while no entry is chosen.
+void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
+            std::string_view commandField, Chosen& chosen, TextBox& extension);
+// Their first step at OK: true when `name` holds an archive name; otherwise asks for one and
+// puts the focus there.
+bool archiveNamed(Toolkit& tk, TextBox& name);
 
 // A folder field as the compress and restore windows leave it before use: a text of exactly
 // three characters without its outer blanks (a drive root, "C:\") cut to its first two

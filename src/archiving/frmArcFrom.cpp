@@ -55,21 +55,12 @@ void frmArcFrom::Form_Load()
 
 void frmArcFrom::cboArchivers_Click()
 {
-    if (cboArchivers.listIndex() < 0) return;
-    const int n = archivers::numberOf(cboArchivers.text());
-    m_execUn = archivers::read(m_services.settings, "ExecUn", n);
-    m_extention = archivers::read(m_services.settings, "Extention", n);
-    m_unpack = archivers::read(m_services.settings, "Unpack", n);
-    txtExt.setText(m_extention);
+    archivers::choose(m_services.settings, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
 }
 
 void frmArcFrom::cmdOK_Click()
 {
-    if (txtArchive.text().empty()) {
-        toolkit().msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
-        txtArchive.setFocus();
-        return;
-    }
+    if (!archivers::archiveNamed(toolkit(), txtArchive)) return;
     cmdOK.setEnabled(false);
     cmdCancel.setEnabled(false);
     lblProcess.setCaption("Этап 2. Восстановление данных");
@@ -79,8 +70,9 @@ void frmArcFrom::cmdOK_Click()
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
     txtDestF.setText(archivers::shortenRoot(txtDestF.text()));
     m_services.fs.setCurrentFolder(m_folders.path());
-    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_extention);
-    m_services.processes.start(archivers::unpackCommand(m_execUn, m_unpack, archive, txtDestF.text()));
+    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
+    m_services.processes.start(
+        archivers::unpackCommand(m_archiver.program, m_archiver.command, archive, txtDestF.text()));
 
     lblProcess.setCaption("Этап 3. Процесс завершен");
     cmdCancel.setEnabled(true);

@@ -1,6 +1,7 @@
 #pragma once
 // The restore window: unpacks an archive into a folder with one of the user's archivers.
 // The archiver is started and left to run; nothing is deleted.
+#include "archiving/Archivers.h"
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
 
@@ -38,8 +39,7 @@ protected:
 private:
     const Services& m_services;
     DirListBox& m_folders;
-    // The selected archiver's fields, as read at its selection.
-    std::string m_execUn, m_extention, m_unpack;
+    archivers::Chosen m_archiver;
 };
 
 } // namespace velmora

@@ -105,12 +105,7 @@ void frmArcTo::Form_Load()
 
 void frmArcTo::cboArchivers_Click()
 {
-    if (cboArchivers.listIndex() < 0) return;
-    const int n = archivers::numberOf(cboArchivers.text());
-    m_execute = archivers::read(m_services.settings, "Execute", n);
-    m_extention = archivers::read(m_services.settings, "Extention", n);
-    m_command = archivers::read(m_services.settings, "Command", n);
-    txtExt.setText(m_extention);
+    archivers::choose(m_services.settings, cboArchivers, "Execute", "Command", m_archiver, txtExt);
 }
 
 void frmArcTo::cmdBrowse_Click()
@@ -120,11 +115,7 @@ void frmArcTo::cmdBrowse_Click()
 
 void frmArcTo::cmdOK_Click()
 {
-    if (txtArchive.text().empty()) {
-        toolkit().msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
-        txtArchive.setFocus();
-        return;
-    }
+    if (!archivers::archiveNamed(toolkit(), txtArchive)) return;
     stage(2);
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
 
@@ -139,8 +130,8 @@ void frmArcTo::cmdOK_Click()
         packed.emplace(list.list(i), stateOf(listed.get(), list.list(i)));
     }
     m_services.fs.setCurrentFolder(folder);
-    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_extention);
-    const bool made = pack(archivers::packCommand(m_execute, m_command, archive, files), archive);
+    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
+    const bool made = pack(archivers::packCommand(m_archiver.program, m_archiver.command, archive, files), archive);
     if (m_abandoned) {
         unload();
         return;

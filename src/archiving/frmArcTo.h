@@ -2,6 +2,7 @@
 // The compress window: packs the files selected in the main window into an archive with one
 // of the user's archivers, waits for the archiver, then deletes them through the main
 // window's delete-selected command.
+#include "archiving/Archivers.h"
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
 
@@ -57,8 +58,7 @@ private:
     const Services& m_services;
     ArcSource m_source;
     std::function<void(frmArcTo&)> m_browse;
-    // The selected archiver's fields, as read at its selection.
-    std::string m_execute, m_extention, m_command;
+    archivers::Chosen m_archiver;
     int m_stage = 1;
     bool m_waiting = false;
     bool m_abandoned = false;
