@@ -6,6 +6,7 @@
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
 #include "core/App.h"
+#include "core/Switches.h"
 #include "core/frmCustom.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
@@ -263,8 +264,20 @@ void frmScanTemps::Form_Load()
     timUpdate_Timer();
 }
 
-// The unattended switches are not built yet: no switch matches, start-up goes on.
-bool frmScanTemps::runCommandLineSwitch() { return false; }
+// A switch runs its command as if clicked, questions and messages included, and then ends the
+// program at once. The periodic update is stopped first: it never ticks in such a run, not
+// even while the command waits for an answer.
+bool frmScanTemps::runCommandLineSwitch()
+{
+    const Switch given = switchOf(m_app.services().env.commandLine());
+    if (given == Switch::None) return false;
+    timUpdate.setEnabled(false);
+    if (given == Switch::AutoPass)
+        cmdDelete_Click();
+    else
+        cmdRecentPass_Click();
+    toolkit().endProgram();
+}
 
 // The welcome launcher is not built yet: the main window stays in front.
 void frmScanTemps::showWelcomeLauncher() {}

@@ -24,7 +24,9 @@ protected:
 
     // Runs the program with `script` on standard input and a clean environment; drive c: is
     // the test folder and TMP its TEMP folder. Returns standard output.
-    std::string run(const std::string& script, const std::string& ui = "VELMORA_UI=console")
+    // `arguments` follow the program's name on its command line, as a shell passes them.
+    std::string run(const std::string& script, const std::string& ui = "VELMORA_UI=console",
+                    const std::string& arguments = "")
     {
         const fs::path input = root.path() / "script.txt";
         std::ofstream(input) << script;
@@ -32,8 +34,8 @@ protected:
         const std::string command =
             "cd '" + root.path().string() + "' && env -i PATH=/usr/bin:/bin HOME='" + home + "' XDG_CONFIG_HOME='" +
             home + "/config' XDG_DATA_HOME='" + home + "/data' TMP='" + (root.path() / "c/TEMP").string() +
-            "' VELMORA_DRIVES='c:=" + (root.path() / "c").string() + "' " + ui + " '" VELMORA_BINARY "' < '" +
-            input.string() + "' 2>'" + (root.path() / "stderr.txt").string() + "'";
+            "' VELMORA_DRIVES='c:=" + (root.path() / "c").string() + "' " + ui + " setsid -w '" VELMORA_BINARY "' " +
+            arguments + " < '" + input.string() + "' 2>'" + (root.path() / "stderr.txt").string() + "'";
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe) return {};
         std::string out;
@@ -153,6 +155,40 @@ TEST_F(Console, TheDriveScanWindowWalksAndListsWhatItFound)
     EXPECT_NE(listed.find("lstParasites list \"\"\n  [ ] C:\\Data\\Deep\\old.bak\n  [ ] C:\\Data\\new.tmp\n"),
               std::string::npos)
         << listed;
+}
+
+// Scheduled runs: no terminal, answers piped in (or none at all), the switch as the only
+// argument; nothing is shown and the program ends after the one command.
+TEST_F(Console, AutoPassAndAutoRecentRunUnattended)
+{
+    root.write("c/TEMP/a.tmp", "1");
+    root.write("c/TEMP/b.bak", "2");
+    root.write("c/TEMP/keep.txt", "3");
+    root.write("c/TEMP/Sub/deeper.tmp", "4");
+    root.write("c/Documents and Settings/Anna/Recent/doc.lnk", "5");
+    root.write("c/Documents and Settings/Anna/Cookies/anna@site[1].txt", "6");
+
+    std::string out = run("no\n", "VELMORA_UI=console", "/AUTOPASS");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("удалить все временные файлы (2) из папки:"), std::string::npos) << out;
+    EXPECT_EQ(out.find("== frmScanTemps"), std::string::npos) << "the main window is never shown";
+    EXPECT_TRUE(root.exists("c/TEMP/a.tmp"));
+
+    out = run("yes\n", "VELMORA_UI=console", "/AUTOPASS");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("Успешно завершено."), std::string::npos) << out;
+    EXPECT_FALSE(root.exists("c/TEMP/a.tmp"));
+    EXPECT_FALSE(root.exists("c/TEMP/b.bak"));
+    EXPECT_TRUE(root.exists("c/TEMP/keep.txt"));
+    EXPECT_TRUE(root.exists("c/TEMP/Sub/deeper.tmp")) << "only the start folder itself";
+    EXPECT_TRUE(root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));
+
+    out = run("", "", "-autorecent");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_FALSE(root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));
+    EXPECT_FALSE(root.exists("c/Documents and Settings/Anna/Cookies/anna@site[1].txt"));
+    EXPECT_TRUE(root.exists("c/TEMP/Sub/deeper.tmp"));
+    EXPECT_EQ(out.find("== frmScanTemps"), std::string::npos);
 }
 
 // Waits up to ten seconds for a file that a program started without waiting will write.

@@ -1,0 +1,102 @@
+// The unattended switches: which argument texts run a command, and what such a run does.
+#include "core/Switches.h"
+
+#include "support/ProgramTests.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using testsupport::listed;
+
+TEST(Switches, TheWholeTextUpperCasedAndTrimmedNamesOneSwitchOrNone)
+{
+    EXPECT_EQ(switchOf("/AUTOPASS"), Switch::AutoPass);
+    EXPECT_EQ(switchOf("-autopass"), Switch::AutoPass);
+    EXPECT_EQ(switchOf("   /autorecent  "), Switch::AutoRecent);
+    EXPECT_EQ(switchOf("-AutoRecent"), Switch::AutoRecent);
+    for (const char* none : {"", "   ", "AUTOPASS", "/AUTOPASS /AUTORECENT", "/AUTOPASS x", "/AUTO PASS", "\t/AUTOPASS",
+                             "//AUTOPASS", "/AUTOPASSES"})
+        EXPECT_EQ(switchOf(none), Switch::None) << "[" << none << "]";
+}
+
+class SwitchRun : public testsupport::MainWindow {
+protected:
+    void SetUp() override
+    {
+        h.root.write("c/TEMP/a.tmp", "1");
+        h.root.write("c/TEMP/b.bak", "22");
+        h.root.write("c/TEMP/keep.txt", "3");
+        h.root.write("c/Documents and Settings/Anna/Recent/doc.lnk", "4");
+        h.fe.onControlChanged = [this](Control& c) {
+            if (c.name() == "lblEntries") ++statusUpdates;
+        };
+        // As the console does: every enabled timer fires before a question is put.
+        h.fe.onBox = [this](const MessageBoxSpec&) { h.tk.tickTimers(); };
+    }
+    // Starts the program with `arguments`; true when it ended during start-up.
+    bool startWith(const std::string& arguments)
+    {
+        h.env.cmdLine = arguments;
+        try {
+            h.start();
+        } catch (const testing::ProgramEnded&) {
+            return true;
+        }
+        return false;
+    }
+    int statusUpdates = 0;
+};
+
+TEST_F(SwitchRun, AutoPassAsksForTheStartFolderAndEndsWhateverTheAnswer)
+{
+    h.fe.answers = {MsgResult::No};
+    EXPECT_TRUE(startWith("/AUTOPASS"));
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text,
+              "Вы действительно хотите удалить все временные файлы (2) из папки:\r\n\r\n'C:\\TEMP'?");
+    EXPECT_TRUE(h.root.exists("c/TEMP/a.tmp"));
+    EXPECT_TRUE(h.fe.shown.empty()) << "the main window is never shown";
+    EXPECT_EQ(statusUpdates, 0) << "the periodic update never ticks";
+    EXPECT_TRUE(h.settings.saveLog.empty());
+}
+
+TEST_F(SwitchRun, AutoPassDeletesTheJunkOfTheStartFolderOnYes)
+{
+    h.fe.answers = {MsgResult::Yes};
+    EXPECT_TRUE(startWith(" -autopass "));
+    EXPECT_FALSE(h.root.exists("c/TEMP/a.tmp"));
+    EXPECT_FALSE(h.root.exists("c/TEMP/b.bak"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/keep.txt"));
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Успешно завершено.");
+}
+
+TEST_F(SwitchRun, AutoPassOnAnEmptyFolderEndsWithoutAQuestion)
+{
+    h.root.mkdir("c/Empty");
+    h.setOption(settings::JumpOnStartup, "C:\\Empty");
+    EXPECT_TRUE(startWith("/AUTOPASS"));
+    EXPECT_TRUE(h.fe.boxes.empty());
+}
+
+TEST_F(SwitchRun, AutoRecentScansThenEndsAndAnythingElseStartsNormally)
+{
+    EXPECT_TRUE(startWith("  /autorecent "));
+    EXPECT_FALSE(h.root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/a.tmp"));
+    EXPECT_EQ(statusUpdates, 0);
+
+    for (const char* normal : {"/AUTOPASS /AUTORECENT", "AUTOPASS"}) {
+        testsupport::ProgramHarness other;
+        other.root.write("c/TEMP/a.tmp", "1");
+        other.env.cmdLine = normal;
+        EXPECT_NO_THROW(other.start()) << normal;
+        EXPECT_TRUE(other.fe.boxes.empty());
+        EXPECT_EQ(listed(other.main().filFiles), std::set<std::string>{"a.tmp"});
+    }
+}
+
+} // namespace
+} // namespace velmora
