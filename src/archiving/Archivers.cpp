@@ -1,7 +1,7 @@
 #include "archiving/Archivers.h"
 
+#include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
-#include "platform/Text.h"
 #include "platform/toolkit/Controls.h"
 #include "platform/toolkit/Form.h"
 #include "settings/Settings.h"
@@ -46,10 +46,14 @@ int numberOf(std::string_view entry)
 int numberForNew(const SettingsStore& store, int selected)
 {
     if (read(store, "Name", selected + 1).empty()) return selected + 1;
+    // Never the selected archiver's own number, even when its name was just cleared: the
+    // next keystroke in its fields would store its empty name over the new one.
     int n = 1;
-    while (!read(store, "Name", n).empty()) ++n;
+    while (n == selected || !read(store, "Name", n).empty()) ++n;
     return n;
 }
+
+bool hasProgram(const Chosen& chosen) { return chosen.program.find_first_not_of(" \t") != std::string::npos; }
 
 void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
             std::string_view commandField, Chosen& chosen, TextBox& extension)
@@ -75,13 +79,21 @@ std::string shortenRoot(std::string_view folder)
     const std::size_t first = folder.find_first_not_of(' ');
     if (first == std::string_view::npos) return std::string(folder);
     const std::string_view trimmed = folder.substr(first, folder.find_last_not_of(' ') + 1 - first);
-    if (text::length(trimmed) != 3) return std::string(folder);
-    return text::left(trimmed, 2);
+    // Only a root: a three-letter folder such as "Arc" keeps its last letter.
+    if (!path::isRoot(trimmed)) return std::string(folder);
+    return std::string(trimmed.substr(0, 2));
 }
 
 std::string archivePath(std::string_view folder, std::string_view name, std::string_view extension)
 {
     return std::string(folder) + "\\" + std::string(name) + "." + std::string(extension);
+}
+
+std::string onDrive(const FileSystem& fs, const std::string& path)
+{
+    const bool drive = path.size() >= 2 && path::driveLetter(path) != 0 && path[1] == ':';
+    if (path.empty() || (drive && (path.size() == 2 || path[2] == '\\' || path[2] == '/'))) return path;
+    return fs.absolute(path);
 }
 
 std::string word(std::string_view path)

@@ -6,6 +6,7 @@
 
 namespace velmora {
 class ComboBox;
+class FileSystem;
 class ListControl;
 class SettingsStore;
 class TextBox;
@@ -31,8 +32,8 @@ void enumerate(const SettingsStore& store, ListControl& list);
 // blank; 0 when the entry holds none.
 int numberOf(std::string_view entry);
 // The number a new archiver takes after archiver `selected` (0: none): the next number when
-// its name is free, else the first free number after the table, so that no archiver is ever
-// overwritten.
+// its name is free, else the first free number after the table other than `selected`, so that
+// no archiver is ever overwritten.
 int numberForNew(const SettingsStore& store, int selected);
 
 // The archiver a compress or restore window runs: its program, command and extension, as read
@@ -40,6 +41,8 @@ int numberForNew(const SettingsStore& store, int selected);
 struct Chosen {
     std::string program, command, extention;
 };
+// True when the archiver names a program to start (not only blanks).
+bool hasProgram(const Chosen& chosen);
 // The compress and restore windows' selection step: reads the program field, the extension
 // and the command field of the archiver chosen in `list` into `chosen`, and shows the extension
 // in `extension`. Nothing changes while no entry is chosen.
@@ -49,12 +52,16 @@ void choose(const SettingsStore& store, const ComboBox& list, std::string_view p
 // puts the focus there.
 bool archiveNamed(Toolkit& tk, TextBox& name);
 
-// A folder field as the compress and restore windows leave it before use: a text of exactly
-// three characters without its outer blanks (a drive root, "C:\") cut to its first two
-// ("C:"), so that adding "\" gives one separator; any other text as it is.
+// A folder field as the compress and restore windows leave it before use: a drive root
+// ("C:\", blanks around it allowed) cut to its letter and colon ("C:"), so that adding "\"
+// gives one separator; any other text as it is.
 std::string shortenRoot(std::string_view folder);
 // The archive the command lines name: folder + "\" + name + "." + extension.
 std::string archivePath(std::string_view folder, std::string_view name, std::string_view extension);
+// A path as an archiver is to get it: a relative one ("Restored", "\Arc", "C:Arc") made
+// absolute against the current folder, so that the archiver, which works there, and the
+// program name the same file on every host; "C:\Arc" and a bare "C:" (a root) as they are.
+std::string onDrive(const FileSystem& fs, const std::string& path);
 // A path as one word of a command line: in double quotes when it holds a blank, so that
 // the program gets it as one argument; as it is otherwise.
 std::string word(std::string_view path);

@@ -70,9 +70,12 @@ void frmArcFrom::cmdOK_Click()
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
     txtDestF.setText(archivers::shortenRoot(txtDestF.text()));
     m_services.fs.setCurrentFolder(m_folders.path());
-    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
-    m_services.processes.start(
-        archivers::unpackCommand(m_archiver.program, m_archiver.command, archive, txtDestF.text()));
+    const std::string archive = archivers::onDrive(
+        m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
+    // Without a program the archive's own name would be started in its place.
+    if (archivers::hasProgram(m_archiver))
+        m_services.processes.start(archivers::unpackCommand(m_archiver.program, m_archiver.command, archive,
+                                                            archivers::onDrive(m_services.fs, txtDestF.text())));
 
     lblProcess.setCaption("Этап 3. Процесс завершен");
     cmdCancel.setEnabled(true);

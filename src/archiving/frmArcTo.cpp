@@ -17,42 +17,22 @@ namespace {
 // How long one look at the archiver may block the window before events run again.
 constexpr std::chrono::milliseconds WaitSlice{30};
 
-// A selected file as it was when the archiver started.
-struct FileState {
-    std::optional<std::int64_t> size;
-    std::optional<DateTime> modified;
-    bool operator==(const FileState&) const = default;
-};
+// The selected files as they were when the archiver started, by name.
+using Packed = std::map<std::string, std::optional<FileStamp>>;
 
-FileState stateOf(const Folder* folder, const std::string& name)
+// An earlier archive of the same name inside the folder shown may be among the selected
+// entries (packed again into itself): it leaves the selection before the question, so the
+// deletion never takes the archive with the files it holds.
+void spareArchive(const FileSystem& fs, FileListBox& files, const std::string& archive)
 {
-    if (!folder) return {};
-    return {folder->size(name), folder->modificationTime(name)};
-}
-
-// Takes out of the selection whatever the archive may not hold as it is now: a file changed
-// or replaced while the archiver ran, and the archive itself when it lies in the folder shown
-// among the selected files (an earlier archive of the same name, packed again). The deletion
-// that follows then never takes a file the archive lacks.
-void spareUnpacked(const FileSystem& fs, FileListBox& files, const std::map<std::string, FileState>& packed,
-                   const std::string& archive)
-{
-    const auto folder = fs.openListed(files.listedFolder());
-    std::string archiveName;
     const std::string full = fs.absolute(archive);
-    if (!full.empty() && !path::isRoot(full)) {
-        const std::string parent = path::parent(full);
-        const auto opened = fs.openFolder(parent);
-        if (opened && folder && opened->id() == folder->id())
-            archiveName = full.substr(parent.size() + (path::isRoot(parent) ? 0 : 1));
-    }
-    for (std::size_t i = 0; i < files.listCount(); ++i) {
-        if (!files.selected(i)) continue;
-        const std::string& name = files.list(i);
-        const auto was = packed.find(name);
-        const bool same = was != packed.end() && was->second == stateOf(folder.get(), name);
-        if (!same || (!archiveName.empty() && text::equalNoCase(name, archiveName))) files.setSelected(i, false);
-    }
+    if (full.empty() || path::isRoot(full)) return;
+    const std::string parent = path::parent(full);
+    const auto opened = fs.openFolder(parent);
+    if (!opened || opened->id() != files.listedFolder().id) return;
+    const std::string name = full.substr(parent.size() + (path::isRoot(parent) ? 0 : 1));
+    for (std::size_t i = 0; i < files.listCount(); ++i)
+        if (files.selected(i) && text::equalNoCase(files.list(i), name)) files.setSelected(i, false);
 }
 
 } // namespace
@@ -123,14 +103,16 @@ void frmArcTo::cmdOK_Click()
     FileListBox& list = m_source.files;
     const auto listed = m_services.fs.openListed(list.listedFolder());
     std::string files;
-    std::map<std::string, FileState> packed;
+    Packed packed;
     for (std::size_t i = 0; i < list.listCount(); ++i) {
         if (!list.selected(i)) continue;
-        files += " " + archivers::word(path::join(folder, list.list(i)));
-        packed.emplace(list.list(i), stateOf(listed.get(), list.list(i)));
+        const std::string& name = list.list(i);
+        files += " " + archivers::word(path::join(folder, name));
+        packed.emplace(name, listed ? listed->stamp(name) : std::nullopt);
     }
     m_services.fs.setCurrentFolder(folder);
-    const std::string archive = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
+    const std::string archive = archivers::onDrive(
+        m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
     const bool made = pack(archivers::packCommand(m_archiver.program, m_archiver.command, archive, files), archive);
     if (m_abandoned) {
         unload();
@@ -138,8 +120,14 @@ void frmArcTo::cmdOK_Click()
     }
     if (made) {
         stage(3);
-        spareUnpacked(m_services.fs, list, packed, archive);
-        if (m_source.deleteSelected) m_source.deleteSelected();
+        spareArchive(m_services.fs, list, archive);
+        // Checked after the question, right before each file goes: a file written, replaced or
+        // renamed over since the archiver started is not what the archive holds, and stays.
+        if (m_source.deleteSelected)
+            m_source.deleteSelected([&packed](const Folder& at, const std::string& name) {
+                const auto was = packed.find(name);
+                return was != packed.end() && was->second && at.stamp(name) == was->second;
+            });
     } else {
         toolkit().msgBox("Архив " + archive + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
                          "Velmora");
@@ -149,6 +137,8 @@ void frmArcTo::cmdOK_Click()
 
 bool frmArcTo::pack(const std::string& commandLine, const std::string& archive)
 {
+    // Without a program the archive's own name would be started in its place.
+    if (!archivers::hasProgram(m_archiver)) return false;
     const auto process = m_services.processes.launch(commandLine);
     if (!process) return false;
     std::optional<int> status;
@@ -157,6 +147,9 @@ bool frmArcTo::pack(const std::string& commandLine, const std::string& archive)
         const Reentry waiting(m_waiting);
         while (!(status = process->exitStatus(WaitSlice)) && !m_abandoned) toolkit().yield();
     }
+    // Given up on, it is stopped: left to run, it could still replace a later archive of the
+    // same name whose files are gone by then.
+    if (!status) process->stop();
     return status == 0 && m_services.fs.fileSize(archive).value_or(0) > 0;
 }
 

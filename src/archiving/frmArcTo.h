@@ -3,6 +3,7 @@
 // of the user's archivers, waits for the archiver, then deletes them through the main
 // window's delete-selected command.
 #include "archiving/Archivers.h"
+#include "browser/Deletion.h"
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
 
@@ -15,8 +16,9 @@ namespace velmora {
 struct ArcSource {
     DirListBox& folders; // its path is the folder of the files
     FileListBox& files;  // its selected entries are packed
-    // The main window's delete-selected command, with its own question.
-    std::function<void()> deleteSelected;
+    // The main window's delete-selected command, with its own question; each entry goes only
+    // when the check allows it.
+    std::function<void(const MayDelete&)> deleteSelected;
 };
 
 class frmArcTo : public Form {
@@ -27,7 +29,7 @@ public:
     void cboArchivers_Click();
     void cmdOK_Click();
     void cmdBrowse_Click();
-    // While the archiver runs, the close box stops the waiting: nothing is deleted.
+    // While the archiver runs, the close box stops it and the waiting: nothing is deleted.
     void close() override;
 
     Image imgLG{*this, "imgLG"};

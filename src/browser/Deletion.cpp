@@ -38,13 +38,13 @@ Doomed take(const FileListBox& files, bool selectedOnly)
 
 // Clears the attributes first so read-only junk goes too; a link is removed itself. The
 // number of files that went.
-std::size_t deleteEntries(const DeletionTargets& t, const Doomed& d)
+std::size_t deleteEntries(const DeletionTargets& t, const Doomed& d, const MayDelete& mayDelete = {})
 {
     const auto folder = t.fs.openListed(d.folder);
     std::size_t deleted = 0;
     for (const auto& [index, name] : d.entries) {
         t.scanStatus.setCaption("Сканирую файл " + std::to_string(index + 1) + " из " + std::to_string(d.listCount));
-        if (!folder) continue;
+        if (!folder || (mayDelete && !mayDelete(*folder, name))) continue;
         folder->setAttributes(name, 0);
         if (folder->remove(name)) ++deleted;
     }
@@ -78,7 +78,7 @@ void deleteAll(const DeletionTargets& t)
     t.scanStatus.setCaption(std::string(ReadyToScan));
 }
 
-void deleteSelected(const DeletionTargets& t)
+void deleteSelected(const DeletionTargets& t, const MayDelete& mayDelete)
 {
     std::size_t selected = 0;
     for (std::size_t i = 0; i < t.files.listCount(); ++i) {
@@ -90,7 +90,7 @@ void deleteSelected(const DeletionTargets& t)
     const Doomed doomed = take(t.files, true);
     if (doomed.entries.empty()) return;
     if (!confirm(t.tk, "все выделенные временные файлы", doomed.entries.size(), t.folders.path())) return;
-    const std::size_t deleted = deleteEntries(t, doomed);
+    const std::size_t deleted = deleteEntries(t, doomed, mayDelete);
     t.folders.refresh();
     t.files.refresh();
     t.drive.refresh();

@@ -1,6 +1,7 @@
 #pragma once
 // Deleting the junk of the folder shown: all of it, or the selected entries.
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace velmora {
@@ -9,6 +10,7 @@ class DirListBox;
 class DriveListBox;
 class FileListBox;
 class FileSystem;
+class Folder;
 class Label;
 class Toolkit;
 
@@ -25,8 +27,12 @@ struct DeletionTargets {
 // the folder that was listed; ends with "Успешно завершено." (or the count of what stayed)
 // and a re-read. Nothing happens for an empty list.
 void deleteAll(const DeletionTargets& t);
+// Whether one entry may still go, asked right before it is deleted, after the question: false
+// keeps it, and it counts among those that could not be deleted.
+using MayDelete = std::function<bool(const Folder& folder, const std::string& name)>;
+
 // The same for the selected entries; ends with a re-read and "Завершено успешно.".
-void deleteSelected(const DeletionTargets& t);
+void deleteSelected(const DeletionTargets& t, const MayDelete& mayDelete = {});
 
 // The message after a deletion that tried `tried` files: `success` (nothing when empty) when
 // every one went, else how many went and how many stayed, with the exclamation icon.

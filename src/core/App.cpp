@@ -51,14 +51,14 @@ App::App(Toolkit& tk, const Services& services)
       }),
       m_compressWindow([this] {
           frmScanTemps& main = mainWindow();
-          return std::make_unique<frmArcTo>(
-              m_tk, m_services,
-              ArcSource{main.dirDirectories, main.filFiles, [&main] { main.cmdDeleteSelected_Click(); }},
-              [this](frmArcTo& window) {
-                  frmSelectDir& chooser = m_folderChooser.get();
-                  chooser.RarIt = true;
-                  chooser.showModal(&window);
-              });
+          return std::make_unique<frmArcTo>(m_tk, m_services,
+                                            ArcSource{main.dirDirectories, main.filFiles,
+                                                      [&main](const MayDelete& check) { main.deleteSelected(check); }},
+                                            [this](frmArcTo& window) {
+                                                frmSelectDir& chooser = m_folderChooser.get();
+                                                chooser.RarIt = true;
+                                                chooser.showModal(&window);
+                                            });
       }),
       m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); }),
       m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); })

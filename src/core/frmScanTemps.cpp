@@ -365,9 +365,12 @@ void frmScanTemps::cmdDelete_Click()
     deleteAll({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
 }
 
-void frmScanTemps::cmdDeleteSelected_Click()
+void frmScanTemps::cmdDeleteSelected_Click() { deleteSelected({}); }
+
+void frmScanTemps::deleteSelected(const MayDelete& mayDelete)
 {
-    deleteSelected({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
+    velmora::deleteSelected({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady},
+                            mayDelete);
 }
 
 void frmScanTemps::cmdArch_Click() { m_app.compressWindow()->showModal(this); }

@@ -1,5 +1,6 @@
 #pragma once
 // The main window: the folder browser with its junk list, the command panel, the mask editor.
+#include "browser/Deletion.h"
 #include "browser/FolderBrowser.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
@@ -25,6 +26,8 @@ public:
     void cmdRecentPass_Click();
     void cmdViewReports_Click();
     void cmdDeleteSelected_Click();
+    // Delete-selected where each entry goes only when `mayDelete` allows it.
+    void deleteSelected(const MayDelete& mayDelete);
     void cmdArch_Click();
     void cmdRecoverIt_Click();
     void cmdDelete_Click();

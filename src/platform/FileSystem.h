@@ -69,6 +69,18 @@ struct ListedFolder {
     FolderId id;
 };
 
+// Who a file is and which version of it: two equal stamps of one name, taken at two moments,
+// mean the same file, not written, replaced or renamed over in between (as far as the host
+// can tell: times to its finest unit, and a change time no user can set back).
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds
+    std::int64_t changed = 0;  // nanoseconds
+    bool operator==(const FileStamp&) const = default;
+};
+
 // How a name given by the program (not taken from a listing) is looked up.
 enum class NameMatch { Exact, AnyCase };
 
@@ -126,6 +138,8 @@ public:
     virtual std::optional<std::int64_t> size(std::string_view name) const = 0;
     virtual std::optional<DateTime> modificationTime(std::string_view name) const = 0;
     virtual std::optional<std::uint32_t> attributes(std::string_view name) const = 0;
+    // The entry's stamp (of a link: the link's own); nothing when it is not there.
+    virtual std::optional<FileStamp> stamp(std::string_view name) const = 0;
     // 0 clears every attribute: the file becomes writable. True when the file now has them.
     virtual bool setAttributes(std::string_view name, std::uint32_t attributes) = 0;
     // Removes one file or link (never a link's target). True only when this call removed it.

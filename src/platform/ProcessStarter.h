@@ -7,13 +7,16 @@
 namespace velmora {
 
 // A program started by ProcessStarter::launch. Dropping it while the program runs leaves the
-// program running on its own; it is never killed.
+// program running on its own unless it was stopped.
 class StartedProcess {
 public:
     virtual ~StartedProcess() = default;
     // The program's exit status once it has ended (128 + the signal number when a signal
     // ended it), waiting at most `wait` for that; nothing while it still runs.
     virtual std::optional<int> exitStatus(std::chrono::milliseconds wait) = 0;
+    // Asks the program to end now, as the system's own "terminate" does; it may still take a
+    // moment. Nothing once it has ended.
+    virtual void stop() = 0;
 };
 
 // Starts programs from a Windows-style command line. Never goes through a shell. A started

@@ -56,6 +56,10 @@ TEST_F(ArchiverTable, ANewArchiverNeverTakesTheNumberOfAnExistingOne)
     EXPECT_EQ(archivers::numberForNew(store, 1), 3) << "in the middle: the gap after the table";
     EXPECT_EQ(archivers::numberForNew(store, 0), 3) << "none selected, archiver 1 taken";
     EXPECT_EQ(archivers::numberForNew(store, 4), 5);
+    name(3, "ZOO");
+    name(2, "");
+    EXPECT_EQ(archivers::numberForNew(store, 1), 2) << "the gap after archiver 1";
+    EXPECT_EQ(archivers::numberForNew(store, 2), 5) << "archiver 2, its name just cleared, is still being edited";
 }
 
 } // namespace

@@ -206,6 +206,37 @@ TEST_F(CompressWindow, AFileChangedOrReplacedWhileTheArchiverRanIsKept)
     pack("C:\\Arc");
     EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "d.tmp"}));
     EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/a.tmp")), "written meanwhile");
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 3.\r\nНе удалось удалить: 2.");
+}
+
+TEST_F(CompressWindow, AFileRewrittenWhileTheQuestionIsOpenIsKeptEvenAtTheSameSizeAndTime)
+{
+    select({"a.tmp", "b c.tmp"});
+    const auto time = fs::last_write_time(h.host("c/TEMP/a.tmp"));
+    h.fe.onBox = [&](const MessageBoxSpec& box) {
+        if (box.buttons != MsgButtons::YesNo) return;
+        h.root.write("c/TEMP/a.tmp", "AA"); // as many bytes as before, at the same time
+        fs::last_write_time(h.host("c/TEMP/a.tmp"), time);
+        h.root.write("c/TEMP/swap", "BB"); // another file put in its place, time kept
+        fs::last_write_time(h.host("c/TEMP/swap"), fs::last_write_time(h.host("c/TEMP/b c.tmp")));
+        fs::rename(h.host("c/TEMP/swap"), h.host("c/TEMP/b c.tmp"));
+    };
+    pack("C:\\Arc");
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/a.tmp")), "AA");
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/b c.tmp")), "BB");
+}
+
+TEST_F(CompressWindow, ARelativeDestinationNamesTheSameArchiveForTheArchiverAndTheCheck)
+{
+    h.root.mkdir("c/TEMP/sub");
+    select({"a.tmp"});
+    h.processes.onLaunch = [this](std::string_view) { h.root.write("c/TEMP/sub/unused.rar", "archive"); };
+    pack("sub"); // three letters, and no root: not cut
+    EXPECT_EQ(h.processes.started,
+              std::vector<std::string>{"rar.exe a -ep \"C:\\TEMP\\sub\\unused.rar\" C:\\TEMP\\a.tmp"});
+    EXPECT_FALSE(h.root.exists("c/TEMP/a.tmp"));
 }
 
 TEST_F(CompressWindow, ClosingWhileTheArchiverRunsDeletesNothing)
@@ -216,6 +247,7 @@ TEST_F(CompressWindow, ClosingWhileTheArchiverRunsDeletesNothing)
         if (frmArcTo* w = h.app->compressWindow().ifLoaded()) w->close();
     };
     compress([](frmArcTo& w) { w.cmdOK.click(); });
+    EXPECT_EQ(h.processes.stopped, 1) << "left to run, it could replace a later archive of the same name";
     EXPECT_EQ(h.app->compressWindow().ifLoaded(), nullptr);
     EXPECT_TRUE(h.fe.boxes.empty());
     EXPECT_EQ(listed(h.main().filFiles).size(), 3u);
@@ -240,7 +272,7 @@ TEST_F(CompressWindow, BrowseFillsTheDestinationAndAnEmptyTableLeavesTheDefaults
         w.cmdOK.click();
         w.cmdCancel.click();
     });
-    EXPECT_EQ(h.processes.started, std::vector<std::string>{" \"C:\\Arc\\unused.\" C:\\TEMP\\a.tmp"});
+    EXPECT_TRUE(h.processes.started.empty()) << "without a program the archive itself would be started";
     ASSERT_EQ(h.fe.boxes.size(), 1u);
     EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused."));
 }
@@ -324,16 +356,20 @@ TEST_F(CompressWithHostProcesses, AFailingArchiverDeletesNothing)
     };
     for (const Case& c : {Case{"exits with 1", VELMORA_FAKE_ARCHIVER, "1", "2"},
                           Case{"cannot be started", (h.root.path() / "no-such-archiver").string(), "0", "2"},
-                          Case{"makes no archive", VELMORA_FAKE_ARCHIVER, "0", "0"}}) {
+                          Case{"makes no archive", VELMORA_FAKE_ARCHIVER, "0", "0"},
+                          Case{"is given an archive on no drive", VELMORA_FAKE_ARCHIVER, "0", "2"}}) {
         SCOPED_TRACE(c.what);
         archiver(1, "FAKE", c.execute, "-q", "fak");
         fs::remove(h.host("c/Arc/unused.fak"));
         h.fe.boxes.clear();
         const ScopedEnv env{{"VELMORA_FAKE_EXIT", c.exit}, {"VELMORA_FAKE_ARCHIVE", c.makes}};
         select({"a.tmp", "b c.tmp"});
-        pack("C:\\Arc");
+        const std::string dest = std::string(c.what).ends_with("no drive") ? "Q:\\Arc" : "C:\\Arc";
+        pack(dest);
         ASSERT_EQ(h.fe.boxes.size(), 1u);
-        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.fak"));
+        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade(dest + "\\unused.fak"));
+        EXPECT_EQ(std::distance(fs::directory_iterator(h.host("c/TEMP")), fs::directory_iterator()), 3)
+            << "no stray archive in the folder shown";
         EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
     }
 }

@@ -88,8 +88,9 @@ TEST(PosixCommandLine, DrivePathsBecomeHostPathsAndExplorerTheFolderViewer)
     const std::string docs = (c.path() / "My Docs").string();
     EXPECT_EQ(starter.hostArguments("Explorer.EXE \"C:\\MY DOCS\""), (Words{"xdg-open", docs}));
     EXPECT_EQ(starter.hostArguments("explorer c:/my docs"), (Words{"xdg-open", c.path().string() + "/my", "docs"}));
-    EXPECT_EQ(starter.hostArguments("tool /select,C:\\x Q:\\y C:rel"),
-              (Words{"tool", "/select,C:\\x", "Q:\\y", "C:rel"}));
+    EXPECT_EQ(starter.hostArguments("tool /select,C:\\x C:rel"), (Words{"tool", "/select,C:\\x", "C:rel"}));
+    EXPECT_EQ(starter.hostArguments("zip \"Q:\\Arc\\x.zip\" C:\\x"), std::nullopt) << "Q: is no drive here";
+    EXPECT_EQ(starter.hostArguments("unzip x.zip Q:"), std::nullopt);
 }
 
 class PosixStarterTest : public ::testing::Test {
@@ -172,8 +173,8 @@ TEST_F(PosixStarterTest, ALaunchedProgramIsAwaitedWithoutBlockingAndNeverLeftAZo
 TEST_F(PosixStarterTest, ABareDriveIsItsRoot)
 {
     ASSERT_TRUE(vfs.setCurrentFolder("C:\\SUB"));
-    EXPECT_EQ(starter.hostArguments("unzip x.zip C: c:\\ Q: CC: C:x"),
-              (Words{"unzip", "x.zip", c.path().string(), c.path().string(), "Q:", "CC:", "C:x"}));
+    EXPECT_EQ(starter.hostArguments("unzip x.zip C: c:\\ CC: C:x"),
+              (Words{"unzip", "x.zip", c.path().string(), c.path().string(), "CC:", "C:x"}));
 }
 
 TEST_F(PosixStarterTest, AProgramThatCannotStartIsAResult)

@@ -126,6 +126,15 @@ std::optional<DateTime> PosixFolder::modificationTime(std::string_view name) con
     return localDateTime(st.st_mtime);
 }
 
+std::optional<FileStamp> PosixFolder::stamp(std::string_view name) const
+{
+    struct stat st {};
+    if (!own(name, st)) return std::nullopt;
+    const auto ns = [](const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return FileStamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::int64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 std::optional<std::uint32_t> PosixFolder::attributes(std::string_view name) const
 {
     const std::string host = toHostName(name);

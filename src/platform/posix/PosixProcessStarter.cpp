@@ -98,6 +98,12 @@ public:
         }
     }
 
+    void stop() override
+    {
+        // Not once reaped: the number may belong to another program by now.
+        if (!m_status) ::kill(m_pid, SIGTERM);
+    }
+
 private:
     pid_t m_pid;
     std::shared_ptr<std::vector<int>> m_orphans;
@@ -198,20 +204,19 @@ std::string PosixProcessStarter::quote(std::string_view word)
     return s;
 }
 
-std::vector<std::string> PosixProcessStarter::hostArguments(std::string_view commandLine) const
+std::optional<std::vector<std::string>> PosixProcessStarter::hostArguments(std::string_view commandLine) const
 {
     std::vector<std::string> args = splitCommandLine(commandLine);
     for (std::string& a : args) {
         // A bare "D:" is what a drive root becomes once its "\" is cut off: the root, not the
         // drive's current folder, which no other program could know.
-        const bool bareDrive = a.size() == 2 && posixhost::isDrivePath(a + "\\");
-        if (bareDrive) a += '\\';
-        if (posixhost::isDrivePath(a)) {
-            if (auto host = m_fs.hostPath(a))
-                a = std::move(*host);
-            else if (bareDrive)
-                a.pop_back();
-        }
+        if (a.size() == 2 && posixhost::isDrivePath(a + "\\")) a += '\\';
+        if (!posixhost::isDrivePath(a)) continue;
+        // A Windows path handed on as it is would make a file of that name in the working
+        // folder: a path on no usable drive is no start at all.
+        auto host = m_fs.hostPath(a);
+        if (!host) return std::nullopt;
+        a = std::move(*host);
     }
     if (!args.empty() && (equalAsciiNoCase(args.front(), "explorer") || equalAsciiNoCase(args.front(), "explorer.exe")))
         args.front() = "xdg-open";
@@ -221,13 +226,15 @@ std::vector<std::string> PosixProcessStarter::hostArguments(std::string_view com
 bool PosixProcessStarter::start(std::string_view commandLine)
 {
     reap(*m_orphans);
-    return spawn(hostArguments(commandLine), true).has_value();
+    const auto args = hostArguments(commandLine);
+    return args && spawn(*args, true).has_value();
 }
 
 std::unique_ptr<StartedProcess> PosixProcessStarter::launch(std::string_view commandLine)
 {
     reap(*m_orphans);
-    const auto pid = spawn(hostArguments(commandLine), false);
+    const auto args = hostArguments(commandLine);
+    const auto pid = args ? spawn(*args, false) : std::nullopt;
     if (!pid) return nullptr;
     return std::make_unique<PosixProcess>(*pid, m_orphans);
 }

@@ -32,8 +32,9 @@ public:
     static std::vector<std::string> splitCommandLine(std::string_view commandLine);
     // `word` quoted so that splitCommandLine gives it back unchanged, whatever it holds.
     static std::string quote(std::string_view word);
-    // The argument vector a command line starts: drive paths translated, explorer mapped.
-    std::vector<std::string> hostArguments(std::string_view commandLine) const;
+    // The argument vector a command line starts: drive paths translated, explorer mapped;
+    // nothing when a drive path names a drive that is not mapped.
+    std::optional<std::vector<std::string>> hostArguments(std::string_view commandLine) const;
 
 private:
     const FileSystem& m_fs;

@@ -41,6 +41,12 @@ public:
         return std::nullopt;
     }
 
+    void stop() override
+    {
+        ++m_starter.stopped;
+        m_polls = 0;
+    }
+
 private:
     RecordingProcessStarter& m_starter;
     int m_polls;

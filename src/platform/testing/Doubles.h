@@ -54,6 +54,7 @@ public:
     bool fail = false;
     int exitStatus = 0;
     int runningPolls = 0;
+    int stopped = 0; // launched programs asked to stop
     // Runs at each launch, as the program would (an archiver making its archive).
     std::function<void(std::string_view commandLine)> onLaunch;
     // Runs each time a launched program is looked at while it still runs.
