@@ -4,6 +4,7 @@
 #include "archiving/frmArcTo.h"
 #include "archiving/frmCustomizeArchivers.h"
 #include "archiving/frmSelectDir.h"
+#include "browser/Properties.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
 #include "reports/frmReport.h"
@@ -61,7 +62,8 @@ App::App(Toolkit& tk, const Services& services)
               });
       }),
       m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); }),
-      m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); })
+      m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); }),
+      m_propertiesWindow([this] { return std::make_unique<frmProperties>(m_tk, m_services.fs); })
 {}
 
 App::~App() = default;

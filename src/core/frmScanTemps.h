@@ -27,6 +27,7 @@ public:
     void cmdDeleteSelected_Click();
     void cmdArch_Click();
     void cmdRecoverIt_Click();
+    void cmdProperties_Click();
     void cmdDelete_Click();
     void cmdNullPass_Click();
     void cmdRecycled_Click();
