@@ -15,8 +15,9 @@ namespace velmora {
 
 App::App(Toolkit& tk, const Services& services)
     : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); }),
-      m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
-      m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); }),
+      m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }), m_driveScanWindow([this] {
+          return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles, m_propertiesWindow);
+      }),
       m_settingsDialog([this] {
           return std::make_unique<frmCustom>(
               m_tk, m_services,
