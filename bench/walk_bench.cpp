@@ -1,5 +1,6 @@
 // The drive scan walk against `find -xdev -false` on the same generated tree, side by side.
 // Usage: velmora_bench_walk [TREE_FOLDER]   (a temporary tree is generated when none is given)
+#include "browser/Properties.h"
 #include "platform/Wildcard.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/testing/Doubles.h"
@@ -119,13 +120,14 @@ int main(int argc, char** argv)
     } host(tk, files);
     host.load();
     host.fil.setPattern(masks::Extended);
-    frmDrivePass window(tk, services, host.fil);
+    FormSlot<frmProperties> properties([&] { return std::make_unique<frmProperties>(tk, files); });
+    frmDrivePass window(tk, services, host.fil, properties);
     window.load();
 
     const MaskList mask(masks::Extended);
     std::size_t found = 0;
     const double walkTime = best(5, [&] {
-        std::vector<std::string> result;
+        std::vector<FoundFile> result;
         window.DirWalk(mask, "C:\\", result);
         found = result.size();
     });
@@ -147,10 +149,10 @@ int main(int argc, char** argv)
     PosixFileSystem deepFiles("c:=" + deep.string());
     testing::FixedClock deepClock;
     const Services deepServices{settings, deepFiles, env, processes, shell, printer, deepClock};
-    frmDrivePass deepWindow(tk, deepServices, host.fil);
+    frmDrivePass deepWindow(tk, deepServices, host.fil, properties);
     std::size_t deepFound = 0;
     const double deepTime = best(3, [&] {
-        std::vector<std::string> result;
+        std::vector<FoundFile> result;
         deepWindow.DirWalk(mask, "C:\\", result);
         deepFound = result.size();
     });

@@ -4,6 +4,7 @@
 #include "archiving/frmArcTo.h"
 #include "archiving/frmCustomizeArchivers.h"
 #include "archiving/frmSelectDir.h"
+#include "browser/Properties.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
 #include "reports/frmReport.h"
@@ -14,8 +15,9 @@ namespace velmora {
 
 App::App(Toolkit& tk, const Services& services)
     : m_tk(tk), m_services(services), m_mainWindow([this] { return std::make_unique<frmScanTemps>(*this); }),
-      m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }),
-      m_driveScanWindow([this] { return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles); }),
+      m_reportWindow([this] { return std::make_unique<frmReport>(m_tk, m_services); }), m_driveScanWindow([this] {
+          return std::make_unique<frmDrivePass>(m_tk, m_services, mainWindow().filFiles, m_propertiesWindow);
+      }),
       m_settingsDialog([this] {
           return std::make_unique<frmCustom>(
               m_tk, m_services,
@@ -61,7 +63,8 @@ App::App(Toolkit& tk, const Services& services)
                                             });
       }),
       m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); }),
-      m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); })
+      m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); }),
+      m_propertiesWindow([this] { return std::make_unique<frmProperties>(m_tk, m_services.fs); })
 {}
 
 App::~App() = default;

@@ -14,6 +14,7 @@ class frmCustom;
 class frmCustomizeArchivers;
 class frmSelectDir;
 class frmDrivePass;
+class frmProperties;
 class frmReport;
 class frmReportInfo;
 class frmScanTemps;
@@ -38,6 +39,7 @@ public:
     FormSlot<frmReportInfo>& reportSettings() { return m_reportSettings; }
     FormSlot<frmSelectDir>& folderChooser() { return m_folderChooser; }
     FormSlot<frmArcTo>& compressWindow() { return m_compressWindow; }
+    FormSlot<frmProperties>& propertiesWindow() { return m_propertiesWindow; }
     FormSlot<frmArcFrom>& restoreWindow() { return m_restoreWindow; }
     FormSlot<frmCustomizeArchivers>& archiverEditor() { return m_archiverEditor; }
 
@@ -53,6 +55,7 @@ private:
     FormSlot<frmArcTo> m_compressWindow;
     FormSlot<frmArcFrom> m_restoreWindow;
     FormSlot<frmCustomizeArchivers> m_archiverEditor;
+    FormSlot<frmProperties> m_propertiesWindow;
 };
 
 } // namespace velmora

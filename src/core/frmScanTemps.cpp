@@ -3,6 +3,7 @@
 #include "archiving/frmArcFrom.h"
 #include "archiving/frmArcTo.h"
 #include "browser/Deletion.h"
+#include "browser/Properties.h"
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
 #include "core/App.h"
@@ -195,6 +196,8 @@ void frmScanTemps::connect()
     cmdDeleteSelected.onClick = [this] { cmdDeleteSelected_Click(); };
     cmdArch.onClick = [this] { cmdArch_Click(); };
     cmdRecoverIt.onClick = [this] { cmdRecoverIt_Click(); };
+    cmdProperties.onClick = [this] { cmdProperties_Click(); };
+    mnuProps.onClick = [this] { cmdProperties_Click(); };
     cmdDSel.onClick = [this] { cmdDeleteSelected_Click(); };
     mnuDel.onClick = [this] { cmdDeleteSelected_Click(); };
     cmdAutoPass.onClick = [this] { cmdAutoPass_Click(); };
@@ -375,6 +378,11 @@ void frmScanTemps::deleteSelected(const MayDelete& mayDelete)
 
 void frmScanTemps::cmdArch_Click() { m_app.compressWindow()->showModal(this); }
 void frmScanTemps::cmdRecoverIt_Click() { m_app.restoreWindow()->showModal(this); }
+
+void frmScanTemps::cmdProperties_Click()
+{
+    showProperties({m_app.services().fs, m_app.propertiesWindow(), *this}, selectedEntries(filFiles));
+}
 
 void frmScanTemps::filFiles_DblClick() { cmdDeleteSelected_Click(); }
 

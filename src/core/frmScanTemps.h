@@ -30,6 +30,7 @@ public:
     void deleteSelected(const MayDelete& mayDelete);
     void cmdArch_Click();
     void cmdRecoverIt_Click();
+    void cmdProperties_Click();
     void cmdDelete_Click();
     void cmdNullPass_Click();
     void cmdRecycled_Click();

@@ -1,16 +1,23 @@
 #include "scanners/frmDrivePass.h"
 
+#include "browser/Deletion.h"
+#include "browser/Properties.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessStarter.h"
 #include "platform/Wildcard.h"
 #include "platform/toolkit/Reentry.h"
+#include "settings/Product.h"
 
 #include <chrono>
+#include <unordered_set>
 
 namespace velmora {
 
-frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles)
+frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles,
+                           FormSlot<frmProperties>& properties)
     : Form(tk, "frmDrivePass"), drvDrvs(*this, "drvDrvs", services.fs),
-      dirDirectorie(*this, "dirDirectorie", services.fs), m_services(services), m_mainFiles(mainFiles)
+      dirDirectorie(*this, "dirDirectorie", services.fs), m_services(services), m_mainFiles(mainFiles),
+      m_properties(properties)
 {
     setCaption("Cканировать диск или папку"); // the first letter is a Latin C
     setClientSize(8400, 5580);
@@ -48,11 +55,13 @@ frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& m
     drvDrvs.onChange = [this] { drvDrvs_Change(); };
     dirDirectorie.onChange = [this] { dirDirectorie_Change(); };
     lstParasites.onClick = [this] { lstParasites_Click(); };
+    lstParasites.onDblClick = [this] { cmdDelete_Click(); };
     cmdScan.onClick = [this] { cmdScan_Click(); };
     cmdClose.onClick = [this] { cmdClose_Click(); };
     cmdFolderList.onClick = [this] { cmdFolderList_Click(); };
-    // Deleting, properties and the folder viewer come with their own commands; until then the
-    // three buttons do nothing.
+    cmdDelete.onClick = [this] { cmdDelete_Click(); };
+    cmdProperties.onClick = [this] { cmdProperties_Click(); };
+    cmdViewFolder.onClick = [this] { cmdViewFolder_Click(); };
 }
 
 void frmDrivePass::Form_Load()
@@ -119,13 +128,14 @@ void frmDrivePass::cmdScan_Click()
     if (m_walking) return;
     const std::string folder = dirDirectorie.path();
     lstParasites.clear();
+    m_found.clear();
     imgFZ.setVisible(false);
     m_cancelled = false;
     {
         // While it is up, a second start is ignored and closing the window cancels the walk.
         const Reentry walking(m_walking);
         setWalking(true);
-        std::vector<std::string> found;
+        std::vector<FoundFile> found;
         const MaskList pattern(m_mainFiles.pattern());
         if (DirWalk(pattern, folder, found)) fillList(found);
     }
@@ -138,14 +148,17 @@ void frmDrivePass::cmdScan_Click()
 
 // Adds the found files, letting the window breathe between batches: adding and redrawing
 // one entry at a time would make a long list take far longer than the walk that found it.
-void frmDrivePass::fillList(std::vector<std::string>& found)
+void frmDrivePass::fillList(std::vector<FoundFile>& found)
 {
     using SteadyClock = std::chrono::steady_clock;
     constexpr auto slice = std::chrono::milliseconds(50);
     std::vector<std::string> batch;
     auto sliceStart = SteadyClock::now();
-    for (std::string& entry : found) {
-        if (!entry.empty()) batch.push_back(std::move(entry));
+    for (FoundFile& entry : found) {
+        if (!entry.path.empty()) {
+            batch.push_back(std::move(entry.path));
+            m_found.push_back({std::move(entry.folder), std::move(entry.name), ++m_serial});
+        }
         if (SteadyClock::now() - sliceStart < slice) continue;
         lstParasites.addItems(std::move(batch));
         batch.clear();
@@ -157,7 +170,7 @@ void frmDrivePass::fillList(std::vector<std::string>& found)
     toolkit().yield();
 }
 
-bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<std::string>& sFound)
+bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<FoundFile>& sFound)
 {
     const auto root = m_services.fs.openFolder(CurrDir);
     if (!root) return true;
@@ -170,7 +183,10 @@ bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir,
         std::string folderText = visit.path;
         while (folderText.size() > 2 && folderText.back() == '\\') folderText.pop_back();
         lblDir.setCaption(folderText);
-        for (const DirEntry& file : *visit.files) sFound.push_back(folderText + "\\" + file.name);
+        if (visit.files->empty()) return WalkStep::Continue;
+        // The walk's own path, not the folder text: "C:" alone would name the drive's current folder.
+        const auto folder = std::make_shared<const ListedFolder>(ListedFolder{visit.path, visit.folder.id()});
+        for (const DirEntry& file : *visit.files) sFound.push_back({folderText + "\\" + file.name, folder, file.name});
         return WalkStep::Continue;
     });
 }
@@ -185,5 +201,99 @@ void frmDrivePass::cmdClose_Click()
 }
 
 void frmDrivePass::close() { cmdClose_Click(); }
+
+void frmDrivePass::cmdDelete_Click()
+{
+    // A second deletion while this one yields would ask about the entries it is deleting.
+    const Reentry deleting(m_deleting);
+    if (deleting.again()) return;
+    std::size_t counted = 0;
+    for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
+        toolkit().yield();
+        if (!isLoaded()) return;
+        if (lstParasites.selected(i)) ++counted;
+    }
+    if (counted == 0) return;
+    // The list may have changed while the count yielded: the question names what is selected now.
+    std::unordered_set<std::uint64_t> asked;
+    std::string only;
+    for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
+        if (!lstParasites.selected(i)) continue;
+        asked.insert(m_found.at(i).serial);
+        only = lstParasites.list(i);
+    }
+    if (asked.empty()) return;
+
+    lstParasites.setEnabled(false);
+    const std::size_t count = asked.size();
+    const std::string question = count == 1 ? "Вы хотите удалить файл " + only + "?"
+                                            : "Вы хотите удалить файлы (" + std::to_string(count) + ")?";
+    if (toolkit().msgBox(question, MsgButtons::YesNo, MsgIcon::Question, MessageTitle) != MsgResult::Yes) {
+        lstParasites.setEnabled(true);
+        return;
+    }
+    // Passes over the list until no entry the question named is left untried; an entry whose
+    // file stays is kept, unselected, so the list never hides a file that is still there.
+    std::size_t tried = 0, stayed = 0;
+    for (bool acted = true; acted && !asked.empty();) {
+        acted = false;
+        for (std::size_t i = 0; i < lstParasites.listCount();) {
+            if (count > 1) {
+                toolkit().yield();
+                if (!isLoaded()) return;
+                if (i >= lstParasites.listCount()) break;
+            }
+            if (asked.erase(m_found.at(i).serial) == 0) {
+                ++i;
+                continue;
+            }
+            acted = true;
+            ++tried;
+            if (deleteFound(i)) {
+                removeFound(i);
+                continue;
+            }
+            lstParasites.setSelected(i, false);
+            ++stayed;
+            ++i;
+        }
+    }
+    lstParasites.setEnabled(true);
+    imgFZ.setVisible(false);
+    cmdProperties.setEnabled(false);
+    if (stayed > 0) tellDeletion(toolkit(), tried - stayed, tried, "");
+}
+
+// Clears the attributes first so a read-only file goes too. True when the file is no longer
+// there. A folder whose path leads to another folder now is not the one walked: nothing in it
+// is touched, and the file counts as staying.
+bool frmDrivePass::deleteFound(std::size_t index)
+{
+    const Found& found = m_found.at(index);
+    const auto folder = m_services.fs.openListed(*found.folder);
+    if (!folder) return false;
+    folder->setAttributes(found.name, 0);
+    return folder->remove(found.name) || !folder->attributes(found.name);
+}
+
+void frmDrivePass::removeFound(std::size_t index)
+{
+    lstParasites.removeItem(index);
+    m_found.erase(m_found.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void frmDrivePass::cmdProperties_Click()
+{
+    std::vector<PropertiesEntry> selected;
+    for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
+        if (!lstParasites.selected(i)) continue;
+        const Found& found = m_found.at(i);
+        selected.push_back({*found.folder, found.name, lstParasites.list(i)});
+    }
+    showProperties({m_services.fs, m_properties, *this}, selected);
+}
+
+// A viewer that cannot be started is the host's matter: the window stays as it is.
+void frmDrivePass::cmdViewFolder_Click() { m_services.processes.start("explorer " + DirToScan); }
 
 } // namespace velmora

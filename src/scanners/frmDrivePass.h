@@ -1,19 +1,33 @@
 #pragma once
-// The drive scan window: walks a folder tree and lists every junk file in it.
+// The drive scan window: walks a folder tree, lists every junk file in it, and deletes them or
+// shows their properties.
+#include "platform/FileSystem.h"
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace velmora {
 
 class MaskList;
+class frmProperties;
+
+// One file a walk found: the full path the list shows, and the folder that was walked (shared
+// by its files) with the file's exact name in it, which is what the actions act on.
+struct FoundFile {
+    std::string path;
+    std::shared_ptr<const ListedFolder> folder;
+    std::string name;
+};
 
 class frmDrivePass : public Form {
 public:
-    // `mainFiles` is the main window's file list, whose masks the walk uses.
-    frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles);
+    // `mainFiles` is the main window's file list, whose masks the walk uses; `properties` is
+    // the properties window this window opens over itself.
+    frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles, FormSlot<frmProperties>& properties);
 
     // The folder the window considers current, the last drive that could be made current,
     // and the main window's masks when the window opened.
@@ -24,11 +38,15 @@ public:
     // Walks `CurrDir` depth first and appends the matching files of each folder after those
     // of all its subfolders. Links and other file systems are never entered; a folder that
     // cannot be read is passed over. Returns false when the walk was cancelled.
-    bool DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<std::string>& sFound);
+    bool DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<FoundFile>& sFound);
 
     void cmdScan_Click();
     void cmdClose_Click();
     void cmdFolderList_Click();
+    // Asks, then deletes the selected files; an entry whose file stays is kept, unselected.
+    void cmdDelete_Click();
+    void cmdProperties_Click();
+    void cmdViewFolder_Click();
     void close() override;
     bool walking() const { return m_walking; }
 
@@ -55,11 +73,26 @@ private:
     void dirDirectorie_Change();
     void lstParasites_Click();
     void setWalking(bool on);
-    void fillList(std::vector<std::string>& found);
+    void fillList(std::vector<FoundFile>& found);
+    bool deleteFound(std::size_t index);
+    void removeFound(std::size_t index);
+
+    // Beside each entry of lstParasites, in step with it: where its file was found, and a
+    // number no other entry of the window has had, so a deletion knows the entries it was
+    // asked about whatever the list holds by then.
+    struct Found {
+        std::shared_ptr<const ListedFolder> folder;
+        std::string name;
+        std::uint64_t serial = 0;
+    };
 
     const Services& m_services;
     FileListBox& m_mainFiles;
+    FormSlot<frmProperties>& m_properties;
+    std::vector<Found> m_found;
+    std::uint64_t m_serial = 0;
     bool m_walking = false;
+    bool m_deleting = false;
     bool m_cancelled = false;
     bool m_restoringDrive = false;
 };

@@ -3,6 +3,7 @@
 #include "archiving/frmArcTo.h"
 #include "archiving/frmCustomizeArchivers.h"
 #include "archiving/frmSelectDir.h"
+#include "browser/Properties.h"
 #include "core/App.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
@@ -200,6 +201,38 @@ TEST_F(ProgramWindows, DriveScanWindowAfterAWalk)
     scan.cmdScan.click();
     EXPECT_EQ(scan.lstParasites.listCount(), 2u);
     EXPECT_TRUE(grab(frontEnd.widget(scan), "drive-scan-window.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, PropertiesWindowOfOneFileAndOfTwo)
+{
+    tree.write("c/TEMP/Отчёт за май.tmp", std::string(1536, 'x'));
+    tree.write("c/TEMP/old.bak", "data");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    auto& main = app.mainWindow();
+    ASSERT_EQ(main.filFiles.listCount(), 2u);
+    // The window is modal: grab it from inside its own loop, then close it.
+    auto grabProperties = [&](const std::string& png) {
+        bool grabbed = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            frmProperties* window = app.propertiesWindow().ifLoaded();
+            if (!window || !window->visible()) return;
+            poll.stop();
+            grabbed = grab(frontEnd.widget(*window), png);
+            window->cmdClose.click();
+        });
+        poll.start(10);
+        main.cmdProperties_Click();
+        return grabbed;
+    };
+    for (std::size_t i = 0; i < 2; ++i) main.filFiles.setSelected(i, main.filFiles.list(i) != "old.bak");
+    EXPECT_TRUE(grabProperties("properties-one-file.png"));
+    main.filFiles.setSelected(0, true);
+    main.filFiles.setSelected(1, true);
+    EXPECT_TRUE(grabProperties("properties-two-files.png"));
+    EXPECT_TRUE(boxes.empty());
     for (Form* f : tk.forms()) f->hide();
 }
 
