@@ -157,6 +157,34 @@ TEST_F(Console, TheDriveScanWindowWalksAndListsWhatItFound)
         << listed;
 }
 
+TEST_F(Console, APersonLooksAtPropertiesDeletesOneThereAndSeveralFromTheDriveScan)
+{
+    root.write("c/TEMP/a b.tmp", "12345");
+    root.write("c/TEMP/c.tmp", "123");
+    root.write("c/Data/x.bak", "1");
+    root.write("c/Data/Deep/y.tmp", "22");
+    root.write("c/Data/Deep/z.tmp", "333");
+    root.write("c/Data/keep.txt", "k");
+    const std::string out = run("select filFiles 0 1\nclick cmdProperties\nshow\nclick cmdClose\n"
+                                "deselect filFiles 1\nclick cmdProperties\nclick cmdDelete\nyes\nshow\nclick cmdClose\n"
+                                "click cmdDrives\npath dirDirectorie C:\\Data\nclick cmdScan\n"
+                                "select lstParasites 0 1\nclick cmdDelete\nyes\nshow\nclick cmdClose\n");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("== frmProperties \"Свойства a b.tmp c.tmp (2)\" =="), std::string::npos) << out;
+    EXPECT_NE(out.find("lblSize label \"Размер: 8 байт (0 Кб, 0 Мб, 0 Гб)\""), std::string::npos);
+    EXPECT_NE(out.find("lblDateTime label \"(Дата недоступна)\""), std::string::npos);
+    EXPECT_NE(out.find("Удалить файл a b.tmp?"), std::string::npos);
+    EXPECT_NE(out.find("Вы хотите удалить файлы (2)?"), std::string::npos) << out;
+    EXPECT_NE(after(out, "> click cmdScan").find("lstParasites list \"\"\n  [ ] C:\\Data\\x.bak\n"), std::string::npos)
+        << "only the entry that was not selected is left";
+    EXPECT_FALSE(root.exists("c/TEMP/a b.tmp"));
+    EXPECT_TRUE(root.exists("c/TEMP/c.tmp"));
+    EXPECT_FALSE(root.exists("c/Data/Deep/y.tmp"));
+    EXPECT_FALSE(root.exists("c/Data/Deep/z.tmp"));
+    EXPECT_TRUE(root.exists("c/Data/x.bak"));
+    EXPECT_TRUE(root.exists("c/Data/keep.txt"));
+}
+
 // Scheduled runs: no terminal, answers piped in (or none at all), the switch as the only
 // argument; nothing is shown and the program ends after the one command.
 TEST_F(Console, AutoPassAndAutoRecentRunUnattended)
