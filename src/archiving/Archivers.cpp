@@ -1,6 +1,7 @@
 #include "archiving/Archivers.h"
 
 #include "platform/FileSystem.h"
+#include "platform/ProcessStarter.h"
 #include "platform/SettingsStore.h"
 #include "platform/toolkit/Controls.h"
 #include "platform/toolkit/Form.h"
@@ -96,12 +97,6 @@ std::string onDrive(const FileSystem& fs, const std::string& path)
     return fs.absolute(path);
 }
 
-std::string word(std::string_view path)
-{
-    if (path.find_first_of(" \t") == std::string_view::npos) return std::string(path);
-    return "\"" + std::string(path) + "\"";
-}
-
 namespace {
 
 std::string programAndCommand(std::string_view program, std::string_view command)
@@ -123,7 +118,7 @@ std::string packCommand(std::string_view program, std::string_view command, std:
 std::string unpackCommand(std::string_view program, std::string_view command, std::string_view archive,
                           std::string_view destination)
 {
-    return programAndCommand(program, command) + "\"" + std::string(archive) + "\" " + word(destination);
+    return programAndCommand(program, command) + "\"" + std::string(archive) + "\" " + commandWord(destination);
 }
 
 } // namespace velmora::archivers

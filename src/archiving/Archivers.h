@@ -62,9 +62,6 @@ std::string archivePath(std::string_view folder, std::string_view name, std::str
 // absolute against the current folder, so that the archiver, which works there, and the
 // program name the same file on every host; "C:\Arc" and a bare "C:" (a root) as they are.
 std::string onDrive(const FileSystem& fs, const std::string& path);
-// A path as one word of a command line: in double quotes when it holds a blank, so that
-// the program gets it as one argument; as it is otherwise.
-std::string word(std::string_view path);
 // The packing command line: program, its command when not empty, the quoted archive, then
 // `files` (each a blank and a word).
 std::string packCommand(std::string_view program, std::string_view command, std::string_view archive,

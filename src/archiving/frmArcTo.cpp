@@ -107,7 +107,7 @@ void frmArcTo::cmdOK_Click()
     for (std::size_t i = 0; i < list.listCount(); ++i) {
         if (!list.selected(i)) continue;
         const std::string& name = list.list(i);
-        files += " " + archivers::word(path::join(folder, name));
+        files += " " + commandWord(path::join(folder, name));
         packed.emplace(name, listed ? listed->stamp(name) : std::nullopt);
     }
     m_services.fs.setCurrentFolder(folder);

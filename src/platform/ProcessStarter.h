@@ -2,6 +2,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velmora {
@@ -29,5 +30,13 @@ public:
     // Starts the program so that its end can be awaited; nothing when it could not start.
     virtual std::unique_ptr<StartedProcess> launch(std::string_view commandLine) = 0;
 };
+
+// A path as one word of a command line: in double quotes when it holds a blank, so that the
+// program gets it as one argument; as it is otherwise.
+inline std::string commandWord(std::string_view path)
+{
+    if (path.find_first_of(" \t") == std::string_view::npos) return std::string(path);
+    return "\"" + std::string(path) + "\"";
+}
 
 } // namespace velmora

@@ -293,7 +293,8 @@ void frmDrivePass::cmdProperties_Click()
     showProperties({m_services.fs, m_properties, *this}, selected);
 }
 
-// A viewer that cannot be started is the host's matter: the window stays as it is.
-void frmDrivePass::cmdViewFolder_Click() { m_services.processes.start("explorer " + DirToScan); }
+// A folder with a blank goes in quotes: elsewhere than on Windows the viewer takes its
+// arguments word by word. A viewer that cannot be started is the host's matter.
+void frmDrivePass::cmdViewFolder_Click() { m_services.processes.start("explorer " + commandWord(DirToScan)); }
 
 } // namespace velmora

@@ -419,12 +419,15 @@ TEST_F(DriveScanActions, PropertiesDeleteTakesTheFoundFileWhateverTheMainWindowS
 TEST_F(DriveScanActions, ViewFolderStartsTheViewerOnTheTreesFolderAndAFailedStartIsIgnored)
 {
     h.root.mkdir("c/W");
+    h.root.mkdir("c/My Docs");
     auto& scan = open();
     scan.dirDirectorie.setPath("C:\\W");
     scan.cmdViewFolder.click();
     h.processes.fail = true;
+    scan.dirDirectorie.setPath("C:\\My Docs");
     scan.cmdViewFolder.click();
-    EXPECT_EQ(h.processes.started, (std::vector<std::string>{"explorer C:\\W", "explorer C:\\W"}));
+    EXPECT_EQ(h.processes.started,
+              (std::vector<std::string>{"explorer C:\\W", "explorer \"C:\\My Docs\"" /* one argument */}));
     EXPECT_TRUE(scan.isLoaded());
     EXPECT_TRUE(h.fe.boxes.empty());
 }
