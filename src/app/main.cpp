@@ -44,6 +44,7 @@
 #include <memory>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 #if VELMORA_WITH_QT
 namespace {
@@ -60,6 +61,9 @@ bool consoleRequested()
 int main(int argc, char** argv)
 {
     using namespace velmora;
+    // The program's argument text is every argument as given: Qt takes its own options (such as
+    // "-style") out of argv, which would make "/AUTOPASS -style x" read as "/AUTOPASS".
+    std::vector<char*> arguments(argv, argv + argc);
 
 #if VELMORA_WITH_QT
     bool console = consoleRequested();
@@ -75,7 +79,9 @@ int main(int argc, char** argv)
             if (type == QtFatalMsg) std::fputs(message.toLocal8Bit().constData(), stderr);
         });
     }
-    QApplication qtApp(argc, argv);
+    // The console hands Qt no options at all: "-platform xcb" must not override offscreen.
+    int qtArgc = console ? 1 : argc;
+    QApplication qtApp(qtArgc, argv);
     QtSettingsStore settings;
     QtPrinter printer;
 #else
@@ -86,7 +92,7 @@ int main(int argc, char** argv)
 #endif
 
     PosixFileSystem fs(PosixFileSystem::drivesFromEnvironment());
-    PosixEnvironment env(argc, argv, fs);
+    PosixEnvironment env(static_cast<int>(arguments.size()), arguments.data(), fs);
     PosixProcessStarter processes(fs);
     PosixShell shell(processes);
     SystemClock clock;

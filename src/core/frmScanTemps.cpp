@@ -235,6 +235,10 @@ void frmScanTemps::Form_Load()
     const std::string jumpOnStartup = settings::readOption(sv.settings, settings::JumpOnStartup, defaultFolder);
     const std::string welcomeOnStart = settings::readOption(sv.settings, settings::WelcomeOnStart, "1");
     const std::string disableProf = settings::readOption(sv.settings, settings::DisableProf, "0");
+    // An unattended run never lets the periodic update tick, not even while the novice
+    // warning below waits for its OK.
+    const Switch given = switchOf(sv.env.commandLine());
+    if (given != Switch::None) timUpdate.setEnabled(false);
 
     if (settings::flagEquals(disableProf, 1, 0))
         toolkit().msgBox("Вы работаете в режиме новичка. Этот режим предусмотрен для освоения возможностей этой "
@@ -261,24 +265,25 @@ void frmScanTemps::Form_Load()
 
     filFiles.setPattern(masks::startupSelection(filterFilesBy));
 
-    if (runCommandLineSwitch()) return;
+    if (runCommandLineSwitch(given, jumpOnStartup)) return;
     if (settings::flagEquals(welcomeOnStart, 1, 1)) showWelcomeLauncher();
 
     timUpdate_Timer();
 }
 
 // A switch runs its command as if clicked, questions and messages included, and then ends the
-// program at once. The periodic update is stopped first: it never ticks in such a run, not
-// even while the command waits for an answer.
-bool frmScanTemps::runCommandLineSwitch()
+// program at once. Delete-all runs on the start-up folder or not at all: when that folder
+// could not be opened, the list shows whatever folder the program happened to be in, and a
+// scheduled job that answers Yes unseen would clean that one.
+bool frmScanTemps::runCommandLineSwitch(Switch given, const std::string& startFolder)
 {
-    const Switch given = switchOf(m_app.services().env.commandLine());
     if (given == Switch::None) return false;
-    timUpdate.setEnabled(false);
-    if (given == Switch::AutoPass)
-        cmdDelete_Click();
-    else
+    if (given == Switch::AutoRecent) {
         cmdRecentPass_Click();
+    } else {
+        const auto start = m_app.services().fs.openFolder(startFolder);
+        if (start && start->id() == filFiles.listedFolder().id) cmdDelete_Click();
+    }
     toolkit().endProgram();
 }
 

@@ -2,6 +2,7 @@
 // The main window: the folder browser with its junk list, the command panel, the mask editor.
 #include "browser/Deletion.h"
 #include "browser/FolderBrowser.h"
+#include "core/Switches.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
 
@@ -136,7 +137,7 @@ private:
     void mnuMainInvertSelection_Click();
     void mnuExt_Click();
     void applyNoviceMode();
-    bool runCommandLineSwitch();
+    bool runCommandLineSwitch(Switch given, const std::string& startFolder);
     void showWelcomeLauncher();
     ScanContext scanContext();
 

@@ -138,6 +138,9 @@ public:
     virtual std::optional<std::int64_t> size(std::string_view name) const = 0;
     virtual std::optional<DateTime> modificationTime(std::string_view name) const = 0;
     virtual std::optional<std::uint32_t> attributes(std::string_view name) const = 0;
+    // Whether an entry of exactly this name is there; nothing when the host cannot tell (no
+    // right to look, an I/O error).
+    virtual std::optional<bool> contains(std::string_view name) const = 0;
     // The entry's stamp (of a link: the link's own); nothing when it is not there.
     virtual std::optional<FileStamp> stamp(std::string_view name) const = 0;
     // 0 clears every attribute: the file becomes writable. True when the file now has them.

@@ -13,6 +13,14 @@
 
 namespace velmora {
 
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+// How often a long list change is shown: often enough to watch, rarely enough to cost little.
+constexpr auto RedrawSlice = std::chrono::milliseconds(50);
+
+} // namespace
+
 frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles,
                            FormSlot<frmProperties>& properties)
     : Form(tk, "frmDrivePass"), drvDrvs(*this, "drvDrvs", services.fs),
@@ -150,8 +158,6 @@ void frmDrivePass::cmdScan_Click()
 // one entry at a time would make a long list take far longer than the walk that found it.
 void frmDrivePass::fillList(std::vector<FoundFile>& found)
 {
-    using SteadyClock = std::chrono::steady_clock;
-    constexpr auto slice = std::chrono::milliseconds(50);
     std::vector<std::string> batch;
     auto sliceStart = SteadyClock::now();
     for (FoundFile& entry : found) {
@@ -159,7 +165,7 @@ void frmDrivePass::fillList(std::vector<FoundFile>& found)
             batch.push_back(std::move(entry.path));
             m_found.push_back({std::move(entry.folder), std::move(entry.name), ++m_serial});
         }
-        if (SteadyClock::now() - sliceStart < slice) continue;
+        if (SteadyClock::now() - sliceStart < RedrawSlice) continue;
         lstParasites.addItems(std::move(batch));
         batch.clear();
         toolkit().yield();
@@ -234,29 +240,36 @@ void frmDrivePass::cmdDelete_Click()
     }
     // Passes over the list until no entry the question named is left untried; an entry whose
     // file stays is kept, unselected, so the list never hides a file that is still there.
+    // Entries that went leave the list in batches, a few times a second: one at a time, a long
+    // list would be redrawn once per file.
     std::size_t tried = 0, stayed = 0;
+    std::unordered_set<std::uint64_t> gone;
+    auto sliceStart = SteadyClock::now();
+    Opened opened;
     for (bool acted = true; acted && !asked.empty();) {
         acted = false;
-        for (std::size_t i = 0; i < lstParasites.listCount();) {
+        for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
             if (count > 1) {
+                if (SteadyClock::now() - sliceStart >= RedrawSlice) {
+                    i = dropFound(gone, i);
+                    sliceStart = SteadyClock::now();
+                }
                 toolkit().yield();
                 if (!isLoaded()) return;
                 if (i >= lstParasites.listCount()) break;
             }
-            if (asked.erase(m_found.at(i).serial) == 0) {
-                ++i;
-                continue;
-            }
+            const std::uint64_t serial = m_found.at(i).serial;
+            if (asked.erase(serial) == 0) continue;
             acted = true;
             ++tried;
-            if (deleteFound(i)) {
-                removeFound(i);
-                continue;
+            if (deleteFound(i, opened)) {
+                gone.insert(serial);
+            } else {
+                lstParasites.setSelected(i, false);
+                ++stayed;
             }
-            lstParasites.setSelected(i, false);
-            ++stayed;
-            ++i;
         }
+        dropFound(gone, 0);
     }
     lstParasites.setEnabled(true);
     imgFZ.setVisible(false);
@@ -266,20 +279,37 @@ void frmDrivePass::cmdDelete_Click()
 
 // Clears the attributes first so a read-only file goes too. True when the file is no longer
 // there. A folder whose path leads to another folder now is not the one walked: nothing in it
-// is touched, and the file counts as staying.
-bool frmDrivePass::deleteFound(std::size_t index)
+// is touched, and the file counts as staying. Files of one folder come together, so that
+// folder is opened once for all of them.
+bool frmDrivePass::deleteFound(std::size_t index, Opened& opened)
 {
     const Found& found = m_found.at(index);
-    const auto folder = m_services.fs.openListed(*found.folder);
+    if (opened.listed != found.folder.get()) {
+        opened.folder = m_services.fs.openListed(*found.folder);
+        opened.listed = found.folder.get();
+    }
+    Folder* folder = opened.folder.get();
     if (!folder) return false;
     folder->setAttributes(found.name, 0);
-    return folder->remove(found.name) || !folder->attributes(found.name);
+    // Gone only when the folder says so: a lookup that fails (no right to search the folder,
+    // an I/O error) leaves the file where it was.
+    return folder->remove(found.name) || folder->contains(found.name) == false;
 }
 
-void frmDrivePass::removeFound(std::size_t index)
+std::size_t frmDrivePass::dropFound(std::unordered_set<std::uint64_t>& serials, std::size_t position)
 {
-    lstParasites.removeItem(index);
-    m_found.erase(m_found.begin() + static_cast<std::ptrdiff_t>(index));
+    if (serials.empty()) return position;
+    std::vector<std::size_t> indices;
+    std::size_t before = 0;
+    for (std::size_t i = 0; i < m_found.size(); ++i) {
+        if (!serials.contains(m_found[i].serial)) continue;
+        indices.push_back(i);
+        if (i < position) ++before;
+    }
+    lstParasites.removeItems(indices);
+    std::erase_if(m_found, [&](const Found& f) { return serials.contains(f.serial); });
+    serials.clear();
+    return position - before;
 }
 
 void frmDrivePass::cmdProperties_Click()

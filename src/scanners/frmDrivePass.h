@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace velmora {
@@ -74,8 +75,15 @@ private:
     void lstParasites_Click();
     void setWalking(bool on);
     void fillList(std::vector<FoundFile>& found);
-    bool deleteFound(std::size_t index);
-    void removeFound(std::size_t index);
+    // The folder a deletion has open, kept while its files come one after another.
+    struct Opened {
+        const ListedFolder* listed = nullptr;
+        std::unique_ptr<Folder> folder;
+    };
+    bool deleteFound(std::size_t index, Opened& opened);
+    // Takes the entries with these serials out of the list and clears the set; the index
+    // `position` had becomes the one returned.
+    std::size_t dropFound(std::unordered_set<std::uint64_t>& serials, std::size_t position);
 
     // Beside each entry of lstParasites, in step with it: where its file was found, and a
     // number no other entry of the window has had, so a deletion knows the entries it was

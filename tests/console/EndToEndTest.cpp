@@ -211,6 +211,11 @@ TEST_F(Console, AutoPassAndAutoRecentRunUnattended)
     EXPECT_TRUE(root.exists("c/TEMP/Sub/deeper.tmp")) << "only the start folder itself";
     EXPECT_TRUE(root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));
 
+    // Words the window toolkit would take for its own options are part of the text too.
+    out = run("", "VELMORA_UI=console", "/AUTOPASS -reverse");
+    EXPECT_NE(out.find("== frmScanTemps"), std::string::npos) << "a normal start";
+    EXPECT_TRUE(root.exists("c/TEMP/keep.txt"));
+
     out = run("", "", "-autorecent");
     EXPECT_TRUE(endedWell()) << out;
     EXPECT_FALSE(root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));

@@ -81,6 +81,29 @@ TEST_F(SwitchRun, AutoPassOnAnEmptyFolderEndsWithoutAQuestion)
     EXPECT_TRUE(h.fe.boxes.empty());
 }
 
+TEST_F(SwitchRun, AutoPassWithoutItsStartFolderCleansNoOtherFolder)
+{
+    // A scheduled job answers Yes unseen: the folder the program happens to be in must not
+    // take the start folder's place.
+    h.root.write("c/Home/thesis.bak", "the only copy");
+    h.setOption(settings::JumpOnStartup, "C:\\Gone");
+    h.fs->setCurrentFolder("C:\\Home");
+    h.fe.answers = {MsgResult::Yes};
+    EXPECT_TRUE(startWith("/AUTOPASS"));
+    EXPECT_TRUE(h.fe.boxes.empty());
+    EXPECT_TRUE(h.root.exists("c/Home/thesis.bak"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/a.tmp"));
+}
+
+TEST_F(SwitchRun, InNoviceModeTheWarningComesButThePeriodicUpdateStillNeverTicks)
+{
+    h.setOption(settings::DisableProf, "1");
+    h.fe.answers = {MsgResult::OK, MsgResult::No};
+    EXPECT_TRUE(startWith("/AUTOPASS"));
+    EXPECT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(statusUpdates, 0);
+}
+
 TEST_F(SwitchRun, AutoRecentScansThenEndsAndAnythingElseStartsNormally)
 {
     EXPECT_TRUE(startWith("  /autorecent "));

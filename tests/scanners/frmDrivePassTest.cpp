@@ -291,9 +291,11 @@ TEST(DriveScanDenied, AFileThatStaysKeepsItsEntryUnselectedAndTheMessageSaysSo)
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/W/Locked/locked.tmp", "x");
+    h.root.write("c/W/NoSearch/hidden.tmp", "z"); // listed, but nothing in it can be looked at
     h.root.write("c/W/free.tmp", "y");
     testsupport::openTreeToEveryone(h.root.path());
     chmod(h.host("c/W/Locked").c_str(), 0555);
+    chmod(h.host("c/W/NoSearch").c_str(), 0444);
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);
@@ -301,16 +303,18 @@ TEST(DriveScanDenied, AFileThatStaysKeepsItsEntryUnselectedAndTheMessageSaysSo)
             auto& scan = h.app->driveScanWindow().get();
             scan.dirDirectorie.setPath("C:\\W");
             scan.cmdScan.click();
+            if (scan.lstParasites.listCount() != 3) std::_Exit(2);
             scan.lstParasites.userSelect(0);
-            scan.lstParasites.userSelect(1, true);
+            scan.lstParasites.userSelect(2, true);
             h.fe.answers = {MsgResult::Yes};
             scan.cmdDelete.click();
-            const bool ok = h.fe.boxes.size() == 2 && h.fe.boxes[0].spec.text == "Вы хотите удалить файлы (2)?" &&
-                            h.fe.boxes[1].spec.text == notAllWent(1, 2) &&
-                            h.fe.boxes[1].spec.icon == MsgIcon::Exclamation &&
-                            scan.lstParasites.items() == std::vector<std::string>{"C:\\W\\Locked\\locked.tmp"} &&
-                            !scan.lstParasites.selected(0) && h.root.exists("c/W/Locked/locked.tmp") &&
-                            !h.root.exists("c/W/free.tmp");
+            const bool ok =
+                h.fe.boxes.size() == 2 && h.fe.boxes[0].spec.text == "Вы хотите удалить файлы (3)?" &&
+                h.fe.boxes[1].spec.text == notAllWent(1, 3) && h.fe.boxes[1].spec.icon == MsgIcon::Exclamation &&
+                scan.lstParasites.items() ==
+                    (std::vector<std::string>{"C:\\W\\Locked\\locked.tmp", "C:\\W\\NoSearch\\hidden.tmp"}) &&
+                !scan.lstParasites.selected(0) && !scan.lstParasites.selected(1) &&
+                h.root.exists("c/W/Locked/locked.tmp") && !h.root.exists("c/W/free.tmp");
             std::_Exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

@@ -126,6 +126,16 @@ std::optional<DateTime> PosixFolder::modificationTime(std::string_view name) con
     return localDateTime(st.st_mtime);
 }
 
+std::optional<bool> PosixFolder::contains(std::string_view name) const
+{
+    const std::string host = toHostName(name);
+    if (!isEntryName(host)) return false;
+    struct stat st {};
+    if (::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return true;
+    if (errno == ENOENT) return false;
+    return std::nullopt;
+}
+
 std::optional<FileStamp> PosixFolder::stamp(std::string_view name) const
 {
     struct stat st {};

@@ -36,6 +36,7 @@ public:
     std::optional<std::int64_t> size(std::string_view name) const override;
     std::optional<DateTime> modificationTime(std::string_view name) const override;
     std::optional<FileStamp> stamp(std::string_view name) const override;
+    std::optional<bool> contains(std::string_view name) const override;
     std::optional<std::uint32_t> attributes(std::string_view name) const override;
     bool setAttributes(std::string_view name, std::uint32_t attributes) override;
     bool remove(std::string_view name) override;

@@ -164,6 +164,30 @@ void ListControl::removeItem(std::size_t i)
     changed();
 }
 
+// Keeps the entries of `v` whose indices are not in `ascending`, in order.
+template <class T> static void eraseIndices(std::vector<T>& v, const std::vector<std::size_t>& ascending)
+{
+    std::size_t kept = 0, next = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (next < ascending.size() && ascending[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i) v[kept] = std::move(v[i]);
+        ++kept;
+    }
+    v.resize(kept);
+}
+
+void ListControl::removeItems(const std::vector<std::size_t>& ascending)
+{
+    if (ascending.empty()) return;
+    // As one removeItem after another would leave it.
+    eraseIndices(m_items, ascending);
+    if (m_listIndex >= static_cast<int>(m_items.size())) m_listIndex = static_cast<int>(m_items.size()) - 1;
+    changed();
+}
+
 void ListControl::clear()
 {
     m_items.clear();
@@ -244,6 +268,12 @@ void ListBox::removeItem(std::size_t i)
     if (i >= m_items.size()) return;
     m_selected.erase(m_selected.begin() + static_cast<std::ptrdiff_t>(i));
     ListControl::removeItem(i);
+}
+
+void ListBox::removeItems(const std::vector<std::size_t>& ascending)
+{
+    eraseIndices(m_selected, ascending);
+    ListControl::removeItems(ascending);
 }
 
 void ListBox::clear()

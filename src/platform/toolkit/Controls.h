@@ -114,6 +114,9 @@ public:
     // Appends many items with one notification: a long list is drawn once, not per item.
     virtual void addItems(std::vector<std::string> texts);
     virtual void removeItem(std::size_t i);
+    // Removes the items at `ascending` (sorted, no repeats) with one notification: many
+    // removals from a long list cost one pass, not one per item.
+    virtual void removeItems(const std::vector<std::size_t>& ascending);
     virtual void clear();
     // -1 when no item is current.
     int listIndex() const { return m_listIndex; }
@@ -161,6 +164,7 @@ public:
     void addItem(std::string text) override;
     void addItems(std::vector<std::string> texts) override;
     void removeItem(std::size_t i) override;
+    void removeItems(const std::vector<std::size_t>& ascending) override;
     void clear() override;
 
     void userSelect(std::size_t i, bool shift = false, bool ctrl = false) override;
