@@ -69,10 +69,12 @@ App::App(Toolkit& tk, const Services& services)
       m_welcomeWindow([this] {
           return std::make_unique<frmWelcome>(
               m_tk, m_services.settings,
+              // The launcher's closing never builds a main window afresh, which would start up again.
               frmWelcome::Commands{[this] {
-                                       frmScanTemps& main = mainWindow();
-                                       main.show();
-                                       main.setFocus();
+                                       if (frmScanTemps* main = m_mainWindow.ifLoaded()) {
+                                           main->show();
+                                           main->setFocus();
+                                       }
                                    },
                                    [this] { mainWindow().cmdAutoPass_Click(); },
                                    [this] { mainWindow().cmdRecentPass_Click(); },
