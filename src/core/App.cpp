@@ -7,6 +7,7 @@
 #include "browser/Properties.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
+#include "core/frmWelcome.h"
 #include "reports/frmReport.h"
 #include "reports/frmReportInfo.h"
 #include "scanners/frmDrivePass.h"
@@ -64,7 +65,23 @@ App::App(Toolkit& tk, const Services& services)
       }),
       m_restoreWindow([this] { return std::make_unique<frmArcFrom>(m_tk, m_services, mainWindow().dirDirectories); }),
       m_archiverEditor([this] { return std::make_unique<frmCustomizeArchivers>(m_tk, m_services); }),
-      m_propertiesWindow([this] { return std::make_unique<frmProperties>(m_tk, m_services.fs); })
+      m_propertiesWindow([this] { return std::make_unique<frmProperties>(m_tk, m_services.fs); }),
+      m_welcomeWindow([this] {
+          return std::make_unique<frmWelcome>(
+              m_tk, m_services.settings,
+              // The launcher's closing never builds a main window afresh, which would start up again.
+              frmWelcome::Commands{[this] {
+                                       if (frmScanTemps* main = m_mainWindow.ifLoaded()) {
+                                           main->show();
+                                           main->setFocus();
+                                       }
+                                   },
+                                   [this] { mainWindow().cmdAutoPass_Click(); },
+                                   [this] { mainWindow().cmdRecentPass_Click(); },
+                                   [this] { mainWindow().cmdViewReports_Click(); },
+                                   [this] { m_driveScanWindow->showModal(&mainWindow()); },
+                                   [this](frmWelcome& launcher) { m_settingsDialog->showModal(&launcher); }});
+      })
 {}
 
 App::~App() = default;
@@ -73,6 +90,9 @@ void App::start()
 {
     frmScanTemps& main = mainWindow();
     main.show();
+    // Start-up showed the launcher over a main window that was not on screen yet; it stays the
+    // window in front, as an owned window does.
+    if (frmWelcome* welcome = m_welcomeWindow.ifLoaded(); welcome && welcome->visible()) welcome->setFocus();
 }
 
 frmScanTemps& App::mainWindow() { return m_mainWindow.get(); }

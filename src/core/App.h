@@ -18,6 +18,7 @@ class frmProperties;
 class frmReport;
 class frmReportInfo;
 class frmScanTemps;
+class frmWelcome;
 
 class App {
 public:
@@ -29,7 +30,8 @@ public:
     Toolkit& tk() const { return m_tk; }
     const Services& services() const { return m_services; }
 
-    // Creates the main window (its start-up runs) and shows it.
+    // Creates the main window (its start-up runs) and shows it; a welcome launcher that start-up
+    // showed stays in front of it.
     void start();
 
     frmScanTemps& mainWindow();
@@ -42,6 +44,7 @@ public:
     FormSlot<frmProperties>& propertiesWindow() { return m_propertiesWindow; }
     FormSlot<frmArcFrom>& restoreWindow() { return m_restoreWindow; }
     FormSlot<frmCustomizeArchivers>& archiverEditor() { return m_archiverEditor; }
+    FormSlot<frmWelcome>& welcomeWindow() { return m_welcomeWindow; }
 
 private:
     Toolkit& m_tk;
@@ -56,6 +59,7 @@ private:
     FormSlot<frmArcFrom> m_restoreWindow;
     FormSlot<frmCustomizeArchivers> m_archiverEditor;
     FormSlot<frmProperties> m_propertiesWindow;
+    FormSlot<frmWelcome> m_welcomeWindow;
 };
 
 } // namespace velmora

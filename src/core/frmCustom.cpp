@@ -1,5 +1,6 @@
 #include "core/frmCustom.h"
 
+#include "core/NoviceMode.h"
 #include "platform/Text.h"
 #include "rules/Masks.h"
 #include "settings/Settings.h"
@@ -138,6 +139,10 @@ void frmCustom::Form_Load()
     txtJumpTo.setText(jumpOnStartup);
     chkNoviceLevel.setValue(flag(disableProf));
     chkUseWelcome.setValue(flag(welcomeOnStart));
+    // The periodic update keeps the locks right while the dialog is loaded; from its first
+    // showing on they must be right already.
+    novice::apply(flag(disableProf) == 1,
+                  {.junkListPage = &optOp[0], .otherPage = &optOp[2], .archivers = &cmdArchivers});
 }
 
 void frmCustom::optOp_Click(int i)

@@ -7,8 +7,10 @@
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
 #include "core/App.h"
+#include "core/NoviceMode.h"
 #include "core/Switches.h"
 #include "core/frmCustom.h"
+#include "core/frmWelcome.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
@@ -287,8 +289,12 @@ bool frmScanTemps::runCommandLineSwitch(Switch given, const std::string& startFo
     toolkit().endProgram();
 }
 
-// The welcome launcher is not built yet: the main window stays in front.
-void frmScanTemps::showWelcomeLauncher() {}
+// Start-up does not wait for the launcher; it brings this window back however it closes.
+void frmScanTemps::showWelcomeLauncher()
+{
+    m_app.welcomeWindow()->show(this);
+    hide();
+}
 
 // Closing the main window ends the program at once, asking and saving nothing.
 void frmScanTemps::Form_Unload() { toolkit().endProgram(); }
@@ -300,8 +306,17 @@ void frmScanTemps::timUpdate_Timer()
                        [this] { applyNoviceMode(); });
 }
 
-// Novice mode locks the advanced commands once it lands; until then there is nothing to lock.
-void frmScanTemps::applyNoviceMode() {}
+// The launcher and the settings dialog are not loaded for the sake of the rules: one that is
+// not loaded is passed over here and applies them itself when it loads.
+void frmScanTemps::applyNoviceMode()
+{
+    frmWelcome* welcome = m_app.welcomeWindow().ifLoaded();
+    frmCustom* dialog = m_app.settingsDialog().ifLoaded();
+    novice::apply(novice::isOn(m_app.services().settings),
+                  {&mnuExt, &cmdDrives, welcome ? &welcome->cmdFindDrives : nullptr,
+                   dialog ? &dialog->optOp[0] : nullptr, dialog ? &dialog->optOp[2] : nullptr, &cmdRecoverIt,
+                   &cmdNullPass, dialog ? &dialog->cmdArchivers : nullptr});
+}
 
 void frmScanTemps::drvDrive_Change() { m_browser.driveChanged(); }
 void frmScanTemps::dirDirectories_Change() { m_browser.folderChanged(); }

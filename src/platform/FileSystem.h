@@ -207,7 +207,6 @@ public:
     std::optional<std::vector<DirEntry>> listEntries(std::string_view path) const;
 
     virtual std::optional<std::int64_t> fileSize(std::string_view path) const = 0;
-    virtual std::optional<DateTime> modificationTime(std::string_view path) const = 0;
     virtual std::optional<std::uint32_t> attributes(std::string_view path) const = 0;
 
     // Copies a plain file (never a FIFO, socket or device), replacing the destination.

@@ -8,7 +8,8 @@ inline constexpr std::string_view ProductName = "Velmora";
 inline constexpr std::string_view ProductVersion = "2.2";
 // The product's about line, shown as the main window's title.
 inline constexpr std::string_view AboutLine = "Velmora 2.2 - Quorvik";
-inline constexpr std::string_view WebSite = "http://www.quorvik.ru/velmora/";
+// Under a domain reserved for examples, so the address can never lead to somebody else's site.
+inline constexpr std::string_view WebSite = "http://www.example.com/velmora/";
 // The title of the program's messages.
 inline constexpr std::string_view MessageTitle = ProductName;
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace velmora {
 namespace {
 
@@ -125,6 +127,31 @@ TEST_F(FolderChooserDrives, ADriveThatCannotBeUsedAsksRetryOrCancel)
         h.fe.onBox = nullptr;
         c.cmdCancel.click();
     });
+}
+
+// A drive whose folder the user may not enter reads as the access error.
+TEST(FolderChooserAccess, ADriveTheUserMayNotEnterIsAnAccessError)
+{
+    testsupport::TempDir drives;
+    const auto locked = drives.mkdir("g");
+    ProgramHarness h("g:=" + locked.string());
+    h.root.mkdir("c/TEMP");
+    testsupport::openTreeToEveryone(h.root.path());
+    testsupport::openTreeToEveryone(drives.path());
+    ::chmod(locked.c_str(), 0);
+    EXPECT_EXIT(
+        {
+            if (!testsupport::dropRootPrivileges()) std::_Exit(3);
+            h.start();
+            frmSelectDir& chooser = h.app->folderChooser().get();
+            chooser.drvDisks.setDrive("g:");
+            const bool told =
+                h.fe.boxes.size() == 1 &&
+                h.fe.boxes[0].spec.text == "Ошибка доступа. Возможно, вы не имеете привилегий администратора (75)";
+            std::_Exit(told ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    ::chmod(locked.c_str(), 0755);
 }
 
 } // namespace

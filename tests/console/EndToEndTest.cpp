@@ -19,7 +19,13 @@ protected:
     void SetUp() override
     {
         root.mkdir("c/TEMP");
-        root.mkdir("home");
+        // The person of most of these runs has turned the welcome launcher off.
+        storeOptions("WelcomeOnStart=0\n");
+    }
+    // The "[Options]" settings as the settings file holds them, replacing what it held.
+    void storeOptions(const std::string& lines)
+    {
+        root.write("home/config/Velmora/Quorvik.ini", "[%5BOptions%5D]\n" + lines);
     }
 
     // Runs the program with `script` on standard input and a clean environment; drive c: is
@@ -183,6 +189,69 @@ TEST_F(Console, APersonLooksAtPropertiesDeletesOneThereAndSeveralFromTheDriveSca
     EXPECT_FALSE(root.exists("c/Data/Deep/z.tmp"));
     EXPECT_TRUE(root.exists("c/Data/x.bak"));
     EXPECT_TRUE(root.exists("c/Data/keep.txt"));
+}
+
+// With the launcher on, as a first start has it: each of its buttons leads into the main
+// window, the settings dialog switches novice mode on, and the next tick locks the eight
+// controls in the three windows.
+TEST_F(Console, TheWelcomeLauncherLeadsIntoEachWayOfWorkingAndNoviceModeLocksAtTheNextTick)
+{
+    storeOptions("");
+    root.write("c/Windows/temp/a.tmp");
+    root.write("c/TEMP/report.txt", text::toCp1251("Отчет об автоматическом сканировании\r\n"));
+    root.write("c/Data/old.bak");
+    struct Way {
+        std::string script, seen; // what the person types, and what that shows before the launcher goes
+    };
+    const Way ways[] = {
+        {"click cmdFindTrash\n", ""},
+        {"close\n", ""},
+        {"click cmdClose\n", ""},
+        {"click cmdFindAuto\nok\nclick cmdOK\n", "1 файл было найдено в директориях временных файлов."},
+        {"click cmdShortcuts\nok\nclick cmdOK\n", "0 ярлыков было найдено при осмотре директорий документов."},
+        {"click cmdRept\nclick cmdOK\n", "txtRep textbox \"Отчет об автоматическом сканировании"},
+        {"click cmdFindDrives\npath dirDirectorie C:\\Data\nclick cmdScan\nshow\nclick cmdClose\n",
+         "  [ ] C:\\Data\\old.bak\n"},
+        {"click cmdSettings\nclick cmdCancel\n", "== frmCustom \"Velmora - Настройка\" =="},
+    };
+    for (const Way& way : ways) {
+        const std::string out = run(way.script + "show\n");
+        EXPECT_TRUE(endedWell()) << out;
+        EXPECT_EQ(out.rfind("== frmWelcome \"Добро пожаловать в VLM\" ==\n", 0), 0u) << out;
+        EXPECT_NE(out.find(way.seen), std::string::npos) << way.script << out;
+        // The launcher is gone and the main window is the one shown.
+        EXPECT_NE(after(out, "> show").find("== frmScanTemps \"Velmora 2.2 - Quorvik\" =="), std::string::npos)
+            << way.script << out;
+        EXPECT_EQ(after(out, "> show").find("frmWelcome"), std::string::npos) << way.script;
+    }
+
+    // Novice mode switched on in the settings dialog while the launcher is still up.
+    std::string out = run("click cmdMainFuncCust\nclick chkNoviceLevel\nclick cmdOK\ntick\nshow\n"
+                          "click cmdClose\nshow\nrclick filFiles\n"
+                          "click cmdMainFuncCust\nclick optOp(2)\ntick\nshow\nclick cmdCancel\n");
+    EXPECT_TRUE(endedWell()) << out;
+    const std::string atTheTick = out.substr(0, out.find("> click cmdClose")).substr(out.find("> tick"));
+    EXPECT_NE(atTheTick.find("cmdFindDrives button \"Поиск мусора полу&автоматически\" disabled\n"), std::string::npos)
+        << out;
+    const std::string main = after(out, "> click cmdClose");
+    for (const char* locked :
+         {"cmdRecoverIt button \"&Восст. из архива\" disabled\n", "cmdNullPass button \"NullPASS™\" disabled\n",
+          "cmdDrives button \"&DrivePASS™\" disabled\n", "mnuExt \"Показать &расширения\" disabled\n"})
+        EXPECT_NE(main.find(locked), std::string::npos) << locked << out;
+    EXPECT_NE(main.find("cmdAutoPass button \"&AutoPASS™\"\n"), std::string::npos) << "nothing else is locked";
+    const std::string dialog = after(out, "> click cmdMainFuncCust");
+    for (const char* locked :
+         {"cmdArchivers button \"Параметры архиваторов...\" disabled\n",
+          "optOp(0) option \"Список мусора\" value=0 disabled\n", "optOp(2) option \"Остальные\" value=1 disabled\n"})
+        EXPECT_NE(dialog.find(locked), std::string::npos) << locked << out;
+
+    // The next start warns, and the launcher comes up with its drive scan button locked.
+    out = run("ok\nclick cmdFindDrives\nclick cmdClose\nshow\n");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_NE(out.find("Вы работаете в режиме новичка."), std::string::npos) << out;
+    EXPECT_NE(out.find("cmdFindDrives button \"Поиск мусора полу&автоматически\" disabled\n"), std::string::npos);
+    EXPECT_EQ(out.find("== frmDrivePass"), std::string::npos);
+    EXPECT_EQ(testsupport::readHostFile(root.path() / "stderr.txt"), "error: cmdFindDrives is disabled\n");
 }
 
 // Scheduled runs: no terminal, answers piped in (or none at all), the switch as the only

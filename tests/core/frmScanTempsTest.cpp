@@ -147,6 +147,81 @@ TEST_F(MainWindow, HelpFilesAreCopiedFromTheCurrentFolderIntoTheHelpFolder)
     EXPECT_FALSE(h.root.exists("c/WINDOWS/help/new.gif")) << "a missing file only skips its copy";
 }
 
+// The command panel waits outside the client area and slides in over the logo strip; each
+// way repeats its fixed values, however often and in whatever order.
+TEST_F(MainWindow, TheCommandPanelComesAndGoesAndTheListsMakeRoomForIt)
+{
+    h.root.mkdir("c/TEMP");
+    auto& main = h.start();
+    const std::vector<const Control*> edge{&main.imgVLM, &main.cmdOpenTaskBar, &main.cmdHelp, &main.cmdWebSite};
+    auto expectHidden = [&] {
+        EXPECT_GE(main.cmdDelete.absoluteLeft(), main.clientWidth()) << "the panel's buttons are out of sight";
+        EXPECT_TRUE(main.picTools.visible()) << "by its place, not by being made invisible";
+        EXPECT_EQ(main.filFiles.width(), 5415);
+        EXPECT_EQ(main.dirDirectories.width(), 5415);
+        for (const Control* c : edge) EXPECT_TRUE(c->visible()) << c->name();
+    };
+    auto expectShown = [&] {
+        EXPECT_EQ(main.picTools.left(), 4200);
+        EXPECT_LT(main.cmdExit.absoluteLeft() + main.cmdExit.width() / 2, main.clientWidth());
+        EXPECT_EQ(main.filFiles.width(), 4000);
+        EXPECT_EQ(main.dirDirectories.width(), 4000);
+        EXPECT_LE(main.filFiles.left() + main.filFiles.width(), main.picTools.left()) << "the list is not covered";
+        for (const Control* c : edge) EXPECT_FALSE(c->visible()) << c->name();
+    };
+    expectHidden();
+    for (int i = 0; i < 2; ++i) {
+        main.cmdOpenTaskBar.click();
+        expectShown();
+        main.cmdCloseTaskBar.click();
+        expectHidden();
+    }
+    // The mask editor lies over the file list and follows its width.
+    main.mnuExt.click();
+    main.cmdOpenTaskBar.click();
+    EXPECT_LE(main.picPopUp.left() + main.picPopUp.width(), main.picTools.left());
+    EXPECT_LE(main.cmdClosePopUp.absoluteLeft() + main.cmdClosePopUp.width(), main.picTools.left());
+    main.cmdCloseTaskBar.click();
+    EXPECT_EQ(main.picPopUp.width(), 5415);
+}
+
+// Help opens the page start-up copied into the help folder; the web page is the product's own.
+TEST_F(MainWindow, HelpOpensThePageStartUpCopiedAndTheWebButtonTheProductsPage)
+{
+    h.root.write("c/Program/vlm2-2.htm", "<html>справка</html>");
+    h.root.mkdir("c/WINDOWS/help");
+    h.root.mkdir("c/TEMP");
+    ASSERT_TRUE(h.fs->setCurrentFolder("C:\\Program"));
+    auto& main = h.start();
+    main.cmdHelp.click();
+    ASSERT_EQ(h.shell.opened, std::vector<std::string>{"C:\\WINDOWS\\help\\vlm2-2.htm"});
+    EXPECT_EQ(h.fs->readFile(h.shell.opened[0]), std::optional<std::string>("<html>справка</html>"));
+    main.cmdWebSite.click();
+    EXPECT_EQ(h.shell.opened.back(), "http://www.example.com/velmora/");
+    EXPECT_TRUE(h.fe.boxes.empty()) << "nothing is said when no program opens them";
+}
+
+// Each forwarding button and menu item opens its window modally over the main window.
+TEST_F(MainWindow, TheForwardingCommandsOpenTheirWindowsOverTheMainWindow)
+{
+    h.root.write("c/TEMP/a.tmp");
+    auto& main = h.start();
+    main.filFiles.userSelect(0);
+    main.timUpdate_Timer();
+    std::vector<std::pair<std::string, const Form*>> opened;
+    h.fe.onModal = [&](Form& form) { opened.emplace_back(form.name(), form.owner()); };
+    main.cmdArch.click();
+    main.cmdRecoverIt.click();
+    main.cmdDrives.click();
+    main.cmdMainFuncCust.click();
+    main.cmdCustomize.click();
+    main.mnuSetup.click();
+    const std::vector<std::pair<std::string, const Form*>> expected{{"frmArcTo", &main},     {"frmArcFrom", &main},
+                                                                    {"frmDrivePass", &main}, {"frmCustom", &main},
+                                                                    {"frmCustom", &main},    {"frmCustom", &main}};
+    EXPECT_EQ(opened, expected);
+}
+
 TEST_F(MainWindow, ExitAndTheCloseBoxEndTheProgramAtOnce)
 {
     h.root.mkdir("c/TEMP");

@@ -7,6 +7,7 @@
 #include "core/App.h"
 #include "core/frmCustom.h"
 #include "core/frmScanTemps.h"
+#include "core/frmWelcome.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtFrontEnd.h"
 #include "platform/qt/QtPrinter.h"
@@ -89,6 +90,31 @@ TEST_F(ProgramWindows, MainWindowShowsItsControlsWithRussianCaptions)
     main.mnuExt.click();
     main.cboTypes.choose(4);
     EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-masks.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+TEST_F(ProgramWindows, WelcomeLauncherAndTheMainWindowInNoviceMode)
+{
+    tree.write("c/TEMP/setup.tmp", "data");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    frmWelcome* welcome = app.welcomeWindow().ifLoaded();
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_TRUE(grab(frontEnd.widget(*welcome), "welcome-launcher.png"));
+
+    settings.save("Quorvik", "[Options]", "DisableProf", "1");
+    auto& main = app.mainWindow();
+    main.timUpdate_Timer();
+    EXPECT_FALSE(welcome->cmdFindDrives.enabled());
+    EXPECT_FALSE(frontEnd.widget(welcome->cmdFindDrives)->isEnabled());
+    EXPECT_TRUE(grab(frontEnd.widget(*welcome), "welcome-launcher-novice.png"));
+    welcome->cmdClose.click();
+    main.cmdOpenTaskBar.click();
+    for (const Control* c :
+         std::initializer_list<const Control*>{&main.cmdDrives, &main.cmdRecoverIt, &main.cmdNullPass})
+        EXPECT_FALSE(frontEnd.widget(*c)->isEnabled()) << c->name();
+    EXPECT_TRUE(grab(frontEnd.widget(main), "main-window-novice-panel.png"));
+    EXPECT_TRUE(boxes.empty());
     for (Form* f : tk.forms()) f->hide();
 }
 

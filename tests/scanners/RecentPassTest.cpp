@@ -98,7 +98,18 @@ TEST_F(RecentPass, CountsCookiesThenRecentPerProfileInDriveAndParentOrderAndEmpt
     h.root.write("c/Documents and Settings/Boris/Recent/Sub/keep.lnk");
     h.root.write("c/Windows/Profiles/Vera/Recent/a.lnk");
     h.root.write("d/Documents and Settings/Gleb/Recent/b.lnk");
+    std::vector<std::string> status;
+    h.fe.onControlChanged = [&](Control& c) {
+        if (c.name() == "lblScanReady") status.push_back(static_cast<Label&>(c).caption());
+    };
     run();
+    // The scan status names each folder that holds something, with its count.
+    EXPECT_EQ(status, (std::vector<std::string>{"Составляю список папок - диск C", "Составляю список папок - диск D",
+                                                "Сканирую c:\\Documents and Settings\\Anna\\Cookies. Найдено: 2",
+                                                "Сканирую c:\\Documents and Settings\\Boris\\Recent. Найдено: 1",
+                                                "Сканирую c:\\Windows\\Profiles\\Vera\\Recent. Найдено: 1",
+                                                "Сканирую d:\\Documents and Settings\\Gleb\\Recent. Найдено: 1",
+                                                "Готов сканировать"}));
     EXPECT_EQ(report, lines({"Отчет о сканировании на наличие ярлыков", Started,
                              "Ниже приведен список папок, содержащих временные файлы.",
                              "Найден(ы) ярлык(и): 2 шт. Папка: c:\\Documents and Settings\\Anna\\Cookies",

@@ -392,14 +392,6 @@ std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) con
     return S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
 }
 
-std::optional<DateTime> PosixFileSystem::modificationTime(std::string_view path) const
-{
-    auto loc = locate(path);
-    struct stat st {};
-    if (!loc || !loc->stat(st, AT_SYMLINK_NOFOLLOW)) return std::nullopt;
-    return posixhost::localDateTime(st.st_mtime);
-}
-
 std::optional<std::uint32_t> PosixFileSystem::attributes(std::string_view path) const
 {
     auto loc = locate(path);

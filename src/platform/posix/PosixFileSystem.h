@@ -60,7 +60,6 @@ public:
 
     // 0 for a folder.
     std::optional<std::int64_t> fileSize(std::string_view path) const override;
-    std::optional<DateTime> modificationTime(std::string_view path) const override;
     std::optional<std::uint32_t> attributes(std::string_view path) const override;
 
     // Replaces the destination at once (written aside, then renamed over it), keeping the

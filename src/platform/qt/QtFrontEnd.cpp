@@ -528,6 +528,11 @@ void QtFrontEnd::setFocus(Control& control)
     if (QWidget* w = widget(control)) w->setFocus(Qt::OtherFocusReason);
 }
 
+void QtFrontEnd::activateForm(Form& form)
+{
+    if (Impl::FormView* fv = d->formOf(&form); fv && fv->window->isVisible()) d->bringToFront(*fv->window);
+}
+
 void QtFrontEnd::timerChanged(Timer& timer) { controlChanged(timer); }
 
 void QtFrontEnd::controlChanged(Control& control)

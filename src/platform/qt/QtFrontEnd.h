@@ -61,6 +61,7 @@ public:
     void yield() override;
     void popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) override;
     void setFocus(Control& control) override;
+    void activateForm(Form& form) override;
     void timerChanged(Timer& timer) override;
     void controlChanged(Control& control) override;
     void formChanged(Form& form) override;

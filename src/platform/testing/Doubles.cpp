@@ -4,6 +4,13 @@
 
 namespace velmora::testing {
 
+std::string MemorySettings::get(std::string_view app, std::string_view section, std::string_view key,
+                                std::string_view def) const
+{
+    ++reads;
+    return MemorySettingsStore::get(app, section, key, def);
+}
+
 bool MemorySettings::save(std::string_view app, std::string_view section, std::string_view key, std::string_view value)
 {
     if (failSaves) return false;

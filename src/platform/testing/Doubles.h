@@ -21,10 +21,13 @@ namespace velmora::testing {
 // The memory store, with a record of every save and a way to make saves fail.
 class MemorySettings : public MemorySettingsStore {
 public:
+    std::string get(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view def) const override;
     bool save(std::string_view app, std::string_view section, std::string_view key, std::string_view value) override;
     // When set, every save fails (as an unwritable store does).
     bool failSaves = false;
     std::vector<std::string> saveLog; // "section/key=value", in order
+    mutable int reads = 0;            // every get, counted
 };
 
 class FixedClock : public Clock {

@@ -46,6 +46,8 @@ void ScriptedFrontEnd::controlChanged(Control& control)
     if (onControlChanged) onControlChanged(control);
 }
 
+void ScriptedFrontEnd::activateForm(Form& form) { activated.push_back(form.name()); }
+
 void ScriptedFrontEnd::endProgram()
 {
     ended = true;

@@ -34,8 +34,9 @@ public:
     // Called when a pop-up menu is shown.
     std::function<void(Menu&, MenuItem*)> onPopup;
 
-    std::vector<Box> boxes;         // every box shown, in order
-    std::vector<std::string> shown; // names of forms shown, modal ones as "NAME (modal)"
+    std::vector<Box> boxes;             // every box shown, in order
+    std::vector<std::string> shown;     // names of forms shown, modal ones as "NAME (modal)"
+    std::vector<std::string> activated; // names of forms given the focus, in order
     int yields = 0;
     bool ended = false;
 
@@ -46,6 +47,7 @@ public:
     void yield() override;
     void popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) override;
     void controlChanged(Control& control) override;
+    void activateForm(Form& form) override;
     [[noreturn]] void endProgram() override;
 };
 

@@ -74,6 +74,11 @@ void Form::hide()
     if (m_loaded) m_toolkit.frontEnd().hideForm(*this);
 }
 
+void Form::setFocus()
+{
+    if (m_loaded && m_visible) m_toolkit.frontEnd().activateForm(*this);
+}
+
 void Form::unload()
 {
     if (!m_loaded) return;

@@ -40,6 +40,9 @@ public:
     // Shows the form modally and returns when it has been unloaded.
     void showModal(Form* owner);
     void hide();
+    // Brings the form to the front and makes it the active window; does nothing while it is
+    // not loaded or not visible, as a window that is not on screen cannot take the focus.
+    void setFocus();
     // Runs Form_Unload, hides the form and discards it: the next use builds it afresh.
     void unload();
     // The close box: by default the same as unload().

@@ -41,6 +41,8 @@ public:
     // Shows a pop-up menu at a position in twips of its form; returns when it closes.
     virtual void popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) = 0;
     virtual void setFocus(Control&) {}
+    // Brings a shown form to the front and makes it the active window.
+    virtual void activateForm(Form&) {}
     virtual void timerChanged(Timer&) {}
     // A control's state changed (caption, text, items, enabled, ...).
     virtual void controlChanged(Control&) {}
