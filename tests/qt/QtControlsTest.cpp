@@ -2,6 +2,7 @@
 // clicks and keys on it do to the model.
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtFrontEnd.h"
+#include "platform/qt/QtText.h"
 #include "qt/QtTestEvents.h"
 #include "support/TestSupport.h"
 
@@ -354,6 +355,106 @@ TEST_F(QtControlsTest, TimerIsNotEnteredAgainWhileItsHandlerRestartsItAndYields)
     const int stopped = ticks;
     waitFor([] { return false; }, 40);
     EXPECT_EQ(ticks, stopped) << "interval 0 stops the timer";
+}
+
+// What a list widget shows, against its model: the same rows, selection and current row.
+void expectShows(QListWidget* w, const SelectableList& model, int current, const std::string& step)
+{
+    ASSERT_EQ(static_cast<std::size_t>(w->count()), model.entryCount()) << step;
+    std::vector<int> want;
+    for (std::size_t i = 0; i < model.entryCount(); ++i) {
+        EXPECT_EQ(utf8(w->item(static_cast<int>(i))->text()), model.entryText(i)) << step << " row " << i;
+        if (model.entrySelected(i)) want.push_back(static_cast<int>(i));
+    }
+    EXPECT_EQ(selectedRows(w), want) << step;
+    if (current >= 0) {
+        EXPECT_EQ(w->currentRow(), current) << step;
+    }
+}
+
+TEST_F(QtControlsTest, FileListWidgetShowsExactlyTheModelAfterEachKindOfChange)
+{
+    for (int i = 0; i < 60; ++i) root.write("Big/f" + std::to_string(100 + i) + ".tmp");
+    FileListBox& fil = form->filFiles;
+    ASSERT_TRUE(fil.setPath("C:\\Big"));
+    auto* files = widget<QListWidget>(fil);
+    auto check = [&](const std::string& step) { expectShows(files, fil, fil.listIndex(), step); };
+    check("listed");
+
+    fil.setAllSelected(true);
+    check("select all");
+    clickRow(files, 3, Qt::ControlModifier);
+    check("a Ctrl-click takes one file out");
+    fil.invertSelection();
+    check("invert");
+    clickRow(files, 5);
+    check("a single click");
+    clickRow(files, 9, Qt::ShiftModifier);
+    check("Shift-click");
+    clickRow(files, 20, Qt::ShiftModifier | Qt::ControlModifier);
+    check("Shift-Ctrl-click adds a range");
+    fil.setSelected(7, false);
+    fil.setSelected(40, true);
+    check("one file at a time");
+    fil.setAllSelected(false);
+    check("deselect all");
+
+    // A drag over the rows selects nothing: the model's selection is what shows.
+    fil.userSelect(2);
+    const QPoint from = files->visualItemRect(files->item(2)).center();
+    const QPoint to = files->visualItemRect(files->item(6)).center();
+    QMouseEvent drag(QEvent::MouseMove, QPointF(to), QPointF(files->viewport()->mapToGlobal(to)), Qt::NoButton,
+                     Qt::LeftButton, {});
+    sendMouse(files->viewport(), QEvent::MouseButtonPress, from, Qt::LeftButton);
+    QApplication::sendEvent(files->viewport(), &drag);
+    check("a drag");
+    sendMouse(files->viewport(), QEvent::MouseButtonRelease, to, Qt::LeftButton);
+
+    for (int i : {10, 11, 30}) fil.setSelected(static_cast<std::size_t>(i), true);
+    std::filesystem::remove(root.path() / "Big/f111.tmp");
+    std::filesystem::remove(root.path() / "Big/f100.tmp");
+    root.write("Big/f1000.tmp");
+    ASSERT_TRUE(fil.refresh());
+    check("refresh");
+    fil.setListIndex(static_cast<int>(fil.listCount()) - 1);
+    check("the caret moved");
+    fil.setPattern("f10*.tmp");
+    check("a new pattern");
+}
+
+TEST_F(QtControlsTest, ListBoxAndComboWidgetsFollowAppendsAndRemovals)
+{
+    ListBox& lst = form->lstSimple;
+    auto* list = widget<QListWidget>(lst);
+    auto check = [&](const std::string& step) { expectShows(list, lst, lst.listIndex(), step); };
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) texts.push_back("строка " + std::to_string(i));
+    lst.addItems(texts);
+    lst.addItem("последняя");
+    check("appended");
+    for (std::size_t i = 0; i < lst.listCount(); i += 3) lst.setSelected(i, true);
+    lst.setListIndex(150);
+    check("selected");
+    lst.removeItems({0, 1, 2, 10, 11, 299});
+    check("a few runs removed");
+    std::vector<std::size_t> scattered;
+    for (std::size_t i = 0; i < lst.listCount(); i += 2) scattered.push_back(i);
+    lst.removeItems(scattered);
+    check("many scattered entries removed");
+    lst.removeItem(lst.listCount() - 1);
+    check("the last one removed");
+    lst.clear();
+    check("cleared");
+
+    ComboBox& cbo = form->cboKind;
+    auto* combo = widget<QComboBox>(cbo);
+    cbo.addItems({"а", "б", "в", "г"});
+    cbo.setListIndex(3);
+    cbo.removeItems({0, 2});
+    cbo.addItem("д");
+    ASSERT_EQ(combo->count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(utf8(combo->itemText(i)), cbo.list(static_cast<std::size_t>(i)));
+    EXPECT_EQ(combo->currentIndex(), cbo.listIndex());
 }
 
 } // namespace

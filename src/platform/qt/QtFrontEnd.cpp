@@ -539,6 +539,16 @@ void QtFrontEnd::controlChanged(Control& control)
     a->sync();
 }
 
+void QtFrontEnd::listChanged(Control& control, const ListChange& change)
+{
+    Impl::FormView* fv = d->formOf(&control.form());
+    if (!fv) return;
+    if (ControlAdapter* a = Impl::adapterIn(*fv, &control))
+        a->follow(change);
+    else
+        d->addControl(*fv, &control).sync();
+}
+
 void QtFrontEnd::formChanged(Form& form)
 {
     if (Impl::FormView* fv = d->formOf(&form)) d->syncForm(*fv);

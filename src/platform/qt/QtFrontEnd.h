@@ -63,6 +63,7 @@ public:
     void setFocus(Control& control) override;
     void timerChanged(Timer& timer) override;
     void controlChanged(Control& control) override;
+    void listChanged(Control& control, const ListChange& change) override;
     void formChanged(Form& form) override;
     [[noreturn]] void endProgram() override;
 
