@@ -257,6 +257,7 @@ int main(int argc, char** argv)
     const Figures s = measure(work, scripted);
 
     QtFrontEnd qtFrontEnd;
+    qtFrontEnd.setPictureFolders({VELMORA_PICTURES}); // as the program finds them beside itself
     const Driver qt{qtFrontEnd, [&](const auto& open, const auto& inside) {
                         QTimer::singleShot(0, inside);
                         open();

@@ -253,10 +253,23 @@ TEST_F(QtControlsTest, TextBoxChangesEditorKeepingTextAndFocusAndTheOldOneStopsT
     EXPECT_EQ(widget<QLineEdit>(form->txtName)->text(), QString::fromUtf8("раз"));
 }
 
-TEST_F(QtControlsTest, PanelsAndImagesShowTheirPictureOnceItsFileIsThere)
+TEST_F(QtControlsTest, PanelsAndImagesShowPicturesOfTheProgramsFoldersOnly)
 {
-    testsupport::TempDir pictures;
+    testsupport::TempDir pictures, browsed;
+    auto savePicture = [](const std::filesystem::path& file) {
+        QPixmap pixmap(8, 8);
+        pixmap.fill(Qt::blue);
+        return pixmap.save(QString::fromStdString(file.string()));
+    };
+    ASSERT_TRUE(savePicture(pictures.path() / "logo.png"));
+    pictures.mkdir("sub");
+    ASSERT_TRUE(savePicture(pictures.path() / "sub" / "x.png"));
+    ASSERT_TRUE(savePicture(browsed.path() / "stray.png"));
     fe.setPictureFolders({pictures.path().string()});
+    // The current folder follows the folder being browsed: no picture comes from there.
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(browsed.path());
+
     auto* panel = widget<QLabel>(form->picPanel);
     EXPECT_TRUE(panel->autoFillBackground()) << "a panel hides what lies under it";
     EXPECT_EQ(panel->frameShape(), QFrame::Panel);
@@ -264,17 +277,16 @@ TEST_F(QtControlsTest, PanelsAndImagesShowTheirPictureOnceItsFileIsThere)
     form->picPanel.setBorder(false);
     EXPECT_EQ(panel->frameShape(), QFrame::NoFrame);
 
-    form->picPanel.setPicture("logo.png");
-    form->imgLogo.setPicture("LOGO.PNG");
+    form->picPanel.setPicture("stray.png");
     EXPECT_TRUE(panel->pixmap().isNull());
-    QPixmap pixmap(8, 8);
-    pixmap.fill(Qt::blue);
-    ASSERT_TRUE(pixmap.save(QString::fromStdString((pictures.path() / "logo.png").string())));
     form->picPanel.setPicture("logo.png");
-    EXPECT_EQ(panel->pixmap().size(), QSize(8, 8)) << "a missing picture is looked for again";
-    form->imgLogo.setPicture("LOGO.PNG");
-    EXPECT_EQ(widget<QLabel>(form->imgLogo)->pixmap().size(), QSize(8, 8));
+    EXPECT_EQ(panel->pixmap().size(), QSize(8, 8));
+    form->imgLogo.setPicture("SUB\\X.PNG");
+    EXPECT_EQ(widget<QLabel>(form->imgLogo)->pixmap().size(), QSize(8, 8)) << "found without regard to case";
     EXPECT_FALSE(widget<QLabel>(form->imgLogo)->autoFillBackground());
+    form->imgLogo.setPicture("");
+    EXPECT_TRUE(widget<QLabel>(form->imgLogo)->pixmap().isNull());
+    std::filesystem::current_path(home);
 }
 
 TEST_F(QtControlsTest, LinesDrawAtLeastOnePixelAcrossAndShapesABox)
