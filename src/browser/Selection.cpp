@@ -6,21 +6,20 @@ namespace velmora {
 
 void applySelection(Toolkit& tk, FileListBox& files, SelectionCommand command)
 {
-    const std::size_t count = files.listCount();
-    for (std::size_t i = 0; i < count; ++i) {
-        tk.yield();
-        if (i >= files.listCount()) break;
-        switch (command) {
-        case SelectionCommand::SelectAll:
-            files.setSelected(i, true);
-            break;
-        case SelectionCommand::DeselectAll:
-            files.setSelected(i, false);
-            break;
-        case SelectionCommand::Invert:
-            files.setSelected(i, !files.selected(i));
-            break;
-        }
+    if (files.listCount() == 0) return;
+    // Pending events run first, then the whole list changes at once: entry by entry, a window
+    // would draw a long list once per entry.
+    tk.yield();
+    switch (command) {
+    case SelectionCommand::SelectAll:
+        files.setAllSelected(true);
+        break;
+    case SelectionCommand::DeselectAll:
+        files.setAllSelected(false);
+        break;
+    case SelectionCommand::Invert:
+        files.invertSelection();
+        break;
     }
 }
 

@@ -5,8 +5,8 @@ namespace velmora {
 class FileListBox;
 class Toolkit;
 
-// "&Выбрать все", "&Снять все", "&Инвертировать выделение": one entry at a time, yielding
-// before each; a list that shrinks meanwhile ends the loop at its new end.
+// "&Выбрать все", "&Снять все", "&Инвертировать выделение": after letting pending events
+// run, every entry of the list as it then is, in one change. No Click fires.
 enum class SelectionCommand { SelectAll, DeselectAll, Invert };
 void applySelection(Toolkit& tk, FileListBox& files, SelectionCommand command);
 

@@ -18,6 +18,9 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 // How often a long list change is shown: often enough to watch, rarely enough to cost little.
 constexpr auto RedrawSlice = std::chrono::milliseconds(50);
+// How often a walk shows where it is and lets the window breathe: a repaint per folder would
+// cost a tree of small folders several times the walk itself.
+constexpr auto ProgressSlice = std::chrono::milliseconds(30);
 
 } // namespace
 
@@ -180,21 +183,32 @@ bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir,
 {
     const auto root = m_services.fs.openFolder(CurrDir);
     if (!root) return true;
-    return root->walk(CurrDir, &sPattern, [&](const WalkVisit& visit) {
+    // The label names the folder whose files were listed last, as of the last time it was shown.
+    std::string lastListed;
+    SteadyClock::time_point shown{}; // long ago: the first subfolder shows at once
+    const bool completed = root->walk(CurrDir, &sPattern, [&](const WalkVisit& visit) {
         if (visit.kind == WalkVisit::Kind::Enter) {
             if (!visit.parent) return WalkStep::Continue;
+            const auto now = SteadyClock::now();
+            if (now - shown < ProgressSlice) return WalkStep::Continue;
+            if (!lastListed.empty()) lblDir.setCaption(lastListed);
             toolkit().yield();
+            shown = SteadyClock::now();
             return m_cancelled ? WalkStep::Stop : WalkStep::Continue;
         }
         std::string folderText = visit.path;
         while (folderText.size() > 2 && folderText.back() == '\\') folderText.pop_back();
-        lblDir.setCaption(folderText);
-        if (visit.files->empty()) return WalkStep::Continue;
-        // The walk's own path, not the folder text: "C:" alone would name the drive's current folder.
-        const auto folder = std::make_shared<const ListedFolder>(ListedFolder{visit.path, visit.folder.id()});
-        for (const DirEntry& file : *visit.files) sFound.push_back({folderText + "\\" + file.name, folder, file.name});
+        if (!visit.files->empty()) {
+            // The walk's own path, not the folder text: "C:" alone would name the drive's current folder.
+            const auto folder = std::make_shared<const ListedFolder>(ListedFolder{visit.path, visit.folder.id()});
+            for (const DirEntry& file : *visit.files)
+                sFound.push_back({folderText + "\\" + file.name, folder, file.name});
+        }
+        lastListed = std::move(folderText);
         return WalkStep::Continue;
     });
+    if (completed && !lastListed.empty()) lblDir.setCaption(lastListed);
+    return completed;
 }
 
 void frmDrivePass::cmdClose_Click()

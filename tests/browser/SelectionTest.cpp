@@ -34,22 +34,40 @@ TEST_F(MainWindow, SelectionCommandsAndTheMaskEditorItem)
     EXPECT_EQ(main.mnuExt.caption(), "Скрыть &расширения");
 }
 
-TEST_F(MainWindow, ASelectionCommandStopsWhereAShrinkingListEnds)
+TEST_F(MainWindow, ASelectionCommandTakesTheListAsPendingEventsLeftIt)
 {
     populate(10);
     auto& main = h.start();
+    main.filFiles.userSelect(0);
     int yields = 0;
     h.fe.onYield = [&] {
-        if (++yields == 3) {
-            fs::remove_all(h.host("c/TEMP"));
-            h.root.mkdir("c/TEMP");
-            h.root.write("c/TEMP/only.tmp");
-            main.filFiles.refresh();
-        }
+        if (++yields > 1) return;
+        // The folder changes under the command, before it touches the list.
+        fs::remove_all(h.host("c/TEMP"));
+        h.root.mkdir("c/TEMP");
+        h.root.write("c/TEMP/only.tmp");
+        h.root.write("c/TEMP/other.tmp");
+        main.filFiles.refresh();
     };
+    main.mnuMainInvertSelection.click();
+    EXPECT_EQ(yields, 1) << "one pass, not one yield per entry";
+    ASSERT_EQ(main.filFiles.listCount(), 2u);
+    EXPECT_EQ(main.filFiles.selCount(), 2u);
+
+    // No Click reaches the list, and an empty list takes no yield.
+    int clicks = 0;
+    main.filFiles.onClick = [&] { ++clicks; };
+    main.mnuDeselectAll.click();
     main.mnuSelectAll.click();
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(main.filFiles.selCount(), 2u);
+    fs::remove_all(h.host("c/TEMP"));
+    h.root.mkdir("c/TEMP");
+    main.filFiles.refresh();
+    yields = 0;
+    main.mnuSelectAll.click();
+    EXPECT_EQ(yields, 0);
     h.fe.onYield = nullptr;
-    EXPECT_EQ(main.filFiles.listCount(), 1u);
 }
 
 TEST(PopupMenu, TheRightButtonOpensItWithDeleteAsDefaultFollowingTheButtons)

@@ -2,6 +2,7 @@
 // clicks and keys on it do to the model.
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtFrontEnd.h"
+#include "platform/qt/QtText.h"
 #include "qt/QtTestEvents.h"
 #include "support/TestSupport.h"
 
@@ -252,10 +253,23 @@ TEST_F(QtControlsTest, TextBoxChangesEditorKeepingTextAndFocusAndTheOldOneStopsT
     EXPECT_EQ(widget<QLineEdit>(form->txtName)->text(), QString::fromUtf8("раз"));
 }
 
-TEST_F(QtControlsTest, PanelsAndImagesShowTheirPictureOnceItsFileIsThere)
+TEST_F(QtControlsTest, PanelsAndImagesShowPicturesOfTheProgramsFoldersOnly)
 {
-    testsupport::TempDir pictures;
+    testsupport::TempDir pictures, browsed;
+    auto savePicture = [](const std::filesystem::path& file) {
+        QPixmap pixmap(8, 8);
+        pixmap.fill(Qt::blue);
+        return pixmap.save(QString::fromStdString(file.string()));
+    };
+    ASSERT_TRUE(savePicture(pictures.path() / "logo.png"));
+    pictures.mkdir("sub");
+    ASSERT_TRUE(savePicture(pictures.path() / "sub" / "x.png"));
+    ASSERT_TRUE(savePicture(browsed.path() / "stray.png"));
     fe.setPictureFolders({pictures.path().string()});
+    // The current folder follows the folder being browsed: no picture comes from there.
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(browsed.path());
+
     auto* panel = widget<QLabel>(form->picPanel);
     EXPECT_TRUE(panel->autoFillBackground()) << "a panel hides what lies under it";
     EXPECT_EQ(panel->frameShape(), QFrame::Panel);
@@ -263,17 +277,16 @@ TEST_F(QtControlsTest, PanelsAndImagesShowTheirPictureOnceItsFileIsThere)
     form->picPanel.setBorder(false);
     EXPECT_EQ(panel->frameShape(), QFrame::NoFrame);
 
-    form->picPanel.setPicture("logo.png");
-    form->imgLogo.setPicture("LOGO.PNG");
+    form->picPanel.setPicture("stray.png");
     EXPECT_TRUE(panel->pixmap().isNull());
-    QPixmap pixmap(8, 8);
-    pixmap.fill(Qt::blue);
-    ASSERT_TRUE(pixmap.save(QString::fromStdString((pictures.path() / "logo.png").string())));
     form->picPanel.setPicture("logo.png");
-    EXPECT_EQ(panel->pixmap().size(), QSize(8, 8)) << "a missing picture is looked for again";
-    form->imgLogo.setPicture("LOGO.PNG");
-    EXPECT_EQ(widget<QLabel>(form->imgLogo)->pixmap().size(), QSize(8, 8));
+    EXPECT_EQ(panel->pixmap().size(), QSize(8, 8));
+    form->imgLogo.setPicture("SUB\\X.PNG");
+    EXPECT_EQ(widget<QLabel>(form->imgLogo)->pixmap().size(), QSize(8, 8)) << "found without regard to case";
     EXPECT_FALSE(widget<QLabel>(form->imgLogo)->autoFillBackground());
+    form->imgLogo.setPicture("");
+    EXPECT_TRUE(widget<QLabel>(form->imgLogo)->pixmap().isNull());
+    std::filesystem::current_path(home);
 }
 
 TEST_F(QtControlsTest, LinesDrawAtLeastOnePixelAcrossAndShapesABox)
@@ -354,6 +367,106 @@ TEST_F(QtControlsTest, TimerIsNotEnteredAgainWhileItsHandlerRestartsItAndYields)
     const int stopped = ticks;
     waitFor([] { return false; }, 40);
     EXPECT_EQ(ticks, stopped) << "interval 0 stops the timer";
+}
+
+// What a list widget shows, against its model: the same rows, selection and current row.
+void expectShows(QListWidget* w, const SelectableList& model, int current, const std::string& step)
+{
+    ASSERT_EQ(static_cast<std::size_t>(w->count()), model.entryCount()) << step;
+    std::vector<int> want;
+    for (std::size_t i = 0; i < model.entryCount(); ++i) {
+        EXPECT_EQ(utf8(w->item(static_cast<int>(i))->text()), model.entryText(i)) << step << " row " << i;
+        if (model.entrySelected(i)) want.push_back(static_cast<int>(i));
+    }
+    EXPECT_EQ(selectedRows(w), want) << step;
+    if (current >= 0) {
+        EXPECT_EQ(w->currentRow(), current) << step;
+    }
+}
+
+TEST_F(QtControlsTest, FileListWidgetShowsExactlyTheModelAfterEachKindOfChange)
+{
+    for (int i = 0; i < 60; ++i) root.write("Big/f" + std::to_string(100 + i) + ".tmp");
+    FileListBox& fil = form->filFiles;
+    ASSERT_TRUE(fil.setPath("C:\\Big"));
+    auto* files = widget<QListWidget>(fil);
+    auto check = [&](const std::string& step) { expectShows(files, fil, fil.listIndex(), step); };
+    check("listed");
+
+    fil.setAllSelected(true);
+    check("select all");
+    clickRow(files, 3, Qt::ControlModifier);
+    check("a Ctrl-click takes one file out");
+    fil.invertSelection();
+    check("invert");
+    clickRow(files, 5);
+    check("a single click");
+    clickRow(files, 9, Qt::ShiftModifier);
+    check("Shift-click");
+    clickRow(files, 20, Qt::ShiftModifier | Qt::ControlModifier);
+    check("Shift-Ctrl-click adds a range");
+    fil.setSelected(7, false);
+    fil.setSelected(40, true);
+    check("one file at a time");
+    fil.setAllSelected(false);
+    check("deselect all");
+
+    // A drag over the rows selects nothing: the model's selection is what shows.
+    fil.userSelect(2);
+    const QPoint from = files->visualItemRect(files->item(2)).center();
+    const QPoint to = files->visualItemRect(files->item(6)).center();
+    QMouseEvent drag(QEvent::MouseMove, QPointF(to), QPointF(files->viewport()->mapToGlobal(to)), Qt::NoButton,
+                     Qt::LeftButton, {});
+    sendMouse(files->viewport(), QEvent::MouseButtonPress, from, Qt::LeftButton);
+    QApplication::sendEvent(files->viewport(), &drag);
+    check("a drag");
+    sendMouse(files->viewport(), QEvent::MouseButtonRelease, to, Qt::LeftButton);
+
+    for (int i : {10, 11, 30}) fil.setSelected(static_cast<std::size_t>(i), true);
+    std::filesystem::remove(root.path() / "Big/f111.tmp");
+    std::filesystem::remove(root.path() / "Big/f100.tmp");
+    root.write("Big/f1000.tmp");
+    ASSERT_TRUE(fil.refresh());
+    check("refresh");
+    fil.setListIndex(static_cast<int>(fil.listCount()) - 1);
+    check("the caret moved");
+    fil.setPattern("f10*.tmp");
+    check("a new pattern");
+}
+
+TEST_F(QtControlsTest, ListBoxAndComboWidgetsFollowAppendsAndRemovals)
+{
+    ListBox& lst = form->lstSimple;
+    auto* list = widget<QListWidget>(lst);
+    auto check = [&](const std::string& step) { expectShows(list, lst, lst.listIndex(), step); };
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) texts.push_back("строка " + std::to_string(i));
+    lst.addItems(texts);
+    lst.addItem("последняя");
+    check("appended");
+    for (std::size_t i = 0; i < lst.listCount(); i += 3) lst.setSelected(i, true);
+    lst.setListIndex(150);
+    check("selected");
+    lst.removeItems({0, 1, 2, 10, 11, 299});
+    check("a few runs removed");
+    std::vector<std::size_t> scattered;
+    for (std::size_t i = 0; i < lst.listCount(); i += 2) scattered.push_back(i);
+    lst.removeItems(scattered);
+    check("many scattered entries removed");
+    lst.removeItem(lst.listCount() - 1);
+    check("the last one removed");
+    lst.clear();
+    check("cleared");
+
+    ComboBox& cbo = form->cboKind;
+    auto* combo = widget<QComboBox>(cbo);
+    cbo.addItems({"а", "б", "в", "г"});
+    cbo.setListIndex(3);
+    cbo.removeItems({0, 2});
+    cbo.addItem("д");
+    ASSERT_EQ(combo->count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(utf8(combo->itemText(i)), cbo.list(static_cast<std::size_t>(i)));
+    EXPECT_EQ(combo->currentIndex(), cbo.listIndex());
 }
 
 } // namespace

@@ -92,6 +92,7 @@ TEST_F(DriveScan, WalksSubfoldersFirstAndListsTheRootAsDriveLetterAndColon)
     scan.cmdScan.click();
     EXPECT_EQ(scan.lstParasites.items(), (std::vector<std::string>{"C:\\A\\B\\C\\c.tmp", "C:\\A\\B\\b.tmp",
                                                                    "C:\\A\\a.tmp", "C:\\Z\\z.bak", "C:\\top.tmp"}));
+    EXPECT_EQ(scan.lblDir.caption(), "C:") << "the folder whose files were listed last";
     EXPECT_EQ(scan.cmdClose.caption(), "З&акрыть");
     EXPECT_TRUE(scan.cmdDelete.enabled());
     EXPECT_FALSE(scan.cmdProperties.enabled());
@@ -186,18 +187,23 @@ TEST_F(DriveScan, ATreeTwoThousandLevelsDeepWalks)
     EXPECT_EQ(found[0].name, "bottom.tmp");
 }
 
-TEST_F(DriveScan, CloseDuringAWalkEndsItAndClosesTheWindow)
+TEST_F(DriveScan, AWalkLetsTheWindowBreatheAtItsFirstSubfolderAndCloseThereEndsIt)
 {
-    for (int i = 0; i < 5; ++i) h.root.write("c/W/S" + std::to_string(i) + "/x.tmp");
+    for (int i = 0; i < 50; ++i) h.root.write("c/W/S" + std::to_string(i) + "/x.tmp");
     auto& scan = open();
     scan.dirDirectorie.setPath("C:\\W");
     int yields = 0;
+    std::string caption;
     h.fe.onYield = [&] {
-        if (++yields == 2) scan.cmdClose.click();
+        if (++yields > 1) return;
+        caption = scan.cmdClose.caption();
+        scan.cmdClose.click();
     };
     EXPECT_EQ(scan.cmdClose.caption(), "З&акрыть");
     scan.cmdScan.click();
     h.fe.onYield = nullptr;
+    EXPECT_EQ(caption, "Отм&ена");
+    EXPECT_EQ(yields, 1) << "the walk ended at the yield that saw the close, and nothing was listed";
     EXPECT_EQ(h.app->driveScanWindow().ifLoaded(), nullptr);
 }
 

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 namespace velmora {
 namespace {
 
@@ -296,6 +299,249 @@ TEST_F(BrowserControls, RefreshKeepsTheSelectionOfFilesStillThere)
     EXPECT_EQ(fil.list(1), "c.bak");
     EXPECT_TRUE(fil.selected(1)) << "c.bak stays selected";
     EXPECT_FALSE(fil.selected(2));
+}
+
+// A front-end that keeps its own copy of each list and follows only what the notifications
+// say: after every change of the model, the copy must be the model.
+class MirrorFrontEnd : public ScriptedFrontEnd {
+public:
+    struct Copy {
+        std::vector<std::string> texts;
+        std::vector<bool> selected;
+        int current = -1;
+    };
+
+    void controlChanged(Control& c) override
+    {
+        ++wholeRedraws;
+        if (c.kind() == ControlKind::ComboBox || c.kind() == ControlKind::DriveListBox) {
+            const auto& list = static_cast<ListControl&>(c);
+            copies[&c] = {list.items(), std::vector<bool>(list.listCount()), list.listIndex()};
+        } else if (const auto* list = dynamic_cast<SelectableList*>(&c)) {
+            Copy copy;
+            for (std::size_t i = 0; i < list->entryCount(); ++i) {
+                copy.texts.push_back(list->entryText(i));
+                copy.selected.push_back(list->entrySelected(i));
+            }
+            copy.current = currentOf(c);
+            copies[&c] = copy;
+        }
+    }
+
+    void listChanged(Control& c, const ListChange& change) override
+    {
+        ++changes;
+        Copy& copy = copies.at(&c);
+        const auto* list = dynamic_cast<SelectableList*>(&c);
+        auto textOf = [&](std::size_t i) { return list ? list->entryText(i) : static_cast<ListControl&>(c).list(i); };
+        switch (change.kind) {
+        case ListChange::Kind::Selection:
+            for (std::size_t i = change.first; i < change.first + change.count; ++i)
+                copy.selected.at(i) = list->entrySelected(i);
+            break;
+        case ListChange::Kind::Appended:
+            ASSERT_EQ(change.first, copy.texts.size());
+            for (std::size_t i = change.first; i < change.first + change.count; ++i) {
+                copy.texts.push_back(textOf(i));
+                copy.selected.push_back(false);
+            }
+            break;
+        case ListChange::Kind::Removed:
+            ASSERT_NE(change.removed, nullptr);
+            for (auto it = change.removed->rbegin(); it != change.removed->rend(); ++it) {
+                copy.texts.erase(copy.texts.begin() + static_cast<std::ptrdiff_t>(*it));
+                copy.selected.erase(copy.selected.begin() + static_cast<std::ptrdiff_t>(*it));
+            }
+            break;
+        }
+        copy.current = currentOf(c);
+    }
+
+    static int currentOf(const Control& c)
+    {
+        if (const auto* f = dynamic_cast<const FileListBox*>(&c)) return f->listIndex();
+        return static_cast<const ListControl&>(c).listIndex();
+    }
+
+    // The copy of `c` as the model has it now, for comparing.
+    static Copy truth(const Control& c)
+    {
+        Copy t;
+        if (const auto* list = dynamic_cast<const SelectableList*>(&c)) {
+            for (std::size_t i = 0; i < list->entryCount(); ++i) {
+                t.texts.push_back(list->entryText(i));
+                t.selected.push_back(list->entrySelected(i));
+            }
+        } else {
+            t.texts = static_cast<const ListControl&>(c).items();
+            t.selected.resize(t.texts.size());
+        }
+        t.current = currentOf(c);
+        return t;
+    }
+
+    std::map<const Control*, Copy> copies;
+    int wholeRedraws = 0, changes = 0;
+};
+
+void expectMirrored(const MirrorFrontEnd& fe, const Control& c, const std::string& step)
+{
+    const auto it = fe.copies.find(&c);
+    ASSERT_NE(it, fe.copies.end()) << step;
+    const MirrorFrontEnd::Copy want = MirrorFrontEnd::truth(c);
+    EXPECT_EQ(it->second.texts, want.texts) << step;
+    EXPECT_EQ(it->second.selected, want.selected) << step;
+    EXPECT_EQ(it->second.current, want.current) << step;
+}
+
+struct ListsForm : Form {
+    explicit ListsForm(Toolkit& tk) : Form(tk, "frmLists") {}
+    ListBox lstNone{*this, "lstNone"};
+    ListBox lstSimple{*this, "lstSimple"};
+    ListBox lstExtended{*this, "lstExtended"};
+    ComboBox cboKind{*this, "cboKind"};
+};
+
+TEST(ListChanges, AFrontEndFollowingOnlyTheChangesShowsEveryListAsTheModelHasIt)
+{
+    MirrorFrontEnd fe;
+    Toolkit tk{fe};
+    ListsForm f{tk};
+    f.lstSimple.setMultiSelect(MultiSelect::Simple);
+    f.lstExtended.setMultiSelect(MultiSelect::Extended);
+    f.load();
+    for (Control* c : f.controls()) fe.controlChanged(*c);
+
+    std::mt19937 random(16);
+    auto below = [&](std::size_t n) {
+        return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    int named = 0, clears = 0;
+    for (int step = 0; step < 3000; ++step) {
+        ListControl& list = step % 4 == 0   ? static_cast<ListControl&>(f.cboKind)
+                            : step % 4 == 1 ? f.lstNone
+                            : step % 4 == 2 ? f.lstSimple
+                                            : f.lstExtended;
+        auto* box = dynamic_cast<ListBox*>(&list);
+        const std::size_t n = list.listCount();
+        const std::size_t op = below(box ? 11 : 6);
+        std::string what = list.name() + " op " + std::to_string(op);
+        switch (op) {
+        case 0:
+            list.addItem("e" + std::to_string(named++));
+            break;
+        case 1: {
+            std::vector<std::string> texts;
+            for (std::size_t k = below(5); k > 0; --k) texts.push_back("e" + std::to_string(named++));
+            list.addItems(texts);
+            break;
+        }
+        case 2:
+            list.removeItem(below(n + 1)); // now and then one past the end
+            break;
+        case 3: {
+            std::vector<std::size_t> gone;
+            for (std::size_t i = 0; i < n; ++i)
+                if (below(3) == 0) gone.push_back(i);
+            list.removeItems(gone);
+            break;
+        }
+        case 4:
+            if (below(20) == 0) {
+                list.clear();
+                ++clears;
+            }
+            break;
+        case 5:
+            if (auto* combo = dynamic_cast<ComboBox*>(&list)) combo->setListIndex(static_cast<int>(below(n + 1)) - 1);
+            if (box) box->setListIndex(static_cast<int>(below(n + 1)) - 1);
+            break;
+        case 6:
+        case 7:
+            if (n) box->setSelected(below(n), below(2) == 0);
+            break;
+        case 8:
+        case 9:
+            if (n) box->userSelect(below(n), below(2) == 0, below(2) == 0);
+            break;
+        case 10:
+            if (n) box->userSetSelected(below(n), below(2) == 0);
+            break;
+        }
+        expectMirrored(fe, list, "step " + std::to_string(step) + ": " + what);
+        if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_EQ(fe.wholeRedraws, 4 + clears) << "only clearing a list redraws it whole";
+    EXPECT_GT(fe.changes, 1000);
+}
+
+TEST(ListChanges, TheFileListTellsEachSelectionChangeAndRedrawsWholeOnlyWhenReListed)
+{
+    testsupport::TempDir root;
+    for (int i = 0; i < 40; ++i) root.write("TEMP/f" + std::to_string(100 + i) + ".tmp");
+    PosixFileSystem files("c:=" + root.path().string());
+    MirrorFrontEnd fe;
+    Toolkit tk{fe};
+    struct F : Form {
+        F(Toolkit& t, FileSystem& fs) : Form(t, "f"), fil(*this, "fil", fs) {}
+        FileListBox fil;
+    } f{tk, files};
+    f.load();
+    FileListBox& fil = f.fil;
+    ASSERT_TRUE(fil.setPath("C:\\TEMP"));
+    ASSERT_EQ(fil.listCount(), 40u);
+
+    std::mt19937 random(7);
+    auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    int relists = 1;
+    for (int step = 0; step < 600; ++step) {
+        const std::size_t n = fil.listCount();
+        const std::size_t op = below(9);
+        switch (op) {
+        case 0:
+            fil.setSelected(below(n), below(2) == 0);
+            break;
+        case 1:
+            fil.setAllSelected(below(2) == 0);
+            break;
+        case 2:
+            fil.invertSelection();
+            break;
+        case 3:
+        case 4:
+            fil.userSelect(below(n), below(2) == 0, below(2) == 0);
+            break;
+        case 5:
+            fil.userSetSelected(below(n), below(2) == 0);
+            break;
+        case 6:
+            fil.setListIndex(static_cast<int>(below(n + 1)) - 1);
+            break;
+        case 7:
+            if (below(10) == 0) {
+                root.write("TEMP/f" + std::to_string(100 + below(60)) + ".tmp");
+                std::filesystem::remove(root.path() / ("TEMP/f" + std::to_string(100 + below(60)) + ".tmp"));
+                ASSERT_TRUE(fil.refresh());
+                ++relists;
+            }
+            break;
+        case 8:
+            if (below(20) == 0) {
+                fil.setPattern(below(2) ? "*.tmp" : "f1?.tmp;f12*.tmp");
+                ++relists;
+            }
+            break;
+        }
+        expectMirrored(fe, fil, "step " + std::to_string(step) + " op " + std::to_string(op));
+        if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_EQ(fe.wholeRedraws, relists) << "a selection change never redraws the whole list";
+
+    // Selecting what is selected already tells nothing.
+    fil.setAllSelected(true);
+    const int before = fe.changes;
+    fil.setAllSelected(true);
+    EXPECT_EQ(fe.changes, before);
 }
 
 } // namespace

@@ -208,6 +208,8 @@ public:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
             return m_adapter.mouse(watched, *static_cast<QMouseEvent*>(e));
+        case QEvent::MouseMove:
+            return watched != m_adapter.m_widget.data() && m_adapter.viewportMove(*static_cast<QMouseEvent*>(e));
         default:
             return false;
         }
@@ -308,8 +310,10 @@ void ControlAdapter::act(const std::function<void()>& action)
     if (!held()) return;
     const Alive alive(*this);
     guarded(action);
-    if (alive) sync();
+    if (alive) redrawAfterAction();
 }
+
+void ControlAdapter::follow(const ListChange&) { sync(); }
 
 void ControlAdapter::mouseUp(Qt::MouseButton which, QPoint pos)
 {
@@ -609,6 +613,34 @@ private:
         return m_box;
     }
 
+    void follow(const ListChange& change) override
+    {
+        const std::vector<std::string>& items = m_model.items();
+        const QSignalBlocker block(m_box);
+        switch (change.kind) {
+        case ListChange::Kind::Selection:
+            break;
+        case ListChange::Kind::Appended: {
+            if (m_items.size() != change.first || change.first + change.count != items.size()) return sync();
+            QStringList texts;
+            for (std::size_t i = change.first; i < items.size(); ++i) {
+                texts.append(qs(items[i]));
+                m_items.push_back(items[i]);
+            }
+            m_box->addItems(texts);
+            break;
+        }
+        case ListChange::Kind::Removed:
+            if (!change.removed || m_items.size() != items.size() + change.removed->size()) return sync();
+            for (auto it = change.removed->rbegin(); it != change.removed->rend(); ++it) {
+                m_box->removeItem(static_cast<int>(*it));
+                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(*it));
+            }
+            break;
+        }
+        m_box->setCurrentIndex(m_model.listIndex());
+    }
+
     void syncKind() override
     {
         const QSignalBlocker block(m_box);
@@ -651,8 +683,18 @@ private:
     }
 
     void syncKind() override;
+    void follow(const ListChange& change) override;
     bool navigationKey(const QKeyEvent& e) override;
     bool viewportMouse(QMouseEvent& e) override;
+    // The widget never selects by itself (its keys and clicks go to the model, a drag selects
+    // nothing), so what the model told it is what it shows.
+    bool viewportMove(const QMouseEvent& e) override { return e.buttons() != Qt::NoButton; }
+    void redrawAfterAction() override {}
+
+    // Draws the selection of rows [first, first + count) from the model.
+    void drawSelection(std::size_t first, std::size_t count);
+    void drawCaret();
+    void removeRows(const std::vector<std::size_t>& ascending);
 
     Model& m_model;
     QListWidget* m_list = nullptr;
@@ -660,11 +702,115 @@ private:
     int m_lastIndex = -2;            // the caret as last drawn; -2 when the rows are new
 };
 
+template <class Model> void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t count)
+{
+    if (count == 0) return;
+    const QAbstractItemModel* rows = m_list->model();
+    auto row = [rows](std::size_t i) { return rows->index(static_cast<int>(i), 0); };
+    QItemSelectionModel& selection = *m_list->selectionModel();
+    if (count == 1) {
+        selection.select(row(first),
+                         m_model.selected(first) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+        return;
+    }
+    // The selected runs of the range: a whole list selected is one range, however long.
+    QItemSelection on;
+    const std::size_t end = first + count;
+    for (std::size_t i = first; i < end;) {
+        if (!m_model.selected(i)) {
+            ++i;
+            continue;
+        }
+        std::size_t last = i;
+        while (last + 1 < end && m_model.selected(last + 1)) ++last;
+        on.select(row(i), row(last));
+        i = last + 1;
+    }
+    if (first == 0 && end == m_rows.size()) {
+        selection.select(on, QItemSelectionModel::ClearAndSelect);
+        return;
+    }
+    selection.select(QItemSelection(row(first), row(end - 1)), QItemSelectionModel::Deselect);
+    if (!on.isEmpty()) selection.select(on, QItemSelectionModel::Select);
+}
+
+template <class Model> void ListAdapter<Model>::drawCaret()
+{
+    QListWidget& w = *m_list;
+    const int index = m_model.listIndex();
+    if (index >= 0 && index < w.count()) {
+        const QModelIndex current = w.model()->index(index, 0);
+        w.selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        if (index != m_lastIndex) w.scrollTo(current);
+    }
+    m_lastIndex = index;
+}
+
+template <class Model> void ListAdapter<Model>::removeRows(const std::vector<std::size_t>& ascending)
+{
+    // A few runs of rows leave one by one; many scattered ones cost less as a list drawn afresh.
+    std::vector<std::pair<std::size_t, std::size_t>> runs; // first, count
+    for (std::size_t i : ascending) {
+        if (!runs.empty() && runs.back().first + runs.back().second == i)
+            ++runs.back().second;
+        else
+            runs.emplace_back(i, 1);
+    }
+    std::size_t kept = 0, next = 0;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (next < ascending.size() && ascending[next] == i)
+            ++next;
+        else
+            m_rows[kept++] = std::move(m_rows[i]);
+    }
+    m_rows.resize(kept);
+    constexpr std::size_t fewRuns = 32;
+    if (runs.size() > fewRuns) {
+        m_lastIndex = -2;
+        syncKind();
+        return;
+    }
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it)
+        m_list->model()->removeRows(static_cast<int>(it->first), static_cast<int>(it->second));
+}
+
+template <class Model> void ListAdapter<Model>::follow(const ListChange& change)
+{
+    if (!widget()) return;
+    QListWidget& w = *m_list;
+    const std::size_t count = m_model.listCount();
+    // A change that does not fit what was drawn (one missed, a form drawn late) draws it all.
+    const bool drawn = m_rows.size() == static_cast<std::size_t>(w.count());
+    switch (change.kind) {
+    case ListChange::Kind::Selection:
+        if (!drawn || m_rows.size() != count || change.first + change.count > count) return sync();
+        drawSelection(change.first, change.count);
+        break;
+    case ListChange::Kind::Appended: {
+        if (!drawn || m_rows.size() != change.first || change.first + change.count != count) return sync();
+        QStringList texts;
+        texts.reserve(static_cast<qsizetype>(change.count));
+        for (std::size_t i = change.first; i < count; ++i) {
+            m_rows.push_back(m_model.list(i));
+            texts.append(qs(m_rows.back()));
+        }
+        w.addItems(texts);
+        break;
+    }
+    case ListChange::Kind::Removed:
+        if (!drawn || !change.removed || m_rows.size() != count + change.removed->size() ||
+            (!change.removed->empty() && change.removed->back() >= m_rows.size()))
+            return sync();
+        removeRows(*change.removed);
+        break;
+    }
+    drawCaret();
+}
+
 template <class Model> void ListAdapter<Model>::syncKind()
 {
     QListWidget& w = *m_list;
     const std::size_t count = m_model.listCount();
-    const int index = m_model.listIndex();
     const MultiSelect mode = multiSelect();
     w.setSelectionMode(mode == MultiSelect::Extended ? QAbstractItemView::ExtendedSelection
                        : mode == MultiSelect::Simple ? QAbstractItemView::MultiSelection
@@ -685,24 +831,11 @@ template <class Model> void ListAdapter<Model>::syncKind()
         w.addItems(texts);
     }
 
-    QItemSelection selection;
-    const QAbstractItemModel* rows = w.model();
-    std::size_t start = count;
-    for (std::size_t i = 0; i <= count; ++i) {
-        const bool on = i < count && m_model.selected(i);
-        if (on && start == count) start = i;
-        if (!on && start != count) {
-            selection.select(rows->index(static_cast<int>(start), 0), rows->index(static_cast<int>(i) - 1, 0));
-            start = count;
-        }
-    }
-    w.selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (index >= 0 && index < w.count()) {
-        const QModelIndex current = rows->index(index, 0);
-        w.selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-        if (index != m_lastIndex) w.scrollTo(current);
-    }
-    m_lastIndex = index;
+    if (count == 0)
+        w.selectionModel()->clearSelection();
+    else
+        drawSelection(0, count);
+    drawCaret();
 }
 
 template <class Model> bool ListAdapter<Model>::navigationKey(const QKeyEvent& e)

@@ -69,6 +69,8 @@ public:
     void moveInto(QWidget* parent);
     // Draws the widget from the control's state.
     virtual void sync();
+    // Draws only what `change` says changed in a list control's entries; by default, all.
+    virtual void follow(const ListChange& change);
     // Runs a user's action on the control, then draws the widget again: the model may have
     // refused, cut or changed what the widget did. Does nothing when the form no longer holds
     // the control. The action may unload the form, and this adapter with it: touch nothing of
@@ -116,6 +118,11 @@ protected:
     virtual bool navigationKey(const QKeyEvent&) { return false; }
     // A mouse event on the widget's viewport (see listenTo); true when taken.
     virtual bool viewportMouse(QMouseEvent&) { return false; }
+    // A mouse move on the viewport; true when taken.
+    virtual bool viewportMove(const QMouseEvent&) { return false; }
+    // Draws the widget again after a user's action, which the widget itself may have drawn
+    // otherwise than the model took it.
+    virtual void redrawAfterAction() { sync(); }
     // A left double click: the control's DblClick.
     virtual void doubleClick();
 

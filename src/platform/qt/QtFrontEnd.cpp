@@ -7,8 +7,10 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -42,7 +44,10 @@ struct QtFrontEnd::Impl final : AdapterHost {
     {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) dpi = screen->logicalDotsPerInch();
         if (dpi < 24) dpi = 96;
-        pictureFolders.push_back(utf8(QCoreApplication::applicationDirPath() + QStringLiteral("/help")));
+        const QString programFolder = QCoreApplication::applicationDirPath();
+        pictureFolders.push_back(utf8(programFolder + QStringLiteral("/help")));
+        pictureFolders.push_back(utf8(programFolder + QStringLiteral("/../share/velmora/help")));
+        indexPictures();
     }
 
     Toolkit* toolkit = nullptr;
@@ -50,6 +55,9 @@ struct QtFrontEnd::Impl final : AdapterHost {
     std::vector<std::unique_ptr<FormView>> forms;
     std::uint64_t nextId = 1;
     std::vector<std::string> pictureFolders;
+    // The picture files of those folders, by their path below the folder as it is and case-folded.
+    QHash<QString, QString> pictures;
+    QHash<QString, QString> picturesFolded;
     std::vector<QPointer<QWidget>> dying;
     bool running = false;
     bool offscreen = QGuiApplication::platformName() == QStringLiteral("offscreen");
@@ -91,6 +99,7 @@ struct QtFrontEnd::Impl final : AdapterHost {
     int px(int twips) const override { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
     int twips(int pixels) const override { return static_cast<int>(std::lround(pixels * 1440.0 / dpi)); }
     QString findPicture(const std::string& name) const override;
+    void indexPictures();
 
     ControlAdapter* adapterOf(const Control& control) const override
     {
@@ -265,23 +274,35 @@ QWidget* QtFrontEnd::Impl::activeWindow() const
     return QApplication::activeWindow();
 }
 
+// The picture folders are the program's own and change only with it: they are read once, and a
+// picture is then found without touching the disk. The folder being browsed is never looked in.
+void QtFrontEnd::Impl::indexPictures()
+{
+    pictures.clear();
+    picturesFolded.clear();
+    for (const std::string& folder : pictureFolders) {
+        const QDir base(qs(folder));
+        if (!base.exists()) continue;
+        QDirIterator it(base.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QString below = base.relativeFilePath(file);
+            // The first folder that has a picture gives it.
+            if (!pictures.contains(below)) pictures.insert(below, file);
+            const QString folded = below.toCaseFolded();
+            if (!picturesFolded.contains(folded)) picturesFolded.insert(folded, file);
+        }
+    }
+}
+
 QString QtFrontEnd::Impl::findPicture(const std::string& name) const
 {
     if (name.empty()) return {};
     const QString file = qs(name).replace(u'\\', u'/');
     if (QFileInfo(file).isAbsolute()) return QFileInfo::exists(file) ? file : QString();
-    std::vector<QString> folders;
-    for (const auto& f : pictureFolders) folders.push_back(qs(f));
-    folders.push_back(QDir::currentPath());
-    for (const QString& folder : folders) {
-        const QDir dir(folder);
-        if (QFileInfo::exists(dir.filePath(file))) return dir.filePath(file);
-        // The program names its pictures as Windows spells them; the host may differ in case.
-        const QString base = QFileInfo(file).fileName();
-        const QDir sub(QFileInfo(dir.filePath(file)).path());
-        for (const QString& entry : sub.entryList(QDir::Files))
-            if (entry.compare(base, Qt::CaseInsensitive) == 0) return sub.filePath(entry);
-    }
+    if (auto it = pictures.constFind(file); it != pictures.constEnd()) return *it;
+    // The program names its pictures as Windows spells them; the host may differ in case.
+    if (auto it = picturesFolded.constFind(file.toCaseFolded()); it != picturesFolded.constEnd()) return *it;
     return {};
 }
 
@@ -328,7 +349,11 @@ bool QtFrontEnd::canOpenDisplay()
     return std::getenv("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-void QtFrontEnd::setPictureFolders(std::vector<std::string> hostFolders) { d->pictureFolders = std::move(hostFolders); }
+void QtFrontEnd::setPictureFolders(std::vector<std::string> hostFolders)
+{
+    d->pictureFolders = std::move(hostFolders);
+    d->indexPictures();
+}
 
 QWidget* QtFrontEnd::widget(const Form& form) const
 {
@@ -542,6 +567,16 @@ void QtFrontEnd::controlChanged(Control& control)
     ControlAdapter* a = Impl::adapterIn(*fv, &control);
     if (!a) a = &d->addControl(*fv, &control);
     a->sync();
+}
+
+void QtFrontEnd::listChanged(Control& control, const ListChange& change)
+{
+    Impl::FormView* fv = d->formOf(&control.form());
+    if (!fv) return;
+    if (ControlAdapter* a = Impl::adapterIn(*fv, &control))
+        a->follow(change);
+    else
+        d->addControl(*fv, &control).sync();
 }
 
 void QtFrontEnd::formChanged(Form& form)

@@ -36,8 +36,10 @@ public:
     static bool canOpenDisplay();
 
     // Host folders searched, in order, for the picture files of buttons, images and picture
-    // boxes (a picture given as an absolute host path is used as it is). By default: the
-    // "help" folder beside the executable, then the current folder.
+    // boxes (a picture given as an absolute host path is used as it is); they are read once,
+    // here. By default: the "help" folder beside the executable, then the installed data
+    // folder (../share/velmora/help from it). The current folder, which follows the folder
+    // being browsed, is never searched.
     void setPictureFolders(std::vector<std::string> hostFolders);
 
     // The top-level widget of a loaded form; nullptr when the form has none.
@@ -64,6 +66,7 @@ public:
     void activateForm(Form& form) override;
     void timerChanged(Timer& timer) override;
     void controlChanged(Control& control) override;
+    void listChanged(Control& control, const ListChange& change) override;
     void formChanged(Form& form) override;
     [[noreturn]] void endProgram() override;
 

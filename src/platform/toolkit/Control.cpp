@@ -80,6 +80,11 @@ void Control::changed()
     if (m_form.isLoaded()) m_form.toolkit().frontEnd().controlChanged(*this);
 }
 
+void Control::changed(const ListChange& change)
+{
+    if (m_form.isLoaded()) m_form.toolkit().frontEnd().listChanged(*this, change);
+}
+
 void Control::fire(const std::function<void()>& handler) { runHandler(m_form, handler); }
 
 void Control::setEnabled(bool on)

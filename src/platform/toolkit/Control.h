@@ -8,6 +8,7 @@
 namespace velmora {
 
 class Form;
+struct ListChange;
 
 enum class ControlKind {
     CommandButton,
@@ -121,6 +122,8 @@ public:
 protected:
     // Tells the front-end the state changed.
     void changed();
+    // Tells the front-end that only `change` happened to the list.
+    void changed(const ListChange& change);
     // Runs a handler at the event boundary.
     void fire(const std::function<void()>& handler);
 

@@ -143,17 +143,24 @@ void OptionButton::click()
     if (usable() && shown()) setValue(true);
 }
 
+// The selection of entries [first, first + count) and the current entry changed.
+static ListChange selectionChange(std::size_t first, std::size_t count)
+{
+    return {ListChange::Kind::Selection, first, count, nullptr};
+}
+
 void ListControl::addItem(std::string text)
 {
     m_items.push_back(std::move(text));
-    changed();
+    changed(ListChange{ListChange::Kind::Appended, m_items.size() - 1, 1, nullptr});
 }
 
 void ListControl::addItems(std::vector<std::string> texts)
 {
     if (texts.empty()) return;
+    const std::size_t first = m_items.size();
     m_items.insert(m_items.end(), std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()));
-    changed();
+    changed(ListChange{ListChange::Kind::Appended, first, m_items.size() - first, nullptr});
 }
 
 void ListControl::removeItem(std::size_t i)
@@ -161,7 +168,8 @@ void ListControl::removeItem(std::size_t i)
     if (i >= m_items.size()) return;
     m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
     if (m_listIndex >= static_cast<int>(m_items.size())) m_listIndex = static_cast<int>(m_items.size()) - 1;
-    changed();
+    const std::vector<std::size_t> gone{i};
+    changed(ListChange{ListChange::Kind::Removed, i, 1, &gone});
 }
 
 // Keeps the entries of `v` whose indices are not in `ascending`, in order.
@@ -185,7 +193,7 @@ void ListControl::removeItems(const std::vector<std::size_t>& ascending)
     // As one removeItem after another would leave it.
     eraseIndices(m_items, ascending);
     if (m_listIndex >= static_cast<int>(m_items.size())) m_listIndex = static_cast<int>(m_items.size()) - 1;
-    changed();
+    changed(ListChange{ListChange::Kind::Removed, ascending.front(), ascending.size(), &ascending});
 }
 
 void ListControl::clear()
@@ -204,7 +212,7 @@ void ComboBox::setListIndex(int i)
     if (i < -1 || i >= static_cast<int>(m_items.size())) i = -1;
     if (i == m_listIndex) return;
     m_listIndex = i;
-    changed();
+    changed(selectionChange(0, 0));
     fire(onClick);
 }
 
@@ -227,10 +235,11 @@ bool ListBox::selected(std::size_t i) const { return i < m_selected.size() && m_
 void ListBox::setSelected(std::size_t i, bool on)
 {
     if (i >= m_selected.size() || static_cast<bool>(m_selected[i]) == on) return;
-    if (on && m_multi == MultiSelect::None) std::fill(m_selected.begin(), m_selected.end(), 0);
+    const bool alone = on && m_multi == MultiSelect::None;
+    if (alone) std::fill(m_selected.begin(), m_selected.end(), 0);
     m_selected[i] = on;
     if (on) m_listIndex = static_cast<int>(i);
-    changed();
+    changed(alone ? selectionChange(0, m_selected.size()) : selectionChange(i, 1));
 }
 
 std::size_t ListBox::selCount() const
@@ -247,7 +256,7 @@ void ListBox::setListIndex(int i)
     }
     const bool moved = i != m_listIndex;
     m_listIndex = i;
-    changed();
+    changed(m_multi == MultiSelect::None ? selectionChange(0, m_selected.size()) : selectionChange(0, 0));
     if (moved) fire(onClick);
 }
 
@@ -282,40 +291,46 @@ void ListBox::clear()
     ListControl::clear();
 }
 
-// Click, Shift-click and Ctrl-click as an extended-selection list handles them.
+// Click, Shift-click and Ctrl-click as an extended-selection list handles them. Returns the
+// entries whose selection may have changed.
 template <class Sel>
-static void extendedSelect(Sel& selected, std::size_t& anchor, std::size_t i, bool shift, bool ctrl, MultiSelect multi)
+static ListChange extendedSelect(Sel& selected, std::size_t& anchor, std::size_t i, bool shift, bool ctrl,
+                                 MultiSelect multi)
 {
     if (multi == MultiSelect::None || (!shift && !ctrl)) {
         std::fill(selected.begin(), selected.end(), 0);
         selected[i] = 1;
         anchor = i;
-    } else if (multi == MultiSelect::Simple || (ctrl && !shift)) {
+        return selectionChange(0, selected.size());
+    }
+    if (multi == MultiSelect::Simple || (ctrl && !shift)) {
         selected[i] = selected[i] ? 0 : 1;
         anchor = i;
-    } else {
-        if (!ctrl) std::fill(selected.begin(), selected.end(), 0);
-        const std::size_t lo = std::min(anchor, i), hi = std::max(anchor, i);
-        for (std::size_t k = lo; k <= hi && k < selected.size(); ++k) selected[k] = 1;
+        return selectionChange(i, 1);
     }
+    if (!ctrl) std::fill(selected.begin(), selected.end(), 0);
+    const std::size_t lo = std::min(anchor, i), hi = std::min(std::max(anchor, i), selected.size() - 1);
+    for (std::size_t k = lo; k <= hi; ++k) selected[k] = 1;
+    return ctrl ? selectionChange(lo, hi + 1 - lo) : selectionChange(0, selected.size());
 }
 
 void ListBox::userSelect(std::size_t i, bool shift, bool ctrl)
 {
     if (!usable() || !shown() || i >= m_items.size()) return;
-    extendedSelect(m_selected, m_anchor, i, shift, ctrl, m_multi);
+    const ListChange change = extendedSelect(m_selected, m_anchor, i, shift, ctrl, m_multi);
     m_listIndex = static_cast<int>(i);
-    changed();
+    changed(change);
     fire(onClick);
 }
 
 void ListBox::userSetSelected(std::size_t i, bool on)
 {
     if (!usable() || !shown() || i >= m_items.size()) return;
-    if (m_multi == MultiSelect::None && on) std::fill(m_selected.begin(), m_selected.end(), 0);
+    const bool alone = m_multi == MultiSelect::None && on;
+    if (alone) std::fill(m_selected.begin(), m_selected.end(), 0);
     m_selected[i] = on;
     m_listIndex = static_cast<int>(i);
-    changed();
+    changed(alone ? selectionChange(0, m_selected.size()) : selectionChange(i, 1));
     fire(onClick);
 }
 
@@ -393,7 +408,7 @@ bool DriveListBox::setDrive(std::string_view text)
         if (m_drives[i].letter != letter) continue;
         if (m_listIndex == static_cast<int>(i)) return true;
         m_listIndex = static_cast<int>(i);
-        changed();
+        changed(selectionChange(0, 0));
         fire(onChange);
         return true;
     }
@@ -506,7 +521,6 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     m_sweep = 0;
     if (m_listIndex >= static_cast<int>(m_entries.size())) m_listIndex = static_cast<int>(m_entries.size()) - 1;
     if (!keepSelection) m_listIndex = m_entries.empty() ? -1 : 0;
-    changed();
     return true;
 }
 
@@ -518,7 +532,7 @@ bool FileListBox::setPath(std::string_view folder)
     std::string target = m_fs.absolute(folder);
     if (!relist(target, false)) return false;
     m_path = std::move(target);
-    changed();
+    changed(); // once, with the path: a long list is drawn once
     fire(onPathChange);
     return true;
 }
@@ -527,11 +541,16 @@ void FileListBox::setPattern(std::string_view masks)
 {
     m_pattern = std::string(masks);
     m_mask = std::make_unique<MaskList>(m_pattern);
-    relist(m_path, false);
+    if (relist(m_path, false)) changed();
     fire(onPatternChange);
 }
 
-bool FileListBox::refresh() { return relist(m_path, true); }
+bool FileListBox::refresh()
+{
+    if (!relist(m_path, true)) return false;
+    changed();
+    return true;
+}
 
 void FileListBox::updateSizes()
 {
@@ -600,7 +619,22 @@ void FileListBox::setSelected(std::size_t i, bool on)
 {
     if (i >= m_selected.size() || static_cast<bool>(m_selected[i]) == on) return;
     m_selected[i] = on;
-    changed();
+    changed(selectionChange(i, 1));
+}
+
+void FileListBox::setAllSelected(bool on)
+{
+    const char want = on ? 1 : 0;
+    if (std::all_of(m_selected.begin(), m_selected.end(), [want](char s) { return s == want; })) return;
+    std::fill(m_selected.begin(), m_selected.end(), want);
+    changed(selectionChange(0, m_selected.size()));
+}
+
+void FileListBox::invertSelection()
+{
+    if (m_selected.empty()) return;
+    for (char& s : m_selected) s = s ? 0 : 1;
+    changed(selectionChange(0, m_selected.size()));
 }
 
 std::size_t FileListBox::selCount() const
@@ -613,15 +647,15 @@ void FileListBox::setListIndex(int i)
     if (i < -1 || i >= static_cast<int>(m_entries.size())) i = -1;
     if (i == m_listIndex) return;
     m_listIndex = i;
-    changed();
+    changed(selectionChange(0, 0));
 }
 
 void FileListBox::userSelect(std::size_t i, bool shift, bool ctrl)
 {
     if (!usable() || !shown() || i >= m_entries.size()) return;
-    extendedSelect(m_selected, m_anchor, i, shift, ctrl, MultiSelect::Extended);
+    const ListChange change = extendedSelect(m_selected, m_anchor, i, shift, ctrl, MultiSelect::Extended);
     m_listIndex = static_cast<int>(i);
-    changed();
+    changed(change);
     fire(onClick);
 }
 
@@ -630,7 +664,7 @@ void FileListBox::userSetSelected(std::size_t i, bool on)
     if (!usable() || !shown() || i >= m_entries.size()) return;
     m_selected[i] = on;
     m_listIndex = static_cast<int>(i);
-    changed();
+    changed(selectionChange(i, 1));
     fire(onClick);
 }
 

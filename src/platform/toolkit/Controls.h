@@ -296,6 +296,10 @@ public:
 
     bool selected(std::size_t i) const;
     void setSelected(std::size_t i, bool on);
+    // Selects or deselects every entry / turns every entry's selection over, telling the
+    // front-end once. No Click fires.
+    void setAllSelected(bool on);
+    void invertSelection();
     std::size_t selCount() const;
     int listIndex() const { return m_listIndex; }
     void setListIndex(int i);
@@ -311,6 +315,8 @@ public:
     std::string displayText() const override { return m_path; }
 
 private:
+    // Lists `folder` into the entries without telling the front-end; false, with nothing
+    // changed, when it cannot be listed.
     bool relist(std::string_view folder, bool keepSelection);
 
     FileSystem& m_fs;

@@ -1,6 +1,8 @@
 #pragma once
 // What a front-end (Qt, console, scripted) implements to show the window model.
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -19,6 +21,21 @@ struct MessageBoxSpec {
     std::string text; // lines broken by "\r\n"
     MsgButtons buttons = MsgButtons::OK;
     MsgIcon icon = MsgIcon::None;
+};
+
+// What changed in a list control (a list box, a file list, a combo or drive box), for a
+// front-end that keeps its own copy of the entries: following the change costs what the
+// change did, where reading the whole list again would cost its length every time.
+struct ListChange {
+    enum class Kind {
+        Selection, // the selection of entries [first, first + count) and the current entry
+        Appended,  // entries [first, first + count) were added at the end, unselected
+        Removed,   // the entries at `removed` (ascending, numbered as before) are gone
+    };
+    Kind kind = Kind::Selection;
+    std::size_t first = 0;
+    std::size_t count = 0; // a Selection of no entries moved the current entry only
+    const std::vector<std::size_t>* removed = nullptr;
 };
 
 // The answer a box takes when nobody can answer: No, else Cancel, else OK.
@@ -44,8 +61,11 @@ public:
     // Brings a shown form to the front and makes it the active window.
     virtual void activateForm(Form&) {}
     virtual void timerChanged(Timer&) {}
-    // A control's state changed (caption, text, items, enabled, ...).
+    // A control's state changed (caption, text, items, enabled, ...): anything may differ.
     virtual void controlChanged(Control&) {}
+    // Only what `change` says changed in a list control. A front-end that draws from the
+    // whole state may take it as any other change.
+    virtual void listChanged(Control& control, const ListChange&) { controlChanged(control); }
     virtual void formChanged(Form&) {}
     // Ends the process at once: no handler runs after it, nothing is asked or saved.
     [[noreturn]] virtual void endProgram() = 0;
