@@ -263,9 +263,14 @@ double lsTime(const fs::path& folder)
     return best;
 }
 
-void row(const char* what, double qt, double scripted, const char* limit)
+void row(const std::string& what, double qt, double scripted, const char* limit)
 {
-    std::printf("%-44s %9.1f ms %9.1f ms %7.2f   %s\n", what, qt, scripted, scripted > 0 ? qt / scripted : 0.0, limit);
+    // Padded by characters, not bytes: the Russian captions take two bytes a letter.
+    const auto chars = std::count_if(what.begin(), what.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    const std::string padded =
+        what + std::string(static_cast<std::size_t>(std::max<std::ptrdiff_t>(44 - chars, 0)), ' ');
+    std::printf("%s %9.1f ms %9.1f ms %7.2f   %s\n", padded.c_str(), qt, scripted, scripted > 0 ? qt / scripted : 0.0,
+                limit);
 }
 
 } // namespace
