@@ -175,6 +175,14 @@ int compareNoCase(std::string_view a, std::string_view b)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+std::string noCaseKey(std::string_view name)
+{
+    std::string key;
+    key.reserve(name.size());
+    for (UpperBytes u(name); !u.atEnd();) key.push_back(static_cast<char>(u.next()));
+    return key;
+}
+
 bool equalNoCase(std::string_view a, std::string_view b)
 {
     // Folding may change a character's byte length (ɐ, Ɐ), so lengths prove nothing.

@@ -34,5 +34,9 @@ int compareNoCase(std::string_view a, std::string_view b);
 // True when the names' upper-case forms are the same: exactly when compareNoCase would
 // decide only by the tie-break.
 bool equalNoCase(std::string_view a, std::string_view b);
+// The bytes compareNoCase compares before its tie-break. Names ordered by key, then bytewise,
+// are in compareNoCase order; a long list sorts several times faster so, each name being
+// upper-cased once rather than at every comparison.
+std::string noCaseKey(std::string_view name);
 
 } // namespace velmora::text

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -187,6 +188,46 @@ TEST(TextCase, FoldingWholeTextAgreesWithComparingItCharacterByCharacter)
         ASSERT_EQ(text::length(upper), text::length(s)) << s;
         ASSERT_EQ(text::compareNoCase(s, upper) == 0, s == upper) << s;
     }
+}
+
+TEST(TextCase, NamesSortedByTheirKeyComeInCompareNoCaseOrder)
+{
+    const std::vector<std::string> pieces = {"a",
+                                             "A",
+                                             "b",
+                                             "_",
+                                             "~",
+                                             "ж",
+                                             "Ж",
+                                             "ё",
+                                             "Ё",
+                                             "ɐ",
+                                             "Ɐ",
+                                             "ı",
+                                             "I",
+                                             "😀",
+                                             "\xFF",
+                                             "\xC9",
+                                             "\x80",
+                                             "\xE2\xB1",
+                                             "\xEF\x80\xBF",
+                                             "1",
+                                             "."};
+    std::mt19937 rng(11);
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i) {
+        std::string s;
+        for (std::size_t k = 1 + rng() % 5; k > 0; --k) s += pieces[rng() % pieces.size()];
+        names.push_back(s);
+    }
+    std::vector<std::string> byCompare = names, byKey = names;
+    std::sort(byCompare.begin(), byCompare.end(),
+              [](const std::string& a, const std::string& b) { return text::compareNoCase(a, b) < 0; });
+    std::sort(byKey.begin(), byKey.end(), [](const std::string& a, const std::string& b) {
+        const int c = text::noCaseKey(a).compare(text::noCaseKey(b));
+        return c != 0 ? c < 0 : a < b;
+    });
+    EXPECT_EQ(byKey, byCompare);
 }
 
 TEST(TextCase, LeavesEverythingElseAlone)

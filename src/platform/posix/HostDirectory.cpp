@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <numeric>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace velmora::posixhost {
 
@@ -79,7 +82,23 @@ template <class OnEntry> bool forEachEntry(int fd, OnEntry&& onEntry)
 #endif
 }
 
-bool byName(const DirEntry& a, const DirEntry& b) { return text::compareNoCase(a.name, b.name) < 0; }
+// In NTFS order (text::compareNoCase).
+void sortByName(std::vector<DirEntry>& entries)
+{
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const DirEntry& e : entries) keys.push_back(text::noCaseKey(e.name));
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = keys[a].compare(keys[b]);
+        return c != 0 ? c < 0 : entries[a].name < entries[b].name;
+    });
+    std::vector<DirEntry> sorted;
+    sorted.reserve(entries.size());
+    for (std::size_t i : order) sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
+}
 
 } // namespace
 
@@ -153,7 +172,7 @@ std::optional<std::vector<DirEntry>> readFolder(int dirFd, const ReadWhat& what)
         out.push_back(std::move(entry));
     });
     if (!complete) return std::nullopt;
-    std::sort(out.begin(), out.end(), byName);
+    sortByName(out);
     return out;
 }
 

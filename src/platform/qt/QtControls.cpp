@@ -619,6 +619,7 @@ private:
         const QSignalBlocker block(m_box);
         switch (change.kind) {
         case ListChange::Kind::Selection:
+            if (m_items.size() != items.size()) return sync();
             break;
         case ListChange::Kind::Appended: {
             if (m_items.size() != change.first || change.first + change.count != items.size()) return sync();
