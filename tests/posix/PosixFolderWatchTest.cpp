@@ -134,6 +134,7 @@ TEST_F(FolderWatchTest, TheFileListFollowsSizesThroughTheWatch)
     host.load();
     ASSERT_TRUE(host.fil.setPath("C:\\LIST"));
     ASSERT_EQ(host.fil.listCount(), 2u);
+    host.fil.updateSizes();
     ASSERT_EQ(host.fil.entry(0).size, 3);
 
     append("list/a.tmp", "defg");

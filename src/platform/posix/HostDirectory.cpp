@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <numeric>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -112,6 +113,19 @@ std::optional<std::string> findNoCase(int dirFd, std::string_view name)
         if (text::equalNoCase(toProgramName(n), name) && (!best || n < *best)) best = std::string(n);
     }
     return best;
+}
+
+std::optional<NoCaseIndex> noCaseIndex(int dirFd)
+{
+    Fd fd(::openat(dirFd, ".", kReadDirFlags));
+    if (!fd) return std::nullopt;
+    NoCaseIndex index;
+    const bool complete = forEachEntry(fd.get(), [&](const char* entryName, unsigned char) {
+        const std::string_view host(entryName);
+        auto [at, added] = index.try_emplace(text::noCaseKey(toProgramName(host)), host);
+        if (!added && host < at->second) at->second = std::string(host);
+    });
+    return complete ? std::optional(std::move(index)) : std::nullopt;
 }
 
 std::uint32_t attributesFor(std::string_view name, bool folder, bool link, const struct stat* own)

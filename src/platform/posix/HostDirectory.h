@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora::posixhost {
@@ -41,6 +42,12 @@ std::optional<std::vector<std::string>> readNames(int dirFd);
 // case; among several, the bytewise smallest, so the choice does not depend on the
 // directory's hash order. Nothing when none matches or the folder cannot be read.
 std::optional<std::string> findNoCase(int dirFd, std::string_view name);
+
+// Every entry's host name by its program name's upper-case form (text::noCaseKey), so that
+// findNoCase's answer for a name is the host name kept under that name's key: among names
+// sharing a key, the bytewise smallest. Nothing when the folder cannot be read whole.
+using NoCaseIndex = std::unordered_map<std::string, std::string>;
+std::optional<NoCaseIndex> noCaseIndex(int dirFd);
 
 // The attr:: bits of an entry named `name` (program name): a folder or a file, a link, hidden
 // when the name starts with "."; read-only when `own` (its own stat, nullptr when not read)

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace velmora::posixhost {
 
@@ -22,6 +24,15 @@ constexpr std::uint32_t kWatchEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CL
 constexpr std::size_t kMostNames = 4096;
 
 } // namespace
+
+InotifyWatch::~InotifyWatch()
+{
+    try {
+        std::thread([fd = std::move(m_fd)]() mutable { fd.reset(); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the descriptor closes here, with the task that held it.
+    }
+}
 
 std::unique_ptr<FolderWatch> InotifyWatch::open(int folderFd)
 {

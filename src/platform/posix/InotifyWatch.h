@@ -19,6 +19,11 @@ public:
 
     // Takes the inotify descriptor, already watching one folder.
     explicit InotifyWatch(Fd fd) : m_fd(std::move(fd)) {}
+    // Closes the inotify descriptor on a thread of its own: the close waits out the kernel's
+    // grace period (about 15 ms), which the window replacing a watch need not wait with it.
+    ~InotifyWatch() override;
+    InotifyWatch(const InotifyWatch&) = delete;
+    InotifyWatch& operator=(const InotifyWatch&) = delete;
 
     // Program names, sorted and once each; nothing once the folder itself went, after an
     // overflow, or past a few thousand names.

@@ -1,6 +1,7 @@
 #include "platform/posix/PosixFileSystem.h"
 
 #include "platform/posix/Fd.h"
+#include "platform/posix/FolderMemo.h"
 #include "platform/posix/HostDirectory.h"
 #include "platform/posix/PosixFolder.h"
 #include "platform/posix/PosixHost.h"
@@ -20,7 +21,6 @@
 namespace velmora {
 
 using posixhost::Fd;
-using posixhost::findNoCase;
 using posixhost::kReadDirFlags;
 using posixhost::PosixFolder;
 
@@ -93,13 +93,14 @@ struct PosixFileSystem::Located {
     Fd parent;
     std::string leaf;        // host name; "" for a drive's root: `parent` is then the root itself
     std::string leafProgram; // the component as the path gave it
+    posixhost::FolderMemo* memo = nullptr;
 
     const char* leafArg() const { return leaf.empty() ? "." : leaf.c_str(); }
     // Takes the spelling of an entry that differs only in case; false when there is none.
     bool rematch()
     {
         if (leaf.empty()) return false;
-        auto match = findNoCase(parent.get(), leafProgram);
+        auto match = memo->findNoCase(parent.get(), leafProgram);
         if (!match || *match == leaf) return false;
         leaf = std::move(*match);
         return true;
@@ -128,7 +129,14 @@ std::string PosixFileSystem::Parsed::text() const
     return s;
 }
 
-PosixFileSystem::PosixFileSystem(std::string driveMap)
+PosixFileSystem::~PosixFileSystem() = default;
+
+std::optional<std::string> PosixFileSystem::findNoCase(int dirFd, std::string_view name) const
+{
+    return m_memo->findNoCase(dirFd, name);
+}
+
+PosixFileSystem::PosixFileSystem(std::string driveMap) : m_memo(std::make_unique<posixhost::FolderMemo>())
 {
     const std::string cwd = hostWorkingFolder();
     std::size_t start = 0;
@@ -312,6 +320,7 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p)
     const std::string root = p.drive < 0 ? std::string(".") : m_roots[static_cast<std::size_t>(p.drive)];
     if (root.empty()) return std::nullopt;
     Located loc;
+    loc.memo = m_memo.get();
     const std::size_t folders = p.parts.empty() ? 0 : p.parts.size() - 1;
     if (!p.parts.empty()) {
         loc.leafProgram = p.parts.back();
@@ -365,7 +374,9 @@ bool PosixFileSystem::canEnter(std::string_view path) const
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
-std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
+std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const { return openHostFolder(path); }
+
+std::unique_ptr<posixhost::PosixFolder> PosixFileSystem::openHostFolder(std::string_view path) const
 {
     const auto p = parse(path);
     if (!p) return nullptr;
@@ -382,6 +393,14 @@ std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
     auto loc = locate(*p);
     if (!loc) return nullptr;
     return PosixFolder::adopt(loc->open(kReadDirFlags));
+}
+
+std::optional<std::vector<DirEntry>> PosixFileSystem::listFolders(std::string_view path,
+                                                                  const ListOptions& options) const
+{
+    const auto folder = openHostFolder(path);
+    if (!folder) return std::nullopt;
+    return options.details ? folder->listFolders(options) : m_memo->subfolders(folder->fd());
 }
 
 std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) const

@@ -472,7 +472,9 @@ bool DirListBox::setPath(std::string_view text)
 void DirListBox::refresh()
 {
     m_subfolders.clear();
-    if (auto folders = m_fs.listFolders(m_path)) {
+    ListOptions namesOnly;
+    namesOnly.details = false;
+    if (auto folders = m_fs.listFolders(m_path, namesOnly)) {
         m_subfolders.reserve(folders->size());
         for (const auto& f : *folders) m_subfolders.push_back(path::join(m_path, f.name));
     }
@@ -504,6 +506,9 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     auto watch = opened->watch();
     ListOptions options;
     options.mask = m_mask.get();
+    // Names and kinds only: a folder of 100,000 files lists without a look at each of them.
+    // Sizes are read later, by updateSizes.
+    options.details = false;
     auto files = opened->listFiles(options);
     if (!files) return false;
     m_watch = std::move(watch);
@@ -518,6 +523,7 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     }
     m_entries = std::move(*files);
     m_selected = std::move(selected);
+    m_sized.assign(m_entries.size(), 0);
     m_sweep = 0;
     if (m_listIndex >= static_cast<int>(m_entries.size())) m_listIndex = static_cast<int>(m_entries.size()) - 1;
     if (!keepSelection) m_listIndex = m_entries.empty() ? -1 : 0;
@@ -561,7 +567,15 @@ void FileListBox::updateSizes()
     auto restat = [&](std::size_t i) {
         DirEntry& e = m_entries[i];
         e.size = m_folder->size(e.name).value_or(0);
+        m_sized[i] = 1;
     };
+    auto gone = [&](std::size_t i) {
+        m_entries[i].size = 0;
+        m_sized[i] = 1;
+    };
+    // A selected entry's size is never summed unread, whatever reading it now costs.
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        if (m_selected[i] && !m_sized[i]) restat(i);
     if (m_watch) {
         const auto changedNames = m_watch->poll();
         // Many changes at once are mostly a mass deletion: one read of the names that are
@@ -573,8 +587,8 @@ void FileListBox::updateSizes()
         }
         if (!changedNames) {
             if (present)
-                for (DirEntry& e : m_entries)
-                    if (!present->count(e.name)) e.size = 0;
+                for (std::size_t i = 0; i < m_entries.size(); ++i)
+                    if (!present->count(m_entries[i].name)) gone(i);
             // A watch that lost count (or its folder) starts afresh, so the read above is
             // not repeated at every call.
             m_watch = m_folder->watch();
@@ -583,7 +597,7 @@ void FileListBox::updateSizes()
             for (std::size_t i = 0; i < m_entries.size(); ++i) {
                 if (!names.count(m_entries[i].name)) continue;
                 if (present && !present->count(m_entries[i].name))
-                    m_entries[i].size = 0;
+                    gone(i);
                 else
                     restat(i);
             }
@@ -591,7 +605,8 @@ void FileListBox::updateSizes()
     }
     // What no watch reports (a file grown through a link elsewhere, a network folder) is
     // caught by reading the selected sizes in turn, a slice per call within a small time
-    // budget, so each is read again within about a second.
+    // budget, so each is read again within about a second. The same slices read the sizes
+    // not read yet, so a later selection finds them read.
     constexpr auto budget = std::chrono::microseconds(3500);
     const auto start = SteadyClock::now();
     const std::size_t count = m_entries.size();
@@ -599,7 +614,7 @@ void FileListBox::updateSizes()
         if ((done & 63) == 63 && SteadyClock::now() - start > budget) break;
         if (m_sweep >= count) m_sweep = 0;
         const std::size_t i = m_sweep++;
-        if (m_selected[i]) restat(i);
+        if (m_selected[i] || !m_sized[i]) restat(i);
     }
 }
 

@@ -277,16 +277,19 @@ public:
     void setPattern(std::string_view masks);
     // Re-lists the folder; the selection of names still listed is kept.
     bool refresh();
-    // Brings the sizes of the listed entries up to date without re-listing: at once for what
-    // the folder watch reports, and for the selected entries a slice at each call, so each is
-    // read again within about 20 calls even when nothing reports a change. A vanished file
-    // stays listed with 0 bytes until the next re-read. Takes a few milliseconds at most.
+    // Brings the sizes of the listed entries up to date without re-listing. A listing reads
+    // names only: every selected entry whose size was never read is read at once, and the
+    // others a slice at each call. Then at once what the folder watch reports, and for the
+    // selected entries a slice at each call, so each is read again within about 20 calls
+    // even when nothing reports a change. A vanished file stays listed with 0 bytes until the
+    // next re-read. Takes a few milliseconds, unless many selected sizes were never read.
     void updateSizes();
     // The folder the entries came from: act on them through FileSystem::openListed.
     ListedFolder listedFolder() const;
 
     std::size_t listCount() const { return m_entries.size(); }
     const std::string& list(std::size_t i) const { return m_entries.at(i).name; }
+    // Entries carry their names; their sizes only once updateSizes has read them (0 before).
     const DirEntry& entry(std::size_t i) const { return m_entries.at(i); }
     const std::vector<DirEntry>& entries() const { return m_entries; }
     // The names shown, in order.
@@ -327,6 +330,7 @@ private:
     std::unique_ptr<Folder> m_folder; // the folder listed, kept open for reading sizes
     std::vector<DirEntry> m_entries;
     std::vector<char> m_selected;
+    std::vector<char> m_sized; // whether entry i's size has been read since the listing
     int m_listIndex = -1;
     std::size_t m_anchor = 0;
     std::size_t m_sweep = 0; // where the next slice of size reading starts
