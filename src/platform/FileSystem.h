@@ -202,9 +202,7 @@ public:
     // gone or the path now leads to another folder.
     std::unique_ptr<Folder> openListed(const ListedFolder& listed) const;
 
-    // The subfolders of the folder `path` names; a host may answer from what it provably
-    // still knows.
-    virtual std::optional<std::vector<DirEntry>> listFolders(std::string_view path, const ListOptions& = {}) const;
+    std::optional<std::vector<DirEntry>> listFolders(std::string_view path, const ListOptions& = {}) const;
     std::optional<std::vector<DirEntry>> listFiles(std::string_view path, const ListOptions& = {}) const;
     std::optional<std::vector<DirEntry>> listEntries(std::string_view path) const;
 

@@ -1,12 +1,14 @@
 #include "platform/posix/FolderMemo.h"
 
 #include "platform/Text.h"
+#include "platform/Wildcard.h"
 
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
 #include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <utility>
 
 namespace velmora::posixhost {
@@ -35,34 +37,52 @@ bool timesFollowEntries(int dirFd)
 
 } // namespace
 
-std::optional<FolderMemo::Look> FolderMemo::look(int dirFd)
+std::optional<FolderMemo::Look> FolderMemo::look(int dirFd) const
 {
     struct stat st {};
     if (::fstat(dirFd, &st) != 0) return std::nullopt;
     Look l;
     l.stamp = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), nanoseconds(st.st_mtim),
                nanoseconds(st.st_ctim)};
-    // A change made later gets a later time only once the clock has moved past these: a
-    // second covers the coarsest clock tick a kernel stamps files with.
-    constexpr std::int64_t grain = 1'000'000'000;
+    // A change made later gets a later time only once the clock has moved past these; the
+    // grain covers the coarsest clock tick a kernel stamps files with.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    l.keepable = nanoseconds(now) - std::max(l.stamp.modified, l.stamp.changed) > grain && timesFollowEntries(dirFd);
+    l.keepable =
+        nanoseconds(now) - std::max(l.stamp.modified, l.stamp.changed) > m_grain.count() && timesFollowEntries(dirFd);
     return l;
+}
+
+const std::vector<DirEntry>* FolderMemo::kept(int dirFd)
+{
+    const auto l = look(dirFd);
+    if (!l) return nullptr;
+    if (m_entries && m_entries->stamp == l->stamp) return &m_entries->list;
+    if (!l->keepable) return nullptr;
+    m_entries.reset();
+    auto list = readFolder(dirFd, {true, true, true, false, nullptr});
+    if (!list || std::any_of(list->begin(), list->end(), [](const DirEntry& e) { return e.isLink(); })) return nullptr;
+    m_entries = Entries{l->stamp, std::move(*list)};
+    return &m_entries->list;
 }
 
 std::optional<std::vector<DirEntry>> FolderMemo::subfolders(int dirFd)
 {
-    const ReadWhat what{false, true, true, false, nullptr};
-    const auto l = look(dirFd);
-    if (l && m_subfolders && m_subfolders->stamp == l->stamp) return m_subfolders->list;
-    m_subfolders.reset();
-    auto list = readFolder(dirFd, what);
-    // Where a link leads is no entry of the folder: its times do not follow it.
-    if (list && l && l->keepable &&
-        std::none_of(list->begin(), list->end(), [](const DirEntry& e) { return e.isLink(); }))
-        m_subfolders = Subfolders{l->stamp, *list};
-    return list;
+    const auto* all = kept(dirFd);
+    if (!all) return readFolder(dirFd, {false, true, true, false, nullptr});
+    std::vector<DirEntry> out;
+    std::copy_if(all->begin(), all->end(), std::back_inserter(out), [](const DirEntry& e) { return e.isFolder(); });
+    return out;
+}
+
+std::optional<std::vector<DirEntry>> FolderMemo::files(int dirFd, const MaskList* mask)
+{
+    const auto* all = kept(dirFd);
+    if (!all) return readFolder(dirFd, {true, false, true, false, mask});
+    std::vector<DirEntry> out;
+    std::copy_if(all->begin(), all->end(), std::back_inserter(out),
+                 [mask](const DirEntry& e) { return !e.isFolder() && (!mask || mask->matches(e.name)); });
+    return out;
 }
 
 std::optional<std::string> FolderMemo::findNoCase(int dirFd, std::string_view name)

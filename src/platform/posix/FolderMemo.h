@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/posix/HostDirectory.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,17 +13,25 @@
 
 namespace velmora::posixhost {
 
-// Answers two questions about a folder from the last read of it, for as long as the folder
-// provably has not changed: it is the same folder (device, inode) with the same modification
-// and change times, and those times were older than the read by more than the clock's grain,
-// on a file system whose folder times follow every entry made, removed or renamed. Start-up
-// and a second folder tree then read a folder of 100,000 files once rather than once per
-// question. Anything else is read afresh. One folder is kept for each question.
+// Answers questions about a folder's entries from the last read of it, for as long as the
+// folder provably has not changed: it is the same folder (device, inode) with the same
+// modification and change times, and those times were older than the read by more than the
+// clock's grain, on a file system whose folder times follow every entry made, removed or
+// renamed. Start-up and a second folder tree then read a folder of 100,000 files once
+// rather than once per question. A folder holding links is read afresh each time (where a
+// link leads is no entry of the folder), and so is anything else the rule cannot vouch for.
+// One folder's entries and one big folder's names are kept. Not for several threads.
 class FolderMemo {
 public:
+    // `grain`: how much older than the read the folder's times must be; tests pass less.
+    explicit FolderMemo(std::chrono::nanoseconds grain = std::chrono::seconds(1)) : m_grain(grain) {}
+
     // The subfolders of the folder open on `dirFd`, as readFolder gives them with folders
     // only and no details; nothing when it cannot be read.
     std::optional<std::vector<DirEntry>> subfolders(int dirFd);
+    // Its files matching `mask` (nullptr: all), as readFolder gives them with files only and
+    // no details.
+    std::optional<std::vector<DirEntry>> files(int dirFd, const MaskList* mask);
     // As posixhost::findNoCase.
     std::optional<std::string> findNoCase(int dirFd, std::string_view name);
 
@@ -37,17 +46,22 @@ private:
         Stamp stamp;
         bool keepable = false;
     };
-    static std::optional<Look> look(int dirFd);
+    std::optional<Look> look(int dirFd) const;
 
-    struct Subfolders {
+    // The entries kept for the folder open on `dirFd`, read now when they are not kept;
+    // nullptr when they cannot be kept.
+    const std::vector<DirEntry>* kept(int dirFd);
+
+    struct Entries {
         Stamp stamp;
-        std::vector<DirEntry> list;
+        std::vector<DirEntry> list; // files and folders, names and kinds, in name order
     };
     struct Index {
         Stamp stamp;
         NoCaseIndex names;
     };
-    std::optional<Subfolders> m_subfolders;
+    std::chrono::nanoseconds m_grain;
+    std::optional<Entries> m_entries;
     std::optional<Index> m_index;
 };
 

@@ -136,7 +136,7 @@ std::optional<std::string> PosixFileSystem::findNoCase(int dirFd, std::string_vi
     return m_memo->findNoCase(dirFd, name);
 }
 
-PosixFileSystem::PosixFileSystem(std::string driveMap) : m_memo(std::make_unique<posixhost::FolderMemo>())
+PosixFileSystem::PosixFileSystem(std::string driveMap) : m_memo(std::make_shared<posixhost::FolderMemo>())
 {
     const std::string cwd = hostWorkingFolder();
     std::size_t start = 0;
@@ -374,9 +374,7 @@ bool PosixFileSystem::canEnter(std::string_view path) const
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
-std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const { return openHostFolder(path); }
-
-std::unique_ptr<posixhost::PosixFolder> PosixFileSystem::openHostFolder(std::string_view path) const
+std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
 {
     const auto p = parse(path);
     if (!p) return nullptr;
@@ -387,20 +385,12 @@ std::unique_ptr<posixhost::PosixFolder> PosixFileSystem::openHostFolder(std::str
         const std::string whole = hostSpelling(root, p->parts, p->parts.size());
         if (whole.size() < PATH_MAX) {
             Fd fd(::open(whole.c_str(), kReadDirFlags));
-            if (fd || errno != ENOENT) return PosixFolder::adopt(std::move(fd));
+            if (fd || errno != ENOENT) return PosixFolder::adopt(std::move(fd), m_memo);
         }
     }
     auto loc = locate(*p);
     if (!loc) return nullptr;
-    return PosixFolder::adopt(loc->open(kReadDirFlags));
-}
-
-std::optional<std::vector<DirEntry>> PosixFileSystem::listFolders(std::string_view path,
-                                                                  const ListOptions& options) const
-{
-    const auto folder = openHostFolder(path);
-    if (!folder) return std::nullopt;
-    return options.details ? folder->listFolders(options) : m_memo->subfolders(folder->fd());
+    return PosixFolder::adopt(loc->open(kReadDirFlags), m_memo);
 }
 
 std::optional<std::int64_t> PosixFileSystem::fileSize(std::string_view path) const

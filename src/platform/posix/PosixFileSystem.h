@@ -13,8 +13,7 @@ namespace velmora {
 
 namespace posixhost {
 class FolderMemo;
-class PosixFolder;
-} // namespace posixhost
+}
 
 // Behaviour a caller can rely on, beyond the FileSystem contract:
 // - Every component of a path is matched on the host exactly first, then without regard to
@@ -29,8 +28,8 @@ class PosixFolder;
 //   copyFile does not replace one: clear its attributes first.
 // - A Folder's subfolders are opened relative to it, never through a link and never into
 //   another mount (compared by mount, so bind mounts count), and a walk goes on so.
-// - Nothing is cached but what provably has not changed since it was read (a folder's
-//   subfolders, a big folder's names for a look-up without regard to case; see
+// - Nothing is cached but what provably has not changed since it was read (a listing of
+//   names without details, a big folder's names for a look-up without regard to case; see
 //   posixhost::FolderMemo): everything else is read from the host afresh.
 class PosixFileSystem : public FileSystem {
 public:
@@ -68,9 +67,6 @@ public:
     // While the process's working folder lies on no drive (it was started outside them),
     // a relative path is taken against that folder, until a current folder is set.
     std::unique_ptr<Folder> openFolder(std::string_view path) const override;
-    // Without details, the subfolders of the folder read last are kept while it provably has
-    // not changed (posixhost::FolderMemo): a second folder tree over a big folder reads nothing.
-    std::optional<std::vector<DirEntry>> listFolders(std::string_view path, const ListOptions& = {}) const override;
 
     // 0 for a folder.
     std::optional<std::int64_t> fileSize(std::string_view path) const override;
@@ -106,10 +102,8 @@ private:
     // `dirFd` (posixhost::findNoCase, answered from the memo where it can be).
     std::optional<std::string> findNoCase(int dirFd, std::string_view name) const;
 
-    // openFolder, as the host's own kind of folder.
-    std::unique_ptr<posixhost::PosixFolder> openHostFolder(std::string_view path) const;
-
-    std::unique_ptr<posixhost::FolderMemo> m_memo;
+    // Shared with every folder this file system opens, which may outlive it.
+    std::shared_ptr<posixhost::FolderMemo> m_memo;
     std::array<std::string, 26> m_roots;   // host folder per drive; empty when unmapped
     std::array<std::string, 26> m_current; // each drive's current folder, in drive form
     int m_currentDrive = 2;

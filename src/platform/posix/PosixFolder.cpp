@@ -1,5 +1,7 @@
 #include "platform/posix/PosixFolder.h"
 
+#include "platform/posix/FolderMemo.h"
+
 #include "platform/posix/HostDirectory.h"
 #include "platform/posix/InotifyWatch.h"
 #include "platform/posix/PosixHost.h"
@@ -88,20 +90,22 @@ Fd openPlainSubfolder(int dirFd, const char* host, const FolderId& parent)
 
 } // namespace
 
-std::unique_ptr<PosixFolder> PosixFolder::adopt(Fd fd)
+std::unique_ptr<PosixFolder> PosixFolder::adopt(Fd fd, std::shared_ptr<FolderMemo> memo)
 {
     FolderId id;
     if (!fd || !idOf(fd.get(), id)) return nullptr;
-    return std::make_unique<PosixFolder>(std::move(fd), id);
+    return std::make_unique<PosixFolder>(std::move(fd), id, std::move(memo));
 }
 
 std::optional<std::vector<DirEntry>> PosixFolder::listFiles(const ListOptions& options) const
 {
+    if (m_memo && !options.details) return m_memo->files(fd(), options.mask);
     return readFolder(fd(), {true, false, true, options.details, options.mask});
 }
 
 std::optional<std::vector<DirEntry>> PosixFolder::listFolders(const ListOptions& options) const
 {
+    if (m_memo && !options.details) return m_memo->subfolders(fd());
     return readFolder(fd(), {false, true, true, options.details, nullptr});
 }
 

@@ -15,14 +15,19 @@
 
 namespace velmora::posixhost {
 
+class FolderMemo;
+
 // A folder opened on the host, acting on its entries by their exact names.
 class PosixFolder final : public Folder {
 public:
-    PosixFolder(Fd fd, const FolderId& id) : m_fd(std::move(fd)), m_id(id) {}
+    PosixFolder(Fd fd, const FolderId& id, std::shared_ptr<FolderMemo> memo = nullptr)
+        : m_fd(std::move(fd)), m_id(id), m_memo(std::move(memo))
+    {}
 
     // The folder open on `fd`, which it then owns; nothing when `fd` is not open or cannot
-    // be looked at.
-    static std::unique_ptr<PosixFolder> adopt(Fd fd);
+    // be looked at. Listings without details and names found without regard to case are
+    // answered through `memo` when one is given.
+    static std::unique_ptr<PosixFolder> adopt(Fd fd, std::shared_ptr<FolderMemo> memo = nullptr);
 
     // The descriptor, owned by this folder.
     int fd() const { return m_fd.get(); }
@@ -59,6 +64,7 @@ private:
 
     Fd m_fd;
     FolderId m_id;
+    std::shared_ptr<FolderMemo> m_memo;
 };
 
 } // namespace velmora::posixhost

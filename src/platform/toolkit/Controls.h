@@ -280,7 +280,7 @@ public:
     // Brings the sizes of the listed entries up to date without re-listing. A listing reads
     // names only: every selected entry whose size was never read is read at once, and the
     // others a slice at each call. Then at once what the folder watch reports, and for the
-    // selected entries a slice at each call, so each is read again within about 20 calls
+    // selected entries a slice at each call, so each is read again within 50 calls
     // even when nothing reports a change. A vanished file stays listed with 0 bytes until the
     // next re-read. Takes a few milliseconds, unless many selected sizes were never read.
     void updateSizes();
