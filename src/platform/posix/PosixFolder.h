@@ -61,4 +61,8 @@ private:
     FolderId m_id;
 };
 
+// True when the folder open on `fd` is the root of a mount, as a mount point is while something
+// is mounted on it; false for the bare folder left behind once it is unmounted.
+bool isMountRoot(int fd);
+
 } // namespace velmora::posixhost
