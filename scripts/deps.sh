@@ -32,3 +32,7 @@ velmora_check_format() {
     (cd "$VELMORA_ROOT" && git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' |
         grep -v 'CaseFoldTable.h$' | xargs clang-format --dry-run --Werror)
 }
+
+# The package test (scripts/test-package): dpkg-shlibdeps, the two validators, man to render the
+# manual page, and ntfs-3g to mount a real NTFS volume for the installed program to find.
+VELMORA_PACKAGES="$VELMORA_PACKAGES dpkg-dev desktop-file-utils appstream man-db groff-base ntfs-3g"

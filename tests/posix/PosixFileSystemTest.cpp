@@ -1262,5 +1262,125 @@ TEST_F(PosixFileSystemTest, WithoutOpenat2LinksAndBindMountsAreStillRefused)
     EXPECT_EQ(failed, 0) << "bits: 1 link or mount opened, 2 real folder refused, 4 walked into a link; 200 killed";
 }
 
+// VELMORA_DRIVES as a test sets it, put back when the test ends.
+class DrivesVariable {
+public:
+    explicit DrivesVariable(const char* value)
+    {
+        if (const char* old = std::getenv("VELMORA_DRIVES")) m_old = old;
+        if (value)
+            ::setenv("VELMORA_DRIVES", value, 1);
+        else
+            ::unsetenv("VELMORA_DRIVES");
+    }
+    ~DrivesVariable()
+    {
+        if (m_old)
+            ::setenv("VELMORA_DRIVES", m_old->c_str(), 1);
+        else
+            ::unsetenv("VELMORA_DRIVES");
+    }
+    DrivesVariable(const DrivesVariable&) = delete;
+    DrivesVariable& operator=(const DrivesVariable&) = delete;
+
+private:
+    std::optional<std::string> m_old;
+};
+
+std::vector<std::string> boxTexts(const std::vector<PosixFileSystem::Drive>& drives)
+{
+    std::vector<std::string> out;
+    for (const auto& d : drives)
+        out.push_back(std::string(1, d.letter) + ": [" + d.folder + "]" + (d.mount ? " mount" : ""));
+    return out;
+}
+
+TEST_F(PosixFileSystemTest, TheMachinesWindowsVolumesGetTheLettersFromDOnInTheKernelsOrder)
+{
+    const std::string table =
+        c.write("mountinfo", "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                             "28 27 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n"
+                             "29 27 0:5 / /tmp rw - tmpfs tmpfs rw\n"
+                             "30 27 8:3 / /mnt/windows rw - ntfs3 /dev/sda3 rw\n"
+                             "31 27 0:45 / /mnt/net rw - fuse.sshfs anna@host: rw\n"
+                             "32 27 8:17 / /media/anna/MY\\040STICK rw shared:9 - exfat /dev/sdb1 rw\n"
+                             "33 27 8:4 / /mnt/old/ rw - fuseblk /dev/sda4 rw\n"
+                             "34 27 8:3 / /mnt/windows rw - ntfs3 /dev/sda3 rw\n"
+                             "35 27 8:5 / / rw - vfat /dev/sda5 rw\n")
+            .string();
+    {
+        const DrivesVariable unset(nullptr);
+        EXPECT_EQ(boxTexts(PosixFileSystem::drivesFromEnvironment(table.c_str())),
+                  (std::vector<std::string>{"c: [/]", "d: [/boot/efi] mount", "e: [/mnt/windows] mount",
+                                            "f: [/media/anna/MY STICK] mount", "g: [/mnt/old] mount"}));
+        // No table to read: the one drive of old.
+        EXPECT_EQ(boxTexts(PosixFileSystem::drivesFromEnvironment((c.path() / "none").c_str())),
+                  std::vector<std::string>{"c: [/]"});
+        const DrivesVariable empty("");
+        EXPECT_EQ(PosixFileSystem::drivesFromEnvironment(table.c_str()).size(), 5u);
+    }
+    {
+        // The variable set replaces them all.
+        const DrivesVariable set("c:=/srv;e:=/media");
+        EXPECT_EQ(boxTexts(PosixFileSystem::drivesFromEnvironment(table.c_str())),
+                  (std::vector<std::string>{"c: [/srv]", "e: [/media]"}));
+    }
+
+    // Twenty-five volumes: d: to z: are given, a: and b: never, and the rest go without.
+    std::string many = "27 1 254:0 / / rw - ext4 /dev/vda rw\n";
+    for (int i = 0; i < 25; ++i)
+        many += std::to_string(40 + i) + " 27 8:" + std::to_string(i) + " / /mnt/v" + std::to_string(i) +
+                " rw - vfat /dev/sd" + std::to_string(i) + " rw\n";
+    const DrivesVariable unset(nullptr);
+    const auto drives = PosixFileSystem::drivesFromEnvironment(c.write("many", many).c_str());
+    ASSERT_EQ(drives.size(), 24u);
+    EXPECT_EQ(drives[1].letter, 'd');
+    EXPECT_EQ(drives[1].folder, "/mnt/v0");
+    EXPECT_EQ(drives.back().letter, 'z');
+    EXPECT_EQ(drives.back().folder, "/mnt/v22");
+}
+
+TEST_F(PosixFileSystemTest, AVolumeIsReadyOnlyWhileMountedAndOpensNothingOnceItIsNot)
+{
+    const fs::path point = d.mkdir("point");
+    d.write("point/stray.tmp"); // written into the bare mount point: not the volume's
+    const TempDir volume;
+    volume.write("TEMP/junk.tmp");
+    const PosixFileSystem host(
+        {{'c', c.path().string(), false}, {'d', point.string(), true}, {'e', (d.path() / "gone").string(), true}});
+
+    auto expectNotReady = [&host, &point](const char* when) {
+        const auto drives = host.drives();
+        ASSERT_EQ(drives.size(), 3u) << when;
+        EXPECT_EQ(drives[1].boxText(), "d: [" + point.string() + "]") << when;
+        for (char letter : {'d', 'e'}) {
+            EXPECT_FALSE(drives[letter == 'd' ? 1 : 2].ready) << when;
+            EXPECT_FALSE(host.driveReady(letter)) << when;
+            const auto error = host.driveError(letter);
+            ASSERT_TRUE(error) << when;
+            EXPECT_EQ(error->number, 71) << when << " " << letter; // a drive without its medium
+        }
+        EXPECT_FALSE(host.openFolder("D:\\")) << when;
+        EXPECT_FALSE(host.listFiles("D:\\")) << when;
+        EXPECT_FALSE(host.folderExists("D:\\TEMP")) << when;
+        EXPECT_FALSE(host.hostPath("D:\\stray.tmp")) << when;
+    };
+    expectNotReady("never mounted");
+    EXPECT_TRUE(host.driveReady('c'));
+
+    {
+        const BindMount mounted(volume.path(), point);
+        if (!mounted) GTEST_SKIP() << "cannot bind-mount here: " << mounted.error();
+        EXPECT_TRUE(host.driveReady('d'));
+        EXPECT_FALSE(host.driveError('d'));
+        EXPECT_TRUE(host.drives()[1].ready);
+        EXPECT_EQ(names(host.listFiles("d:\\temp")), std::vector<std::string>{"junk.tmp"});
+        EXPECT_EQ(host.hostPath("D:\\TEMP\\junk.tmp"), (point / "TEMP/junk.tmp").string());
+        EXPECT_FALSE(host.driveReady('e'));
+    }
+    expectNotReady("unmounted");
+    EXPECT_TRUE(d.exists("point/stray.tmp"));
+}
+
 } // namespace
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include "platform/posix/Fd.h"
 #include "platform/posix/FolderMemo.h"
 #include "platform/posix/HostDirectory.h"
+#include "platform/posix/MountTable.h"
 #include "platform/posix/PosixFolder.h"
 #include "platform/posix/PosixHost.h"
 #include "platform/posix/RegularFile.h"
@@ -136,14 +137,15 @@ std::optional<std::string> PosixFileSystem::findNoCase(int dirFd, std::string_vi
     return m_memo->findNoCase(dirFd, name);
 }
 
-PosixFileSystem::PosixFileSystem(std::string driveMap) : m_memo(std::make_shared<posixhost::FolderMemo>())
+std::vector<PosixFileSystem::Drive> PosixFileSystem::parseDriveMap(std::string_view driveMap)
 {
     const std::string cwd = hostWorkingFolder();
+    std::vector<Drive> drives;
     std::size_t start = 0;
     while (start <= driveMap.size()) {
         std::size_t end = driveMap.find(';', start);
-        if (end == std::string::npos) end = driveMap.size();
-        const std::string_view entry = std::string_view(driveMap).substr(start, end - start);
+        if (end == std::string_view::npos) end = driveMap.size();
+        const std::string_view entry = driveMap.substr(start, end - start);
         start = end + 1;
 
         const int drive = entry.empty() ? -1 : driveIndex(entry[0]);
@@ -155,7 +157,21 @@ PosixFileSystem::PosixFileSystem(std::string driveMap) : m_memo(std::make_shared
             if (cwd.empty()) continue;
             host = cwd + "/" + host;
         }
-        m_roots[static_cast<std::size_t>(drive)] = posixhost::normalize(host);
+        drives.push_back({static_cast<char>('a' + drive), std::move(host), false});
+    }
+    return drives;
+}
+
+PosixFileSystem::PosixFileSystem(std::string driveMap) : PosixFileSystem(parseDriveMap(driveMap)) {}
+
+PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives) : m_memo(std::make_shared<posixhost::FolderMemo>())
+{
+    const std::string cwd = hostWorkingFolder();
+    for (const Drive& drive : drives) {
+        const int d = driveIndex(drive.letter);
+        if (d < 0 || drive.folder.empty() || drive.folder.front() != '/') continue;
+        m_roots[static_cast<std::size_t>(d)] = posixhost::normalize(drive.folder);
+        m_mounts[static_cast<std::size_t>(d)] = drive.mount;
     }
     if (std::all_of(m_roots.begin(), m_roots.end(), [](const std::string& r) { return r.empty(); }))
         m_roots[2].assign(1, '/'); // not `= "/"`: GCC 12 at -O3 warns falsely on that (-Wrestrict)
@@ -185,10 +201,23 @@ PosixFileSystem::PosixFileSystem(std::string driveMap) : m_memo(std::make_shared
     }
 }
 
-std::string PosixFileSystem::drivesFromEnvironment()
+std::vector<PosixFileSystem::Drive> PosixFileSystem::drivesFromEnvironment(const char* mountTable)
 {
-    const char* value = std::getenv("VELMORA_DRIVES");
-    return value && *value ? std::string(value) : std::string("c:=/");
+    if (const char* value = std::getenv("VELMORA_DRIVES"); value && *value) return parseDriveMap(value);
+    std::vector<Drive> drives{{'c', "/", false}};
+    const Fd table(::open(mountTable, O_RDONLY | O_CLOEXEC));
+    const auto text = table ? posixhost::readAll(table.get()) : std::nullopt;
+    if (!text) return drives;
+    std::vector<std::string> given{"/"};
+    char next = 'd';
+    for (const posixhost::MountEntry& mount : posixhost::parseMountInfo(*text)) {
+        if (next > 'z') break;
+        std::string point = posixhost::normalize(mount.point);
+        if (!posixhost::isWindowsVolume(mount) || std::find(given.begin(), given.end(), point) != given.end()) continue;
+        given.push_back(point);
+        drives.push_back({next++, std::move(point), true});
+    }
+    return drives;
 }
 
 std::string PosixFileSystem::rootText(int drive) const
@@ -211,11 +240,21 @@ std::vector<DriveInfo> PosixFileSystem::drives() const
     return out;
 }
 
+const std::string& PosixFileSystem::presentRoot(int drive) const
+{
+    static const std::string none;
+    if (drive < 0 || drive >= 26) return none;
+    const std::string& root = m_roots[static_cast<std::size_t>(drive)];
+    if (root.empty() || !m_mounts[static_cast<std::size_t>(drive)]) return root;
+    const Fd fd(::open(root.c_str(), kWalkFlags));
+    return fd && posixhost::isMountRoot(fd.get()) ? root : none;
+}
+
 bool PosixFileSystem::driveReady(char letter) const
 {
-    const int d = driveIndex(letter);
-    if (d < 0 || m_roots[static_cast<std::size_t>(d)].empty()) return false;
-    Fd fd(::open(m_roots[static_cast<std::size_t>(d)].c_str(), kReadDirFlags));
+    const std::string& root = presentRoot(driveIndex(letter));
+    if (root.empty()) return false;
+    Fd fd(::open(root.c_str(), kReadDirFlags));
     return fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) == 0;
 }
 
@@ -224,6 +263,8 @@ std::optional<DriveError> PosixFileSystem::driveError(char letter) const
     if (driveReady(letter)) return std::nullopt;
     const int d = driveIndex(letter);
     if (d < 0 || m_roots[static_cast<std::size_t>(d)].empty()) return DriveError{68, "Device unavailable"};
+    // A volume that was unmounted keeps its letter, as a drive keeps it without its medium.
+    if (presentRoot(d).empty()) return DriveError{71, "Disk not ready"};
     const Fd fd(::open(m_roots[static_cast<std::size_t>(d)].c_str(), kReadDirFlags));
     if (!fd && errno == ENOENT) return DriveError{68, "Device unavailable"};
     if ((!fd && (errno == EACCES || errno == EPERM)) || (fd && ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0))
@@ -317,7 +358,7 @@ std::optional<PosixFileSystem::Located> PosixFileSystem::locate(std::string_view
 
 std::optional<PosixFileSystem::Located> PosixFileSystem::locate(const Parsed& p) const
 {
-    const std::string root = p.drive < 0 ? std::string(".") : m_roots[static_cast<std::size_t>(p.drive)];
+    const std::string root = p.drive < 0 ? std::string(".") : presentRoot(p.drive);
     if (root.empty()) return std::nullopt;
     Located loc;
     loc.memo = m_memo.get();
@@ -379,7 +420,7 @@ std::unique_ptr<Folder> PosixFileSystem::openFolder(std::string_view path) const
     const auto p = parse(path);
     if (!p) return nullptr;
     if (p->drive >= 0) {
-        const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
+        const std::string& root = presentRoot(p->drive);
         if (root.empty()) return nullptr;
         // Most paths are spelled as the host spells them: one open then does.
         const std::string whole = hostSpelling(root, p->parts, p->parts.size());
@@ -492,7 +533,7 @@ std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) cons
 {
     const auto p = parse(path);
     if (!p || p->drive < 0) return std::nullopt;
-    const std::string& root = m_roots[static_cast<std::size_t>(p->drive)];
+    const std::string& root = presentRoot(p->drive);
     if (root.empty()) return std::nullopt;
     std::string host = hostSpelling(root, p->parts, p->parts.size());
     struct stat st {};

@@ -33,16 +33,34 @@ class FolderMemo;
 //   posixhost::FolderMemo): everything else is read from the host afresh.
 class PosixFileSystem : public FileSystem {
 public:
+    // One drive: its letter and the host folder it stands for. A drive that stands for a
+    // mounted volume is ready only while its folder is still that mount's root: once the medium
+    // is unmounted, the bare mount point (or no folder at all) is "Disk not ready" and nothing
+    // on it opens.
+    struct Drive {
+        char letter = 'c';
+        std::string folder;
+        bool mount = false;
+    };
+
     // `driveMap` maps letters to host folders: "c:=/;d:=/media/usb". Entries that cannot be
     // read are ignored; with none left the map is "c:=/". A relative host folder is taken
     // against the process's working directory at construction.
     explicit PosixFileSystem(std::string driveMap);
+    // The drives listed; a letter given twice takes its last folder, and with none the map is "c:=/".
+    explicit PosixFileSystem(const std::vector<Drive>& drives);
     ~PosixFileSystem() override;
     PosixFileSystem(const PosixFileSystem&) = delete;
     PosixFileSystem& operator=(const PosixFileSystem&) = delete;
 
-    // The value of VELMORA_DRIVES, or "c:=/" when it is unset or empty.
-    static std::string drivesFromEnvironment();
+    // A drive map text as VELMORA_DRIVES holds it, read as the string constructor reads it.
+    static std::vector<Drive> parseDriveMap(std::string_view driveMap);
+    // The drives of VELMORA_DRIVES when it is set and not empty. Otherwise c: for "/" and then,
+    // from d: on, each mounted FAT, exFAT or NTFS volume of `mountTable` (the kernel's list of
+    // mounts, in the format of /proc/self/mountinfo) in its order, as a mount; a mount point
+    // listed twice gets one letter, and the letters run out at z:. a: and b: are never given:
+    // the scans pass them over as floppies.
+    static std::vector<Drive> drivesFromEnvironment(const char* mountTable = "/proc/self/mountinfo");
 
     std::vector<DriveInfo> drives() const override;
     bool driveReady(char letter) const override;
@@ -97,6 +115,9 @@ private:
     std::optional<Located> locate(const Parsed& p) const;
     std::optional<Located> locate(std::string_view path) const;
     std::string rootText(int drive) const;
+    // The drive's host folder while it can be used: "" when no drive maps the letter, or when a
+    // mounted volume's folder is no longer its mount's root.
+    const std::string& presentRoot(int drive) const;
 
     // The host name matching a program name without regard to case, in the folder open on
     // `dirFd` (posixhost::findNoCase, answered from the memo where it can be).
@@ -105,6 +126,7 @@ private:
     // Shared with every folder this file system opens, which may outlive it.
     std::shared_ptr<posixhost::FolderMemo> m_memo;
     std::array<std::string, 26> m_roots;   // host folder per drive; empty when unmapped
+    std::array<bool, 26> m_mounts{};       // the drive stands for a mounted volume
     std::array<std::string, 26> m_current; // each drive's current folder, in drive form
     int m_currentDrive = 2;
     bool m_workingFolderOffDrive = false;

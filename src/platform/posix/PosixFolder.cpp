@@ -239,4 +239,17 @@ bool PosixFolder::own(std::string_view name, struct stat& st) const
     return isEntryName(host) && ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+bool isMountRoot(int fd)
+{
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &sx) == 0 && (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    // Kernels before 5.8 do not tell: the folder lies on another mount than its parent.
+    const Fd parent(::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    FolderId own;
+    FolderId above;
+    return parent && idOf(fd, own) && idOf(parent.get(), above) &&
+           (own.mount != above.mount || own.device != above.device);
+}
+
 } // namespace velmora::posixhost

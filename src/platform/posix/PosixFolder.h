@@ -67,4 +67,8 @@ private:
     std::shared_ptr<FolderMemo> m_memo;
 };
 
+// True when the folder open on `fd` is the root of a mount, as a mount point is while something
+// is mounted on it; false for the bare folder left behind once it is unmounted.
+bool isMountRoot(int fd);
+
 } // namespace velmora::posixhost
