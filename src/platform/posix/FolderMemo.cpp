@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "platform/Wildcard.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
@@ -35,6 +36,15 @@ bool timesFollowEntries(int dirFd)
     }
 }
 
+// An encrypted folder lists other names once its key is added or removed, which changes
+// neither its times nor its inode. Also true when the host cannot tell.
+bool namesEncrypted(int dirFd)
+{
+    struct statx sx {};
+    if (::statx(dirFd, "", AT_EMPTY_PATH, STATX_TYPE, &sx) != 0) return true;
+    return (sx.stx_attributes & STATX_ATTR_ENCRYPTED) != 0;
+}
+
 } // namespace
 
 std::optional<FolderMemo::Look> FolderMemo::look(int dirFd) const
@@ -48,8 +58,8 @@ std::optional<FolderMemo::Look> FolderMemo::look(int dirFd) const
     // grain covers the coarsest clock tick a kernel stamps files with.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    l.keepable =
-        nanoseconds(now) - std::max(l.stamp.modified, l.stamp.changed) > m_grain.count() && timesFollowEntries(dirFd);
+    l.keepable = nanoseconds(now) - std::max(l.stamp.modified, l.stamp.changed) > m_grain.count() &&
+                 timesFollowEntries(dirFd) && !namesEncrypted(dirFd);
     return l;
 }
 

@@ -19,7 +19,8 @@ namespace velmora::posixhost {
 // clock's grain, on a file system whose folder times follow every entry made, removed or
 // renamed. Start-up and a second folder tree then read a folder of 100,000 files once
 // rather than once per question. A folder holding links is read afresh each time (where a
-// link leads is no entry of the folder), and so is anything else the rule cannot vouch for.
+// link leads is no entry of the folder), and so is an encrypted one (its names change with its
+// key) and anything else the rule cannot vouch for.
 // One folder's entries and one big folder's names are kept. Not for several threads.
 class FolderMemo {
 public:
