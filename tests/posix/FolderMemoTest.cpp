@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <linux/fscrypt.h>
+#include <linux/loop.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -172,6 +173,70 @@ private:
     std::string m_skip;
 };
 
+// A loop device over an image file, taken from the free ones and let go when it goes.
+class LoopDevice {
+public:
+    explicit LoopDevice(const fs::path& image)
+    {
+        const Fd control(::open("/dev/loop-control", O_RDWR | O_CLOEXEC));
+        const Fd backing(::open(image.c_str(), O_RDWR | O_CLOEXEC));
+        for (int attempt = 0; control && backing && attempt < 16 && !m_fd; ++attempt) {
+            const int n = ::ioctl(control.get(), LOOP_CTL_GET_FREE);
+            if (n < 0) break;
+            m_path = "/dev/loop" + std::to_string(n);
+            Fd device(::open(m_path.c_str(), O_RDWR | O_CLOEXEC));
+            loop_config config{};
+            config.fd = static_cast<__u32>(backing.get());
+            if (device && ::ioctl(device.get(), LOOP_CONFIGURE, &config) == 0) m_fd = std::move(device);
+        }
+    }
+    ~LoopDevice()
+    {
+        if (m_fd) ::ioctl(m_fd.get(), LOOP_CLR_FD, 0);
+    }
+    LoopDevice(const LoopDevice&) = delete;
+    LoopDevice& operator=(const LoopDevice&) = delete;
+
+    explicit operator bool() const { return static_cast<bool>(m_fd); }
+    const std::string& path() const { return m_path; }
+    // Writes `image` over the device's contents, through the device, as a card is written anew.
+    bool overwrite(const fs::path& image) const
+    {
+        const std::string bytes = testsupport::readHostFile(image);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pwrite(m_fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return !bytes.empty() && ::fsync(m_fd.get()) == 0;
+    }
+
+private:
+    Fd m_fd;
+    std::string m_path;
+};
+
+// A file system mounted read-only for as long as the object lives.
+class ReadOnlyMount {
+public:
+    ReadOnlyMount(const std::string& device, const fs::path& point) : m_point(point)
+    {
+        m_mounted = ::mount(device.c_str(), point.c_str(), "ext4", MS_RDONLY, nullptr) == 0;
+    }
+    ~ReadOnlyMount()
+    {
+        if (m_mounted) ::umount2(m_point.c_str(), MNT_DETACH);
+    }
+    ReadOnlyMount(const ReadOnlyMount&) = delete;
+    ReadOnlyMount& operator=(const ReadOnlyMount&) = delete;
+    explicit operator bool() const { return m_mounted; }
+
+private:
+    fs::path m_point;
+    bool m_mounted = false;
+};
+
 TEST_F(FolderMemoTest, EveryChangeOfTheSubfoldersIsSeenAtTheNextListing)
 {
     for (const char* d : {"big/Alpha", "big/beta", "big/gamma"}) fs::create_directories(c.path() / d);
@@ -283,6 +348,46 @@ TEST_F(FolderMemoTest, NamesInAnyCaseFollowABigFolderAsItChanges)
     c.write("small/One.tmp");
     EXPECT_EQ(spelling("small", "ONE.TMP"), "One.tmp");
     EXPECT_EQ(spelling("many", "FILE1499.TMP"), "file1499.tmp");
+}
+
+TEST_F(FolderMemoTest, AVolumeMountedInPlaceOfAnotherListsAfreshThoughItsFolderLooksTheSame)
+{
+    // Tools that make volumes from a folder tree copy its times, or fix them so that builds
+    // match: two cards written from two builds can hold a folder of the same inode number and
+    // times, and the second, mounted from the same device, looks like the first.
+    if (::getuid() != 0) GTEST_SKIP() << "needs root to mount a volume";
+    for (const char* tree : {"first", "second"}) {
+        c.write(std::string(tree) + "/d/" + (std::string(tree) == "first" ? "alpha.tmp" : "beta.tmp"));
+        const fs::path image = c.path() / (std::string(tree) + ".img");
+        {
+            std::ofstream(image).flush();
+        }
+        fs::resize_file(image, 8 << 20);
+        if (!runQuietly({"mkfs.ext4", "-q", "-F", "-d", (c.path() / tree).string(), image.string()}))
+            GTEST_SKIP() << "mkfs.ext4 cannot make a volume from a folder tree here";
+        for (const char* field : {"mtime", "ctime"})
+            runQuietly({"debugfs", "-w", "-R", std::string("sif /d ") + field + " 20200913122640", image.string()});
+    }
+    const fs::path point = c.mkdir("card");
+    const LoopDevice device(c.path() / "first.img");
+    if (!device) GTEST_SKIP() << "no loop device to be had here";
+    struct stat first {};
+    {
+        const ReadOnlyMount mounted(device.path(), point);
+        if (!mounted) GTEST_SKIP() << "cannot mount a loop device here";
+        ASSERT_EQ(files("card/d"), Names{"alpha.tmp"});
+        ASSERT_EQ(::stat((point / "d").c_str(), &first), 0);
+    }
+    ASSERT_TRUE(device.overwrite(c.path() / "second.img"));
+    const ReadOnlyMount mounted(device.path(), point);
+    ASSERT_TRUE(mounted);
+    struct stat second {};
+    ASSERT_EQ(::stat((point / "d").c_str(), &second), 0);
+    if (first.st_dev != second.st_dev || first.st_ino != second.st_ino ||
+        first.st_mtim.tv_sec != second.st_mtim.tv_sec || first.st_mtim.tv_nsec != second.st_mtim.tv_nsec ||
+        first.st_ctim.tv_sec != second.st_ctim.tv_sec || first.st_ctim.tv_nsec != second.st_ctim.tv_nsec)
+        GTEST_SKIP() << "the two volumes' folders could not be made to look the same here";
+    EXPECT_EQ(files("card/d"), Names{"beta.tmp"});
 }
 
 TEST_F(FolderMemoTest, AnEncryptedFolderListsAfreshWhenItsKeyComesOrGoes)
