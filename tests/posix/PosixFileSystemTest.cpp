@@ -1382,5 +1382,25 @@ TEST_F(PosixFileSystemTest, AVolumeIsReadyOnlyWhileMountedAndOpensNothingOnceItI
     EXPECT_TRUE(d.exists("point/stray.tmp"));
 }
 
+TEST_F(PosixFileSystemTest, AVolumesFolderReplacedByALinkIsNotReadyWhereverTheLinkLeads)
+{
+    // Once the volume went, its folder made a link to another mount's root: that mount is not
+    // the volume.
+    const TempDir volume;
+    volume.write("TEMP/other.tmp");
+    const fs::path elsewhere = d.mkdir("elsewhere");
+    const BindMount mounted(volume.path(), elsewhere);
+    if (!mounted) GTEST_SKIP() << "cannot bind-mount here: " << mounted.error();
+    fs::create_directory_symlink(elsewhere, d.path() / "point");
+    const PosixFileSystem host({{'c', c.path().string(), false}, {'d', (d.path() / "point").string(), true}});
+
+    EXPECT_FALSE(host.driveReady('d'));
+    ASSERT_TRUE(host.driveError('d'));
+    EXPECT_EQ(host.driveError('d')->number, 71);
+    EXPECT_FALSE(host.openFolder("D:\\TEMP"));
+    EXPECT_FALSE(host.listFiles("D:\\TEMP"));
+    EXPECT_FALSE(host.hostPath("D:\\TEMP\\other.tmp"));
+}
+
 } // namespace
 } // namespace velmora

@@ -3,10 +3,12 @@
 #include "platform/Text.h"
 #include "platform/Wildcard.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 #include <utility>
@@ -15,14 +17,18 @@ namespace velmora::posixhost {
 
 namespace {
 
-std::int64_t nanoseconds(const timespec& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
+// Linux 6.8 numbers each mount once from boot on; an older kernel gives a gone mount's
+// number to the next.
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x00004000U
+#endif
+
+std::int64_t nanoseconds(const statx_timestamp& t) { return t.tv_sec * 1'000'000'000 + t.tv_nsec; }
 
 // File systems that keep folder times in nanoseconds and change them at every entry made,
 // removed or renamed. Not FAT (two seconds), not network ones (times from elsewhere, cached).
-bool timesFollowEntries(int dirFd)
+bool timesFollowEntries(const struct statfs& sf)
 {
-    struct statfs sf {};
-    if (::fstatfs(dirFd, &sf) != 0) return false;
     switch (static_cast<unsigned long>(sf.f_type)) {
     case 0xEF53UL:     // ext2, ext3, ext4
     case 0x58465342UL: // xfs
@@ -39,17 +45,34 @@ bool timesFollowEntries(int dirFd)
 
 std::optional<FolderMemo::Look> FolderMemo::look(int dirFd) const
 {
-    struct stat st {};
-    if (::fstat(dirFd, &st) != 0) return std::nullopt;
+    constexpr unsigned needed = STATX_INO | STATX_MTIME | STATX_CTIME;
+    constexpr unsigned mounts = STATX_MNT_ID | STATX_MNT_ID_UNIQUE;
+    struct statx sx {};
+    struct statfs sf {};
+    if (::statx(dirFd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, needed | mounts, &sx) != 0 ||
+        (sx.stx_mask & needed) != needed || ::fstatfs(dirFd, &sf) != 0)
+        return std::nullopt;
+    // A volume mounted in place of another from the same device can hold a folder of the same
+    // inode number and times (tools that make volumes from a folder tree copy times, or fix
+    // them): its mount and its file system's id (made from its UUID) tell them apart.
+    std::uint64_t fileSystem = 0;
+    std::memcpy(&fileSystem, &sf.f_fsid, std::min(sizeof fileSystem, sizeof sf.f_fsid));
     Look l;
-    l.stamp = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), nanoseconds(st.st_mtim),
-               nanoseconds(st.st_ctim)};
+    l.stamp.device = (std::uint64_t{sx.stx_dev_major} << 32) | sx.stx_dev_minor;
+    l.stamp.inode = sx.stx_ino;
+    l.stamp.mount = (sx.stx_mask & mounts) ? sx.stx_mnt_id : 0;
+    l.stamp.fileSystem = fileSystem;
+    l.stamp.modified = nanoseconds(sx.stx_mtime);
+    l.stamp.changed = nanoseconds(sx.stx_ctime);
     // A change made later gets a later time only once the clock has moved past these; the
     // grain covers the coarsest clock tick a kernel stamps files with.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    l.keepable =
-        nanoseconds(now) - std::max(l.stamp.modified, l.stamp.changed) > m_grain.count() && timesFollowEntries(dirFd);
+    const std::int64_t age =
+        std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec - std::max(l.stamp.modified, l.stamp.changed);
+    // An encrypted folder lists other names once its key is added or removed, which changes
+    // neither its times nor its inode.
+    l.keepable = age > m_grain.count() && timesFollowEntries(sf) && (sx.stx_attributes & STATX_ATTR_ENCRYPTED) == 0;
     return l;
 }
 

@@ -14,12 +14,13 @@
 namespace velmora::posixhost {
 
 // Answers questions about a folder's entries from the last read of it, for as long as the
-// folder provably has not changed: it is the same folder (device, inode) with the same
-// modification and change times, and those times were older than the read by more than the
-// clock's grain, on a file system whose folder times follow every entry made, removed or
-// renamed. Start-up and a second folder tree then read a folder of 100,000 files once
-// rather than once per question. A folder holding links is read afresh each time (where a
-// link leads is no entry of the folder), and so is anything else the rule cannot vouch for.
+// folder provably has not changed: it is the same folder (device, inode, mount, file system)
+// with the same modification and change times, and those times were older than the read by
+// more than the clock's grain, on a file system whose folder times follow every entry made,
+// removed or renamed. Start-up and a second folder tree then read a folder of 100,000 files
+// once rather than once per question. A folder holding links is read afresh each time (where
+// a link leads is no entry of the folder), and so is an encrypted one (its names change with
+// its key) and anything else the rule cannot vouch for.
 // One folder's entries and one big folder's names are kept. Not for several threads.
 class FolderMemo {
 public:
@@ -37,7 +38,7 @@ public:
 
 private:
     struct Stamp {
-        std::uint64_t device = 0, inode = 0;
+        std::uint64_t device = 0, inode = 0, mount = 0, fileSystem = 0;
         std::int64_t modified = 0, changed = 0; // nanoseconds
         bool operator==(const Stamp&) const = default;
     };

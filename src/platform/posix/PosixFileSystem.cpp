@@ -246,7 +246,8 @@ const std::string& PosixFileSystem::presentRoot(int drive) const
     if (drive < 0 || drive >= 26) return none;
     const std::string& root = m_roots[static_cast<std::size_t>(drive)];
     if (root.empty() || !m_mounts[static_cast<std::size_t>(drive)]) return root;
-    const Fd fd(::open(root.c_str(), kWalkFlags));
+    // The kernel lists a mount point without links: a link found there is not the volume.
+    const Fd fd(::open(root.c_str(), kWalkFlags | O_NOFOLLOW));
     return fd && posixhost::isMountRoot(fd.get()) ? root : none;
 }
 
