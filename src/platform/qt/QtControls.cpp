@@ -761,8 +761,8 @@ template <class Model> void ListAdapter<Model>::removeRows(const std::vector<std
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         if (next < ascending.size() && ascending[next] == i)
             ++next;
-        else
-            m_rows[kept++] = std::move(m_rows[i]);
+        else if (kept++ != i) // rows before the first removed one stay where they are
+            m_rows[kept - 1] = std::move(m_rows[i]);
     }
     m_rows.resize(kept);
     constexpr std::size_t fewRuns = 32;
