@@ -8,26 +8,18 @@
 // standard handles under a pipe and returns the prompt at once.
 #include "core/App.h"
 #include "platform/console/ConsoleFrontEnd.h"
+#include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32Host.h"
-
-#include <windows.h>
-
-#include <iostream>
 
 int main()
 {
     using namespace velmora;
-    // On a console window the program's UTF-8 texts are shown and typed as such; a pipe or a
-    // file gets the bytes as they are.
-    ::SetConsoleOutputCP(CP_UTF8);
-    ::SetConsoleCP(CP_UTF8);
     Win32Host host;
-
+    win32::ConsoleStreams streams;
     // A console shows what the person typed; a pipe or a file gets it echoed after the prompt.
-    DWORD mode = 0;
     ConsoleOptions options;
-    options.echo = !::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode);
-    ConsoleFrontEnd frontEnd(std::cin, std::cout, std::cerr, options);
+    options.echo = !streams.inputIsConsole();
+    ConsoleFrontEnd frontEnd(streams.in(), streams.out(), streams.err(), options);
     Toolkit tk(frontEnd);
     frontEnd.attach(tk);
     App app(tk, host.services);

@@ -18,6 +18,7 @@ using MainWindow = testsupport::MainWindow;
 
 TEST(HostMappingStatusLine, OneHundredThousandVanishedSelectedNamesCostOneQuickUpdate)
 {
+    if (const auto why = testsupport::hugeFoldersTooSlow()) GTEST_SKIP() << *why;
     constexpr int Count = 100000;
     ProgramHarness h;
     const auto folder = h.root.mkdir("c/TEMP");

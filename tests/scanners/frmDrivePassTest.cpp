@@ -162,21 +162,8 @@ TEST_F(DriveScan, UnreadableFoldersAndLinkLoopsAreSkippedAndTheWalkFinishes)
 
 TEST_F(DriveScan, ATreeTwoThousandLevelsDeepWalks)
 {
-    std::string relative = "c/Deep";
-    for (int i = 0; i < 2000; ++i) relative += "/d";
-    // Created level by level through a descriptor-free path would exceed PATH_MAX: chdir down.
-    fs::path cursor = h.host("c/Deep");
-    fs::create_directories(cursor);
-    const fs::path home = fs::current_path();
-    fs::current_path(cursor);
-    for (int i = 0; i < 2000; ++i) {
-        fs::create_directory("d");
-        fs::current_path("d");
-    }
-    {
-        std::ofstream("bottom.tmp");
-    }
-    fs::current_path(home);
+    if (const auto why = testsupport::hugeFoldersTooSlow()) GTEST_SKIP() << *why;
+    ASSERT_TRUE(testsupport::makeDeepFolders(h.host("c/Deep"), 2000, "bottom.tmp"));
     auto& scan = open();
     scan.dirDirectorie.setPath("C:\\Deep");
     const MaskList mask("*.tmp");

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -128,5 +129,36 @@ std::string BindMount::skipReason() const
 void exitAfter(unsigned seconds) { ::alarm(seconds); }
 
 std::optional<std::string> namesakesMissing() { return std::nullopt; }
+
+std::optional<std::string> heldFoldersStay() { return std::nullopt; }
+
+void removeTree(const fs::path& root)
+{
+    std::error_code ec;
+    // Tests take permissions away; give them back so the tree can go.
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
+}
+
+bool makeDeepFolders(const fs::path& top, int levels, const std::string& leafFile)
+{
+    // Level by level through the working folder: the whole path would exceed PATH_MAX.
+    std::error_code ec;
+    const fs::path home = fs::current_path(ec);
+    fs::create_directories(top, ec);
+    fs::current_path(top, ec);
+    bool ok = !ec;
+    for (int i = 0; ok && i < levels; ++i) ok = fs::create_directory("d", ec) && (fs::current_path("d", ec), !ec);
+    if (ok) ok = static_cast<bool>(std::ofstream(leafFile));
+    fs::current_path(home, ec);
+    return ok;
+}
+
+std::optional<std::string> hugeFoldersTooSlow() { return std::nullopt; }
 
 } // namespace velmora::testsupport

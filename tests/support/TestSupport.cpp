@@ -23,18 +23,7 @@ TempDir::TempDir()
     }
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    // Tests take permissions away; give them back so the tree can go.
-    for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(m_path, ec);
-}
+TempDir::~TempDir() { removeTree(m_path); }
 
 fs::path TempDir::mkdir(std::string_view relative) const
 {
@@ -72,6 +61,11 @@ std::string pathText(const fs::path& p)
     return std::string(s.begin(), s.end());
 }
 
-fs::path hostPath(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+fs::path hostPath(std::string_view utf8)
+{
+    fs::path p(std::u8string(utf8.begin(), utf8.end()));
+    p.make_preferred(); // "c/TEMP" as the host writes it
+    return p;
+}
 
 } // namespace velmora::testsupport

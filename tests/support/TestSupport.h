@@ -27,6 +27,13 @@ private:
     std::filesystem::path m_path;
 };
 
+// Removes a whole tree, however deep, taking back the permissions and attributes that would
+// keep anything in it.
+void removeTree(const std::filesystem::path& root);
+// Makes `levels` folders named "d", each in the one before, below `top`, and the empty file
+// `leafFile` in the last: deeper than any path the host takes in one piece.
+bool makeDeepFolders(const std::filesystem::path& top, int levels, const std::string& leafFile);
+
 // Reads a whole host file; empty when missing.
 std::string readHostFile(const std::filesystem::path& p);
 
@@ -73,6 +80,12 @@ std::optional<std::string> fifosMissing();
 bool makeFifo(const std::filesystem::path& p);
 bool isFifo(const std::filesystem::path& p);
 
+// A folder removed while the program holds it open leaves its path at once, so that a new one
+// can take it (POSIX hosts, Windows 10 and later; not Wine, which keeps it until let go).
+std::optional<std::string> heldFoldersStay();
+// Folders of tens of thousands of files, and trees thousands of levels deep, made and read in
+// a reasonable time.
+std::optional<std::string> hugeFoldersTooSlow();
 // Two names in one folder that differ only in case.
 std::optional<std::string> namesakesMissing();
 // Names holding any byte but "/" and NUL: "\", ":", control characters, bytes not UTF-8.

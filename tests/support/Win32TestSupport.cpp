@@ -1,7 +1,12 @@
 // The test helpers whose work depends on the host: Windows.
 #include "support/TestSupport.h"
 
+#include "platform/win32/Handle.h"
+#include "platform/win32/Win32FileSystem.h"
+
 #include <windows.h>
+
+#include <winternl.h>
 
 #include <cstdlib>
 #include <system_error>
@@ -147,5 +152,73 @@ void exitAfter(unsigned seconds)
 }
 
 std::optional<std::string> namesakesMissing() { return "a Windows folder holds no two names that differ only in case"; }
+
+std::optional<std::string> heldFoldersStay()
+{
+    if (underWine())
+        return "Wine keeps a removed folder at its path while the program holds it open (its listing and watch), "
+               "so no new one can take its place: a folder vanishing under the program needs a run on Windows";
+    return std::nullopt;
+}
+
+// Deep trees reach past what a path may hold: the tree is taken apart through the host's own
+// folders, each entry acted on relative to the folder that holds it.
+void removeTree(const fs::path& root)
+{
+    std::error_code ec;
+    if (!fs::exists(root, ec)) return;
+    {
+        Win32FileSystem drive("x:=" + pathText(root));
+        if (const auto top = drive.openFolder("X:\\")) {
+            top->walk("X:\\", nullptr, [](const WalkVisit& visit) {
+                if (visit.kind != WalkVisit::Kind::Leave) return WalkStep::Continue;
+                for (const std::string& name : visit.folder.names().value_or(std::vector<std::string>{})) {
+                    visit.folder.setAttributes(name, 0);
+                    visit.folder.remove(name); // files and links; real folders go at their own Leave
+                }
+                if (visit.parent) visit.parent->removeFolder(visit.name);
+                return WalkStep::Continue;
+            });
+        }
+    }
+    ::SetFileAttributesW(root.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryW(root.c_str());
+}
+
+bool makeDeepFolders(const fs::path& top, int levels, const std::string& leafFile)
+{
+    std::error_code ec;
+    fs::create_directories(top, ec);
+    win32::Handle folder(::CreateFileW(top.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Each level made inside the one above, by its handle: no path ever holds the whole depth.
+    const auto make = [&](std::wstring_view name, bool directory) {
+        UNICODE_STRING text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                            static_cast<USHORT>(name.size() * sizeof(wchar_t)), const_cast<wchar_t*>(name.data())};
+        OBJECT_ATTRIBUTES attributes;
+        InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder.get(), nullptr);
+        IO_STATUS_BLOCK io{};
+        HANDLE made = nullptr;
+        const ACCESS_MASK access =
+            directory ? (FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE) : (GENERIC_WRITE | SYNCHRONIZE);
+        const NTSTATUS status = ::NtCreateFile(
+            &made, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_CREATE,
+            (directory ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE) | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+        return NT_SUCCESS(status) ? win32::Handle(made) : win32::Handle();
+    };
+    for (int i = 0; folder && i < levels; ++i) folder = make(L"d", true);
+    return folder && static_cast<bool>(make(hostPath(leafFile).wstring(), false));
+}
+
+std::optional<std::string> hugeFoldersTooSlow()
+{
+    if (underWine())
+        return "Wine looks at every name of a folder before it makes a new one, and finds each entry by its whole "
+               "host path: tens of thousands of files, or thousands of levels, take many minutes there (the Linux "
+               "leg runs this; tests/win32 walks a tree past MAX_PATH)";
+    return std::nullopt;
+}
 
 } // namespace velmora::testsupport

@@ -305,6 +305,30 @@ TEST_F(Win32FileSystemTest, CopyAppendAndReadWholeFiles)
     EXPECT_FALSE(vfs.readFile("C:\\dst\\copy.txt:stream"));
 }
 
+// Each level is opened inside the one above: no path ever holds the whole depth, which here is
+// past what a Windows path may hold without "\\?\" (MAX_PATH).
+TEST_F(Win32FileSystemTest, AWalkGoesPastTheLongestPathAndTheTreeComesApartBottomUp)
+{
+    ASSERT_TRUE(testsupport::makeDeepFolders(at("Deep"), 300, "bottom.tmp"));
+    std::string found;
+    int levels = 0;
+    {
+        const auto top = vfs.openFolder("C:\\Deep");
+        ASSERT_TRUE(top);
+        const MaskList tmp("*.tmp");
+        EXPECT_TRUE(top->walk("C:\\Deep", &tmp, [&](const WalkVisit& v) {
+            if (v.kind == WalkVisit::Kind::Enter) ++levels;
+            if (v.files && !v.files->empty()) found = v.path + "\\" + v.files->front().name;
+            return WalkStep::Continue;
+        }));
+    }
+    EXPECT_EQ(levels, 301);
+    EXPECT_GT(found.size(), 600u);
+    EXPECT_EQ(found.substr(found.size() - 13), "\\d\\bottom.tmp");
+    testsupport::removeTree(at("Deep"));
+    EXPECT_FALSE(c.exists("Deep"));
+}
+
 TEST_F(Win32FileSystemTest, AWalkEntersSubfoldersInNameOrderAndHandsOverMatchingFilesAfterThem)
 {
     c.write("w/b/x.tmp");

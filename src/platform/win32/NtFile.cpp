@@ -66,29 +66,30 @@ Handle reopenFolder(HANDLE folder, bool overlapped)
                 FILE_DIRECTORY_FILE | (overlapped ? 0 : FILE_SYNCHRONOUS_IO_NONALERT), nullptr);
 }
 
-bool readFolder(HANDLE folder, std::wstring_view only, const std::function<void(const RawEntry&)>& onEntry)
+bool isAbsent(long status)
 {
-    // A search for one name needs a handle of its own: the first search on a handle fixes
-    // its pattern for good.
-    Handle own;
-    if (!only.empty()) {
-        own = reopenFolder(folder, false);
-        if (!own) return false;
-        folder = own.get();
+    switch (static_cast<unsigned long>(status)) {
+    case 0xC000000Ful: // STATUS_NO_SUCH_FILE
+    case 0xC0000033ul: // STATUS_OBJECT_NAME_INVALID
+    case 0xC0000034ul: // STATUS_OBJECT_NAME_NOT_FOUND
+    case 0xC000003Aul: // STATUS_OBJECT_PATH_NOT_FOUND
+    case 0xC0000056ul: // STATUS_DELETE_PENDING
+        return true;
+    default:
+        return false;
     }
-    UNICODE_STRING pattern;
-    pattern.Buffer = const_cast<wchar_t*>(only.data());
-    pattern.Length = static_cast<USHORT>(only.size() * sizeof(wchar_t));
-    pattern.MaximumLength = pattern.Length;
+}
 
+bool readFolder(HANDLE folder, const std::function<void(const RawEntry&)>& onEntry)
+{
     std::vector<LONGLONG> buffer(64 * 1024 / sizeof(LONGLONG)); // aligned as the entries need
     for (bool first = true;; first = false) {
         IO_STATUS_BLOCK io{};
         const NTSTATUS status = ::NtQueryDirectoryFile(
             folder, nullptr, nullptr, nullptr, &io, buffer.data(), static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)),
-            static_cast<FILE_INFORMATION_CLASS>(37 /* FileIdBothDirectoryInformation */), FALSE,
-            only.empty() ? nullptr : &pattern, first ? TRUE : FALSE);
-        if (status == kNoMoreFiles || (status == kNoSuchFile && !only.empty())) return true;
+            static_cast<FILE_INFORMATION_CLASS>(37 /* FileIdBothDirectoryInformation */), FALSE, nullptr,
+            first ? TRUE : FALSE);
+        if (status == kNoMoreFiles) return true;
         if (!NT_SUCCESS(status)) {
             ::SetLastError(::RtlNtStatusToDosError(status));
             return false;

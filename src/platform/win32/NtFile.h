@@ -38,9 +38,11 @@ Handle openRelative(HANDLE folder, std::wstring_view name, ACCESS_MASK access, U
 Handle reopenFolder(HANDLE folder, bool overlapped);
 
 // Calls `onEntry` for every entry of the folder open on `folder` (read from the start) but
-// "." and "..", or only for the one whose name equals `only` without regard to case when it
-// is not empty. False when the read failed part way; true (with no call) when nothing matches.
-bool readFolder(HANDLE folder, std::wstring_view only, const std::function<void(const RawEntry&)>& onEntry);
+// "." and "..". False when the read failed part way.
+bool readFolder(HANDLE folder, const std::function<void(const RawEntry&)>& onEntry);
+
+// True for an NTSTATUS that says the entry is not there (or is going).
+bool isAbsent(long status);
 
 // The last component of the name the system keeps for the open entry: its exact spelling.
 std::wstring entryName(HANDLE entry);

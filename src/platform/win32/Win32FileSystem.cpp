@@ -282,7 +282,12 @@ std::optional<DriveError> Win32FileSystem::driveError(char letter) const
     const std::wstring r = root(driveIndex(letter));
     if (r.empty()) return DriveError{68, "Device unavailable"};
     const QuietErrors quiet;
-    if (openPath(extended(r), kFolderAccess, FILE_FLAG_BACKUP_SEMANTICS)) return std::nullopt;
+    if (const Handle h = openPath(extended(r), kFolderAccess, FILE_FLAG_BACKUP_SEMANTICS)) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (::GetFileInformationByHandle(h.get(), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return std::nullopt;
+        return DriveError{71, "Disk not ready"}; // a file where the drive's folder should be
+    }
     switch (::GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:

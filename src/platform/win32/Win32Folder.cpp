@@ -85,7 +85,7 @@ std::unique_ptr<Win32Folder> Win32Folder::adopt(Handle handle, std::wstring host
 std::optional<std::vector<DirEntry>> Win32Folder::read(const ReadWhat& what) const
 {
     std::vector<DirEntry> out;
-    const bool complete = readFolder(handle(), {}, [&](const RawEntry& e) {
+    const bool complete = readFolder(handle(), [&](const RawEntry& e) {
         const bool folder = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const bool link = isLinkEntry(e.attributes, e.reparseTag);
         if (folder ? !what.folders || (link && !what.linkedFolders) : !what.files) return;
@@ -117,28 +117,42 @@ std::optional<std::vector<DirEntry>> Win32Folder::listEntries() const { return r
 std::optional<std::vector<std::string>> Win32Folder::names() const
 {
     std::vector<std::string> out;
-    if (!readFolder(handle(), {}, [&](const RawEntry& e) { out.push_back(narrow(e.name)); })) return std::nullopt;
+    if (!readFolder(handle(), [&](const RawEntry& e) { out.push_back(narrow(e.name)); })) return std::nullopt;
     return out;
 }
 
-std::optional<RawEntry> Win32Folder::find(std::wstring_view name, bool* readable) const
+std::optional<RawEntry> Win32Folder::find(std::wstring_view name, bool* readable, bool changeTime) const
 {
     if (readable) *readable = true;
     // No entry is called so: a separator, a stream's colon or a pattern would reach others.
     if (name.empty() || name == L"." || name == L".." ||
         name.find_first_of(std::wstring_view(L"\\/:*?\"<>|\0", 10)) != std::wstring_view::npos)
         return std::nullopt;
-    std::optional<RawEntry> found;
-    const bool ok = readFolder(handle(), name, [&](const RawEntry& e) {
-        // The search matches without regard to case and short names too: only the entry of
-        // exactly this name counts.
-        if (e.name == name) {
-            found = e;
-            found->name = {};
-        }
-    });
-    if (readable) *readable = ok;
-    return found;
+    // The entry itself, looked at through a handle that asks only for its attributes: no
+    // other program's sharing stands in the way, and no link is followed.
+    long status = 0;
+    const Handle h = openRelative(handle(), name, FILE_READ_ATTRIBUTES, FILE_OPEN_REPARSE_POINT, &status);
+    if (!h) {
+        if (readable) *readable = isAbsent(status);
+        return std::nullopt;
+    }
+    // Opened without regard to case: only the entry spelt exactly so counts.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (entryName(h.get()) != name || !::GetFileInformationByHandle(h.get(), &info)) return std::nullopt;
+    RawEntry e;
+    e.attributes = info.dwFileAttributes;
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && tagOf(h.get(), tag)) e.reparseTag = tag.ReparseTag;
+    e.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    const auto whole = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    e.lastWrite = whole(info.ftLastWriteTime);
+    e.fileId = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    FILE_BASIC_INFO basic{};
+    if (changeTime && ::GetFileInformationByHandleEx(h.get(), FileBasicInfo, &basic, sizeof basic))
+        e.change = basic.ChangeTime.QuadPart;
+    return e;
 }
 
 Handle Win32Folder::openEntry(std::wstring_view name, ACCESS_MASK access, unsigned long options) const
@@ -165,7 +179,7 @@ std::optional<DateTime> Win32Folder::modificationTime(std::string_view name) con
 
 std::optional<FileStamp> Win32Folder::stamp(std::string_view name) const
 {
-    const auto e = find(widen(name));
+    const auto e = find(widen(name), nullptr, true);
     if (!e) return std::nullopt;
     return FileStamp{m_id.device, e->fileId, e->size, e->lastWrite * 100, e->change * 100};
 }

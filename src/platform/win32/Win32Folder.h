@@ -63,9 +63,9 @@ private:
     Win32Folder(Handle handle, const FolderId& id, std::wstring hostPath)
         : m_handle(std::move(handle)), m_id(id), m_hostPath(std::move(hostPath))
     {}
-    // The entry of exactly this name, as a read of the folder gives it; nothing when there is
-    // none or the folder cannot be read (`readable` then false).
-    std::optional<RawEntry> find(std::wstring_view name, bool* readable = nullptr) const;
+    // The entry of exactly this name (its name left empty; its change time only when asked);
+    // nothing when there is none, or when it cannot be looked at (`readable` then false).
+    std::optional<RawEntry> find(std::wstring_view name, bool* readable = nullptr, bool changeTime = false) const;
     // Opens the entry of exactly this name itself (a link, not its target).
     Handle openEntry(std::wstring_view name, ACCESS_MASK access, unsigned long options) const;
 
