@@ -1,9 +1,15 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the build needs.
 VELMORA_PACKAGES="g++ cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core zip unzip p7zip-full"
+# The Windows leg (scripts/test-windows): the cross compiler (posix threads), GoogleTest's
+# sources, Wine to run the tests, its fonts, a display for the windows, the Russian locale's
+# sources.
+VELMORA_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine xvfb xauth locales"
 
+# velmora_install_deps [packages...]: those of the list that are missing (VELMORA_PACKAGES
+# when none is named).
 velmora_install_deps() {
     local missing=""
-    for p in $VELMORA_PACKAGES; do
+    for p in ${*:-$VELMORA_PACKAGES}; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
     done
     [ -z "$missing" ] && return 0

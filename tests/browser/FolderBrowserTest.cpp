@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <iostream>
 
-#include <sys/stat.h>
-
 namespace velmora {
 namespace {
 
@@ -122,6 +120,7 @@ TEST_F(Browser, UpOpensTheParentAndStaysAtTheRoot)
 
 TEST_F(Browser, UpAndRefreshFromAVanishedFolderGoToTheNearestExistingParent)
 {
+    if (const auto why = testsupport::heldFoldersStay()) GTEST_SKIP() << *why;
     h.root.mkdir("c/A/Sub/Deep/Deeper");
     open("C:\\A\\Sub\\Deep\\Deeper");
     std::filesystem::remove_all(h.host("c/A/Sub/Deep"));
@@ -155,6 +154,7 @@ TEST(BrowserDrives, ADriveThatIsNotReadyReturnsTheDriveBoxSilently)
 
 TEST(BrowserDrives, ADriveThatVanishesUnderTheTreeDoesNotLoop)
 {
+    if (const auto why = testsupport::heldFoldersStay()) GTEST_SKIP() << *why;
     testsupport::ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.mkdir("d/X");
@@ -167,6 +167,7 @@ TEST(BrowserDrives, ADriveThatVanishesUnderTheTreeDoesNotLoop)
 
 TEST(HostMappingFolderTree, ASubfolderNamedLikeAPathOpensAsItselfAndUpComesBack)
 {
+    if (const auto why = testsupport::oddNamesMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.write("c/TEMP/..\\Other/in.tmp");
     h.root.write("c/Other/out.tmp");
@@ -185,12 +186,13 @@ TEST(HostMappingFolderTree, ASubfolderNamedLikeAPathOpensAsItselfAndUpComesBack)
 
 TEST(HostMappingUpOneLevel, AParentThatCannotBeListedLeavesTheTreeWhereTheListIs)
 {
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/A/B/b.tmp");
     h.setOption("JumpOnStartup", "C:\\A\\B");
     testsupport::openTreeToEveryone(h.root.path());
-    chmod(h.host("c/A").c_str(), 0111); // may be passed through, not listed
+    testsupport::setMode(h.host("c/A"), 0111); // may be passed through, not listed
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);
@@ -207,6 +209,7 @@ TEST(HostMappingUpOneLevel, AParentThatCannotBeListedLeavesTheTreeWhereTheListIs
 
 TEST(HostMappingUpOneLevel, AVanishedFolderFallsBackToTheNearestExistingParent)
 {
+    if (const auto why = testsupport::heldFoldersStay()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.mkdir("c/X/Y/Z");

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -21,35 +22,62 @@ long number(const char* variable, long fallback)
     return text ? std::strtol(text, nullptr, 10) : fallback;
 }
 
+// A UTF-8 text as a path: on Windows a plain std::string would be read in the ANSI code page.
+std::filesystem::path hostPath(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Text(const std::filesystem::path& p)
+{
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
 bool writeFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(hostPath(path), std::ios::binary | std::ios::trunc);
     out << bytes;
     return static_cast<bool>(out.flush());
 }
 
 } // namespace
 
-int main(int argc, char** argv)
+// argv as UTF-8, argv[0] included.
+int run(const std::vector<std::string>& argv)
 {
+    const int argc = static_cast<int>(argv.size());
     std::this_thread::sleep_for(std::chrono::milliseconds(number("VELMORA_FAKE_SLEEP_MS", 0)));
 
     if (const long k = number("VELMORA_FAKE_ARCHIVE", 0); k != 0) {
-        if (k < 1 || k >= argc || !writeFile(argv[k], "FAKE-ARCHIVE\n")) {
+        if (k < 1 || k >= argc || !writeFile(argv[static_cast<std::size_t>(k)], "FAKE-ARCHIVE\n")) {
             std::fprintf(stderr, "velmora_fake_archiver: cannot make argument %ld an archive\n", k);
             return 125;
         }
     }
 
     if (const char* log = std::getenv("VELMORA_FAKE_LOG")) {
-        std::string record = std::filesystem::current_path().native();
+        std::string record = utf8Text(std::filesystem::current_path());
         record += '\0';
-        for (int i = 1; i < argc; ++i) (record += argv[i]) += '\0';
+        for (int i = 1; i < argc; ++i) (record += argv[static_cast<std::size_t>(i)]) += '\0';
         const std::string part = std::string(log) + ".part";
-        if (!writeFile(part, record) || std::rename(part.c_str(), log) != 0) {
+        std::error_code ec;
+        if (!writeFile(part, record) || (std::filesystem::rename(hostPath(part), hostPath(log), ec), ec)) {
             std::fprintf(stderr, "velmora_fake_archiver: cannot write %s\n", log);
             return 125;
         }
     }
     return static_cast<int>(number("VELMORA_FAKE_EXIT", 0));
 }
+
+#ifdef _WIN32
+// The arguments as Windows hands them, whatever the ANSI code page.
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(utf8Text(std::filesystem::path(argv[i])));
+    return run(args);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv, argv + argc)); }
+#endif

@@ -23,29 +23,18 @@ TempDir::TempDir()
     }
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    // Tests take permissions away; give them back so the tree can go.
-    for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(m_path, ec);
-}
+TempDir::~TempDir() { removeTree(m_path); }
 
 fs::path TempDir::mkdir(std::string_view relative) const
 {
-    auto p = m_path / fs::path(std::string(relative));
+    auto p = m_path / hostPath(relative);
     fs::create_directories(p);
     return p;
 }
 
 fs::path TempDir::write(std::string_view relative, std::string_view content) const
 {
-    auto p = m_path / fs::path(std::string(relative));
+    auto p = m_path / hostPath(relative);
     fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary);
     out << content;
@@ -55,7 +44,7 @@ fs::path TempDir::write(std::string_view relative, std::string_view content) con
 bool TempDir::exists(std::string_view relative) const
 {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(m_path / fs::path(std::string(relative)), ec));
+    return fs::exists(fs::symlink_status(m_path / hostPath(relative), ec));
 }
 
 std::string readHostFile(const fs::path& p)
@@ -66,27 +55,17 @@ std::string readHostFile(const fs::path& p)
     return s.str();
 }
 
-} // namespace velmora::testsupport
-
-#include <grp.h>
-#include <unistd.h>
-
-namespace velmora::testsupport {
-
-bool dropRootPrivileges()
+std::string pathText(const fs::path& p)
 {
-    if (geteuid() != 0) return true;
-    constexpr uid_t nobody = 65534;
-    return setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0;
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
 }
 
-void openTreeToEveryone(const fs::path& root)
+fs::path hostPath(std::string_view utf8)
 {
-    std::error_code ec;
-    fs::permissions(root, fs::perms::all, fs::perm_options::add, ec);
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        fs::permissions(it->path(), fs::perms::all, fs::perm_options::add, ec);
+    fs::path p(std::u8string(utf8.begin(), utf8.end()));
+    p.make_preferred(); // "c/TEMP" as the host writes it
+    return p;
 }
 
 } // namespace velmora::testsupport
