@@ -1,5 +1,9 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <numeric>
 #include <utility>
 
 namespace velmora {
@@ -26,6 +30,23 @@ std::string DriveInfo::boxText() const
     s += label;
     s += ']';
     return s;
+}
+
+void sortByName(std::vector<DirEntry>& entries)
+{
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const DirEntry& e : entries) keys.push_back(text::noCaseKey(e.name));
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = keys[a].compare(keys[b]);
+        return c != 0 ? c < 0 : entries[a].name < entries[b].name;
+    });
+    std::vector<DirEntry> sorted;
+    sorted.reserve(entries.size());
+    for (std::size_t i : order) sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
 }
 
 std::unique_ptr<Folder> FileSystem::openListed(const ListedFolder& listed) const

@@ -222,6 +222,10 @@ public:
     std::unique_ptr<FolderWatch> watch(std::string_view folder) const;
 };
 
+// Sorts entries in the order an NTFS volume lists them (text::compareNoCase), each name
+// upper-cased once rather than at every comparison. Every host's listings come so.
+void sortByName(std::vector<DirEntry>& entries);
+
 // Path helpers shared by every part of the program.
 namespace path {
 // Folder + "\" + name, without a second "\" after a drive root ("C:\").

@@ -26,4 +26,16 @@ void openTreeToEveryone(const fs::path& root)
         fs::permissions(it->path(), fs::perms::all, fs::perm_options::add, ec);
 }
 
+bool underWine() { return false; }
+
+fs::path builtProgram(std::string_view fileName)
+{
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    for (const fs::path& folder : {self.parent_path(), self.parent_path().parent_path()}) {
+        if (fs::exists(folder / fileName, ec)) return folder / fileName;
+    }
+    return fs::path(fileName);
+}
+
 } // namespace velmora::testsupport

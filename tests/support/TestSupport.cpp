@@ -38,14 +38,14 @@ TempDir::~TempDir()
 
 fs::path TempDir::mkdir(std::string_view relative) const
 {
-    auto p = m_path / fs::path(std::string(relative));
+    auto p = m_path / hostPath(relative);
     fs::create_directories(p);
     return p;
 }
 
 fs::path TempDir::write(std::string_view relative, std::string_view content) const
 {
-    auto p = m_path / fs::path(std::string(relative));
+    auto p = m_path / hostPath(relative);
     fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary);
     out << content;
@@ -55,7 +55,7 @@ fs::path TempDir::write(std::string_view relative, std::string_view content) con
 bool TempDir::exists(std::string_view relative) const
 {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(m_path / fs::path(std::string(relative)), ec));
+    return fs::exists(fs::symlink_status(m_path / hostPath(relative), ec));
 }
 
 std::string readHostFile(const fs::path& p)
@@ -65,5 +65,13 @@ std::string readHostFile(const fs::path& p)
     s << in.rdbuf();
     return s.str();
 }
+
+std::string pathText(const fs::path& p)
+{
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+fs::path hostPath(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 } // namespace velmora::testsupport

@@ -27,6 +27,11 @@ private:
 // Reads a whole host file; empty when missing.
 std::string readHostFile(const std::filesystem::path& p);
 
+// A host path as the program's UTF-8 text, and back: on Windows std::string would go through
+// the ANSI code page, which has no room for most names.
+std::string pathText(const std::filesystem::path& p);
+std::filesystem::path hostPath(std::string_view utf8);
+
 } // namespace velmora::testsupport
 
 namespace velmora::testsupport {
@@ -35,4 +40,9 @@ namespace velmora::testsupport {
 bool dropRootPrivileges();
 // Makes every folder of the tree open to everyone, so a dropped-privilege child can work in it.
 void openTreeToEveryone(const std::filesystem::path& root);
+// True when the tests run under Wine, whose file system cannot hold links for real.
+bool underWine();
+// A program the build made, by its file name ("velmora-console.exe"): beside the test
+// program, else in the build folder above it.
+std::filesystem::path builtProgram(std::string_view fileName);
 } // namespace velmora::testsupport

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -80,24 +79,6 @@ template <class OnEntry> bool forEachEntry(int fd, OnEntry&& onEntry)
         onEntry(e->d_name, e->d_type);
     }
 #endif
-}
-
-// In NTFS order (text::compareNoCase).
-void sortByName(std::vector<DirEntry>& entries)
-{
-    std::vector<std::string> keys;
-    keys.reserve(entries.size());
-    for (const DirEntry& e : entries) keys.push_back(text::noCaseKey(e.name));
-    std::vector<std::size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int c = keys[a].compare(keys[b]);
-        return c != 0 ? c < 0 : entries[a].name < entries[b].name;
-    });
-    std::vector<DirEntry> sorted;
-    sorted.reserve(entries.size());
-    for (std::size_t i : order) sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
 }
 
 } // namespace
