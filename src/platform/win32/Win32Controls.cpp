@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -88,36 +90,80 @@ wchar_t firstUpper(std::string_view text)
     return c;
 }
 
-HWND createPanel(HWND parent, AdapterHost& host, DWORD exStyle = 0)
+HWND createPanel(HWND parent)
 {
-    return ::CreateWindowExW(exStyle, PanelClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
-                             nullptr, instance(), &host);
+    return ::CreateWindowExW(0, PanelClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
+                             nullptr, instance(), nullptr);
 }
 
+ControlAdapter* adapterOfWindow(HWND window)
+{
+    return reinterpret_cast<ControlAdapter*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+bool isMouseMessage(UINT msg) { return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && msg != WM_MOUSEWHEEL; }
+
+// The windows the front-end draws itself: their adapter is in GWLP_USERDATA once made (and
+// none once it went), their children's notifications go to the children's adapters.
 LRESULT CALLBACK panelProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* host = reinterpret_cast<AdapterHost*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!host) return ::DefWindowProcW(window, msg, wParam, lParam);
-    host->enterMessage();
+    ControlAdapter* adapter = adapterOfWindow(window);
+    if (!adapter) return ::DefWindowProcW(window, msg, wParam, lParam);
+    AdapterHost& host = adapter->host();
+    host.enterMessage();
     LRESULT result = 0;
-    bool handled = childNotification(*host, msg, wParam, lParam, result);
-    if (!handled && msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(window, &ps);
-        if (ControlAdapter* a = host->routed(window)) a->paint(dc, ps.rcPaint);
-        ::EndPaint(window, &ps);
+    if (isMouseMessage(msg)) adapter->relayToolTip(msg, wParam, lParam);
+    // Either may unload the form, and the adapter with it: it is not touched afterwards.
+    bool handled =
+        childNotification(host, msg, wParam, lParam, result) || adapter->message(msg, wParam, lParam, result);
+    if (!handled && (msg == WM_PAINT || msg == WM_PRINTCLIENT)) {
+        PAINTSTRUCT ps{};
+        HDC dc = msg == WM_PAINT ? ::BeginPaint(window, &ps) : reinterpret_cast<HDC>(wParam);
+        if (msg == WM_PRINTCLIENT) {
+            ::GetClientRect(window, &ps.rcPaint);
+            ::FillRect(dc, &ps.rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
+        }
+        adapter->paint(dc, ps.rcPaint);
+        if (msg == WM_PAINT) ::EndPaint(window, &ps);
         handled = true;
     }
     if (!handled) result = ::DefWindowProcW(window, msg, wParam, lParam);
-    host->leaveMessage();
+    host.leaveMessage();
     return result;
 }
 
-LRESULT CALLBACK subclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data);
+// The procedure each standard control (button, edit, list, ...) had before its adapter took
+// its messages.
+std::unordered_map<HWND, WNDPROC>& originalProcs()
+{
+    static std::unordered_map<HWND, WNDPROC> procs;
+    return procs;
+}
+
+// A standard control's messages go to its adapter first. Subclassed the classic way: the
+// common controls' SetWindowSubclass looks a property up at every message, which Wine asks
+// its server for, and a list of 100,000 entries is filled with 100,000 messages.
+LRESULT CALLBACK controlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto& procs = originalProcs();
+    const auto it = procs.find(window);
+    if (it == procs.end()) return ::DefWindowProcW(window, msg, wParam, lParam);
+    const WNDPROC original = it->second;
+    LRESULT result = 0;
+    if (ControlAdapter* adapter = adapterOfWindow(window)) {
+        AdapterHost& host = adapter->host();
+        host.enterMessage();
+        if (isMouseMessage(msg)) adapter->relayToolTip(msg, wParam, lParam);
+        // The adapter may go with the form inside message(): it is not touched afterwards.
+        if (!adapter->message(msg, wParam, lParam, result))
+            result = ::CallWindowProcW(original, window, msg, wParam, lParam);
+        host.leaveMessage();
+    } else {
+        result = ::CallWindowProcW(original, window, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) procs.erase(window);
+    return result;
+}
 
 } // namespace
 
@@ -181,22 +227,6 @@ bool childNotification(const AdapterHost& host, UINT msg, WPARAM wParam, LPARAM 
 
 // ---- ControlAdapter ----
 
-namespace {
-
-LRESULT CALLBACK subclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
-{
-    auto* adapter = reinterpret_cast<ControlAdapter*>(data);
-    AdapterHost& host = adapter->host();
-    host.enterMessage();
-    LRESULT result = 0;
-    // The adapter may go with the form inside message(): nothing of it is touched afterwards.
-    if (!adapter->message(msg, wParam, lParam, result)) result = ::DefSubclassProc(window, msg, wParam, lParam);
-    host.leaveMessage();
-    return result;
-}
-
-} // namespace
-
 ControlAdapter::ControlAdapter(Control& control, AdapterHost& host, Presence presence)
     : m_control(control), m_form(control.form()), m_host(host), m_presence(presence),
       m_life(std::make_shared<const char>('\0'))
@@ -205,10 +235,20 @@ ControlAdapter::ControlAdapter(Control& control, AdapterHost& host, Presence pre
 ControlAdapter::~ControlAdapter()
 {
     if (!m_window) return;
-    ::RemoveWindowSubclass(m_window, subclassProc, 0);
-    if (!m_toolTip.empty()) m_host.setToolTip(m_form, m_window, {});
-    m_host.route(m_window, nullptr);
+    detach(m_window);
     m_host.retire(m_window);
+}
+
+void ControlAdapter::detach(HWND window)
+{
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (!m_toolTip.empty()) m_host.setToolTip(m_form, window, {});
+    m_host.route(window, nullptr);
+}
+
+void ControlAdapter::relayToolTip(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_toolTip.empty()) m_host.relayToolTip(m_form, m_window, msg, wParam, lParam);
 }
 
 ControlAdapter::Alive::Alive(const ControlAdapter& adapter) : m_life(adapter.m_life), m_adapter(&adapter) {}
@@ -226,7 +266,12 @@ HWND ControlAdapter::make(HWND parent)
     HWND window = create(parent);
     if (!window) return nullptr;
     m_host.route(window, this);
-    ::SetWindowSubclass(window, subclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    wchar_t kind[32] = {};
+    ::GetClassNameW(window, kind, 32);
+    if (std::wstring_view(kind) != PanelClass)
+        originalProcs()[window] = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(controlProc)));
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return window;
 }
 
@@ -238,9 +283,7 @@ void ControlAdapter::rebuild()
     if (!old) return;
     HWND focus = ::GetFocus();
     const bool hadFocus = focus && (focus == old || ::IsChild(old, focus));
-    ::RemoveWindowSubclass(old, subclassProc, 0);
-    if (!m_toolTip.empty()) m_host.setToolTip(m_form, old, {});
-    m_host.route(old, nullptr);
+    detach(old);
     m_window = make(::GetParent(old));
     // In the old one's place among its siblings: just below it, which it leaves.
     ::SetWindowPos(m_window, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -342,8 +385,7 @@ bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
     switch (msg) {
     case WM_NCDESTROY:
         // Destroyed under the adapter (with its parent): nothing routes to it any more.
-        ::RemoveWindowSubclass(m_window, subclassProc, 0);
-        m_host.route(m_window, nullptr);
+        detach(m_window);
         m_window = nullptr;
         return false;
     case WM_LBUTTONDOWN:
@@ -945,10 +987,12 @@ template <class Model> void ListAdapter<Model>::removeRows(const std::vector<std
         if (k == 0 || ascending[k] != ascending[k - 1] + 1) ++runs;
     std::size_t kept = 0, next = 0;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (next < ascending.size() && ascending[next] == i)
+        if (next < ascending.size() && ascending[next] == i) {
             ++next;
-        else
-            m_rows[kept++] = std::move(m_rows[i]);
+            continue;
+        }
+        if (kept != i) m_rows[kept] = std::move(m_rows[i]);
+        ++kept;
     }
     m_rows.resize(kept);
     constexpr std::size_t fewRuns = 32, fewRows = 256;
@@ -1320,9 +1364,9 @@ public:
 private:
     HWND create(HWND parent) override
     {
-        HWND panel = createPanel(parent, host());
-        m_group = ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0, panel, nullptr,
-                                    instance(), nullptr);
+        HWND panel = createPanel(parent);
+        m_group = ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0,
+                                    0, panel, nullptr, instance(), nullptr);
         m_groupFont = nullptr;
         return panel;
     }
@@ -1354,7 +1398,7 @@ private:
     HWND create(HWND parent) override
     {
         m_shown.clear();
-        return createPanel(parent, host());
+        return createPanel(parent);
     }
 
     void syncKind() override
@@ -1386,7 +1430,7 @@ private:
     HWND create(HWND parent) override
     {
         m_shown.clear();
-        return createPanel(parent, host());
+        return createPanel(parent);
     }
 
     void syncKind() override
@@ -1410,7 +1454,7 @@ public:
     LineAdapter(Line& line, AdapterHost& host) : ControlAdapter(line, host, Presence::Drawn) {}
 
 private:
-    HWND create(HWND parent) override { return createPanel(parent, host()); }
+    HWND create(HWND parent) override { return createPanel(parent); }
 
     // A line no thicker than a pixel still draws one.
     RECT pixelRect() const override
@@ -1447,7 +1491,7 @@ private:
     HWND create(HWND parent) override
     {
         m_size = {-1, -1};
-        return createPanel(parent, host());
+        return createPanel(parent);
     }
 
     void syncKind() override

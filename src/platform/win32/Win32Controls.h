@@ -48,6 +48,8 @@ public:
     virtual bool dialogKey(Form& form, int keyCode) = 0;
     // Shows `text` as the tooltip of `window`, a control of `form`; "" takes it away.
     virtual void setToolTip(const Form& form, HWND window, const std::string& text) = 0;
+    // Hands a mouse message of `window` to the tooltips of `form`.
+    virtual void relayToolTip(const Form& form, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
     // Hides `window` at once and destroys it once no message of ours is being handled: it may
     // be the very window whose message runs the handler that drops it.
     virtual void retire(HWND window) = 0;
@@ -112,6 +114,8 @@ public:
     // A message to the control's own window; true when handled, with its result in `result`.
     // The message may unload the form: the adapter may be gone when this returns true.
     virtual bool message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Shows the control's tooltip when `msg`, a mouse message of its window, calls for it.
+    void relayToolTip(UINT msg, WPARAM wParam, LPARAM lParam);
     // A tick of the timer this adapter set.
     virtual void timer() {}
     // Paints a window of the panel class.
@@ -160,6 +164,8 @@ protected:
 
 private:
     HWND make(HWND parent);
+    // The window's messages reach this adapter no more.
+    void detach(HWND window);
 
     Control& m_control;
     Form& m_form;

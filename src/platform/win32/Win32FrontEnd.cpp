@@ -235,6 +235,7 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
 
     bool dialogKey(Form& form, int vk) override;
     void setToolTip(const Form& form, HWND window, const std::string& text) override;
+    void relayToolTip(const Form& form, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     void retire(HWND window) override
     {
@@ -323,7 +324,7 @@ LRESULT Win32FrontEnd::Impl::formMessage(HWND window, UINT msg, WPARAM wParam, L
     LRESULT result = 0;
     if (win32::childNotification(*this, msg, wParam, lParam, result)) return result;
     FormView* fv = formByWindow(window);
-    if (!fv) return ::DefWindowProcW(window, msg, wParam, lParam);
+    if (!fv) return msg == WM_CLOSE ? 0 : ::DefWindowProcW(window, msg, wParam, lParam);
     switch (msg) {
     case WM_TIMER:
         if (auto it = timers.find(wParam); it != timers.end()) it->second->timer();
@@ -466,7 +467,7 @@ void Win32FrontEnd::Impl::setToolTip(const Form& form, HWND window, const std::s
     }
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.uFlags = TTF_IDISHWND; // its mouse messages are relayed: see relayToolTip
     tool.hwnd = fv->window;
     tool.uId = reinterpret_cast<UINT_PTR>(window);
     ::SendMessageW(fv->toolTips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -474,6 +475,15 @@ void Win32FrontEnd::Impl::setToolTip(const Form& form, HWND window, const std::s
     std::wstring tip = win32::widen(text);
     tool.lpszText = tip.data();
     ::SendMessageW(fv->toolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32FrontEnd::Impl::relayToolTip(const Form& form, HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const FormView* fv = formOf(&form);
+    if (!fv || !fv->toolTips) return;
+    MSG m{window, msg, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
+    ::GetCursorPos(&m.pt);
+    ::SendMessageW(fv->toolTips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
 }
 
 void Win32FrontEnd::Impl::closeBox(std::uint64_t formId)
