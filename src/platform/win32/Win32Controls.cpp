@@ -90,10 +90,12 @@ wchar_t firstUpper(std::string_view text)
     return c;
 }
 
-HWND createPanel(HWND parent)
+// `clipChildren` false: the panel's background is painted under its children too, for a child
+// that leaves its inside undrawn (a group box without a caption).
+HWND createPanel(HWND parent, bool clipChildren = true)
 {
-    return ::CreateWindowExW(0, PanelClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
-                             nullptr, instance(), nullptr);
+    return ::CreateWindowExW(0, PanelClass, L"", WS_CHILD | WS_CLIPSIBLINGS | (clipChildren ? WS_CLIPCHILDREN : 0), 0,
+                             0, 0, 0, parent, nullptr, instance(), nullptr);
 }
 
 ControlAdapter* adapterOfWindow(HWND window)
@@ -1364,7 +1366,7 @@ public:
 private:
     HWND create(HWND parent) override
     {
-        HWND panel = createPanel(parent);
+        HWND panel = createPanel(parent, false);
         m_group = ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0,
                                     0, panel, nullptr, instance(), nullptr);
         m_groupFont = nullptr;

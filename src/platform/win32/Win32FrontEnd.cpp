@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +65,19 @@ const std::string* captionOf(const Control& c)
     default:
         return nullptr;
     }
+}
+
+// A font the system lacks is replaced by one of the same kind: a fixed-pitch one for a fixed
+// font (a report's columns line up), a serif one for a serif font.
+BYTE pitchAndFamily(const std::string& name)
+{
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto has = [&lower](const char* part) { return lower.find(part) != std::string::npos; };
+    if (has("courier") || has("fixedsys") || has("terminal") || has("console") || has("mono"))
+        return FIXED_PITCH | FF_MODERN;
+    if (has("times") || (has("serif") && !has("sans"))) return VARIABLE_PITCH | FF_ROMAN;
+    return DEFAULT_PITCH | FF_SWISS;
 }
 
 LRESULT CALLBACK formProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -195,7 +209,7 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
         HFONT h =
             ::CreateFontW(-::MulDiv(points, dpi, 72), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE,
                           f.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, win32::widen(f.name).c_str());
+                          DEFAULT_QUALITY, pitchAndFamily(f.name), win32::widen(f.name).c_str());
         if (!h) h = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
         fonts[key] = h;
         return h;
@@ -562,8 +576,9 @@ void Win32FrontEnd::Impl::focus(ControlAdapter& a)
 {
     HWND w = a.window();
     if (!w || !::IsWindowVisible(w) || !::IsWindowEnabled(w)) return;
+    // A text box keeps its caret as it was, as a form's text box does, rather than having its text
+    // selected as a dialog's would.
     ::SetFocus(w);
-    if (a.control().kind() == ControlKind::TextBox) ::SendMessageW(w, EM_SETSEL, 0, -1);
 }
 
 void Win32FrontEnd::Impl::restoreFocus(FormView& fv)
