@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -250,6 +252,37 @@ TEST_F(Win32ControlsTest, ClicksChecksOptionsAndKeysActThroughTheModel)
     postAltKey(w(f.txtName), L'Г');
     fe.yield();
     EXPECT_EQ(f.okClicks, 3);
+}
+
+// Windows' rule, which keeps a key from pressing one of two buttons unseen.
+TEST_F(Win32ControlsTest, AnAccessKeyTwoCaptionsMarkMovesTheFocusOnlyAndTooltipsAreTheModels)
+{
+    KindsForm& f = *form;
+    f.cmdCancel.setCaption("&Гасить");
+    ::SetFocus(w(f.txtName));
+    postAltKey(w(f.txtName), L'г');
+    fe.yield();
+    EXPECT_EQ(::GetFocus(), w(f.cmdOK));
+    postAltKey(w(f.cmdOK), L'г');
+    fe.yield();
+    EXPECT_EQ(::GetFocus(), w(f.cmdCancel));
+    EXPECT_EQ(f.okClicks + f.cancelClicks, 0);
+
+    f.cmdOK.setToolTip("Применить и закрыть");
+    HWND tips = nullptr;
+    for (HWND top = ::GetWindow(::GetDesktopWindow(), GW_CHILD); top && !tips; top = ::GetWindow(top, GW_HWNDNEXT))
+        if (className(top) == "tooltips_class32" && ::GetWindow(top, GW_OWNER) == fe.window(f)) tips = top;
+    ASSERT_NE(tips, nullptr);
+    wchar_t tip[80] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = fe.window(f);
+    tool.uId = reinterpret_cast<UINT_PTR>(w(f.cmdOK));
+    tool.lpszText = tip;
+    ::SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(win32::narrow(tip), "Применить и закрыть");
+    f.cmdOK.setToolTip("");
+    EXPECT_EQ(::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 0);
 }
 
 TEST_F(Win32ControlsTest, TypingReachesTheModelWithinItsMaxLengthAndTheModelsTextTheBox)

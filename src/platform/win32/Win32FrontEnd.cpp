@@ -297,6 +297,7 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
     void restoreFocus(FormView& fv);
     void focus(ControlAdapter& a);
     void moveFocus(FormView& fv, const ControlAdapter* from, bool back);
+    static bool onForm(const FormView& fv, HWND window);
 
     static void bringToFront(HWND w)
     {
@@ -592,6 +593,17 @@ void Win32FrontEnd::Impl::restoreFocus(FormView& fv)
     if (!::GetFocus() || !::IsChild(fv.window, ::GetFocus())) ::SetFocus(fv.window);
 }
 
+// Whether any of `window` lies in the form's client area: a panel waiting outside it (the main
+// window's command panel) holds controls no one can see.
+bool Win32FrontEnd::Impl::onForm(const FormView& fv, HWND window)
+{
+    RECT r, client, common;
+    ::GetWindowRect(window, &r);
+    ::GetClientRect(fv.window, &client);
+    ::MapWindowPoints(fv.window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return ::IntersectRect(&common, &r, &client) != FALSE;
+}
+
 // Tab and Shift+Tab: the next control that takes the focus, in the form's order.
 void Win32FrontEnd::Impl::moveFocus(FormView& fv, const ControlAdapter* from, bool back)
 {
@@ -599,7 +611,7 @@ void Win32FrontEnd::Impl::moveFocus(FormView& fv, const ControlAdapter* from, bo
     for (Control* c : fv.form->controls()) {
         ControlAdapter* a = adapterIn(fv, c);
         if (!a || !a->window() || !a->tabStop() || !c->usable() || !c->shown()) continue;
-        if (!::IsWindowVisible(a->window()) || !::IsWindowEnabled(a->window())) continue;
+        if (!::IsWindowVisible(a->window()) || !::IsWindowEnabled(a->window()) || !onForm(fv, a->window())) continue;
         stops.push_back(a);
     }
     if (stops.empty()) return;
@@ -686,38 +698,53 @@ bool Win32FrontEnd::Impl::accessKey(const MSG& m)
     FormView* fv = formByWindow(::GetAncestor(m.hwnd, GA_ROOT));
     if (!fv) return false;
     const auto& controls = fv->form->controls();
-    for (std::size_t k = 0; k < controls.size(); ++k) {
+    // The control an access-key control stands for: a label the control after it, a frame the
+    // first inside it, any other itself.
+    auto target = [&](std::size_t k) -> ControlAdapter* {
         Control* c = controls[k];
+        if (c->kind() != ControlKind::Label && c->kind() != ControlKind::Frame) return adapterIn(*fv, c);
+        const bool frame = c->kind() == ControlKind::Frame;
+        for (std::size_t n = frame ? 0 : k + 1; n < controls.size(); ++n) {
+            ControlAdapter* next = adapterIn(*fv, controls[n]);
+            if (next && next->tabStop() && (!frame || inside(*controls[n], *c))) return next;
+        }
+        return nullptr;
+    };
+    std::vector<ControlAdapter*> matches;
+    for (std::size_t k = 0; k < controls.size(); ++k) {
+        const Control* c = controls[k];
         const std::string* caption = captionOf(*c);
         if (!caption || !c->usable() || !c->shown() || accessKeyOf(*caption) != want) continue;
-        ControlAdapter* a = adapterIn(*fv, c);
-        if (!a) continue;
-        enterMessage();
+        if (ControlAdapter* a = target(k)) matches.push_back(a);
+    }
+    if (matches.empty()) return false;
+    enterMessage();
+    if (matches.size() > 1) {
+        // A key that several captions mark only moves the focus from one to the next, as in a
+        // dialog: pressing it never picks one of them unseen.
+        const ControlAdapter* now = adapterAround(::GetFocus());
+        const auto at = std::find(matches.begin(), matches.end(), now);
+        focus(
+            *matches[at == matches.end() ? 0 : (static_cast<std::size_t>(at - matches.begin()) + 1) % matches.size()]);
+    } else {
+        ControlAdapter& a = *matches.front();
+        Control* c = &a.control();
         switch (c->kind()) {
         case ControlKind::CommandButton:
-            a->act([c] { c->click(); });
+            a.act([c] { c->click(); });
             break;
         case ControlKind::CheckBox:
         case ControlKind::OptionButton:
-            focus(*a);
-            a->act([c] { c->click(); });
+            focus(a);
+            a.act([c] { c->click(); });
             break;
-        default: {
-            // A label gives the focus to the control after it; a frame to the first inside it.
-            const bool frame = c->kind() == ControlKind::Frame;
-            for (std::size_t n = frame ? 0 : k + 1; n < controls.size(); ++n) {
-                ControlAdapter* next = adapterIn(*fv, controls[n]);
-                if (!next || !next->tabStop() || (frame && !inside(*controls[n], *c))) continue;
-                focus(*next);
-                break;
-            }
+        default:
+            focus(a);
             break;
         }
-        }
-        leaveMessage();
-        return true;
     }
-    return false;
+    leaveMessage();
+    return true;
 }
 
 // ---- Win32FrontEnd ----
