@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace velmora {
 namespace {
 
@@ -91,8 +89,8 @@ testsupport::TempDir& driveFolders()
 class FolderChooserDrives : public FolderChooser {
 protected:
     FolderChooserDrives()
-        : FolderChooser("e:=" + (driveFolders().path() / "absent").string() +
-                        ";f:=" + (driveFolders().path() / "file").string())
+        : FolderChooser(testsupport::driveEntry('e', driveFolders().path() / "absent") + ";" +
+                        testsupport::driveEntry('f', driveFolders().path() / "file"))
     {}
     testsupport::TempDir& tmp = driveFolders();
 };
@@ -132,13 +130,14 @@ TEST_F(FolderChooserDrives, ADriveThatCannotBeUsedAsksRetryOrCancel)
 // A drive whose folder the user may not enter reads as the access error.
 TEST(FolderChooserAccess, ADriveTheUserMayNotEnterIsAnAccessError)
 {
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
     testsupport::TempDir drives;
     const auto locked = drives.mkdir("g");
-    ProgramHarness h("g:=" + locked.string());
+    ProgramHarness h(testsupport::driveEntry('g', locked));
     h.root.mkdir("c/TEMP");
     testsupport::openTreeToEveryone(h.root.path());
     testsupport::openTreeToEveryone(drives.path());
-    ::chmod(locked.c_str(), 0);
+    testsupport::setMode(locked, 0);
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);
@@ -151,7 +150,7 @@ TEST(FolderChooserAccess, ADriveTheUserMayNotEnterIsAnAccessError)
             std::_Exit(told ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    ::chmod(locked.c_str(), 0755);
+    testsupport::setMode(locked, 0755);
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 
 #include <set>
 
-#include <sys/stat.h>
-
 namespace velmora {
 namespace {
 
@@ -43,6 +41,7 @@ class HostMappingOddNames : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (const auto why = testsupport::oddNamesMissing()) GTEST_SKIP() << *why;
         h.root.write("c/TEMP/..\\Important.tmp", "1");
         h.root.write("c/TEMP/..\\Important\\x.tmp", "22");
         h.root.write("c/TEMP/x\\y.tmp", "333");
@@ -79,7 +78,7 @@ protected:
         h.root.write("c/TEMP/d.chk", "d");
         h.root.write("c/TEMP/e.err", "e");
         h.root.write("c/TEMP/keep.txt", "k");
-        chmod(h.host("c/TEMP/ro.bak").c_str(), 0444);
+        testsupport::setMode(h.host("c/TEMP/ro.bak"), 0444);
         main = &h.start();
         h.fe.onControlChanged = [this](Control& c) {
             if (&c == &main->lblScanReady) labels.push_back(main->lblScanReady.caption());
@@ -131,6 +130,7 @@ TEST_F(HostMappingOddNames, DeleteSelectedTakesOnlyTheSelectedOddName)
 
 TEST(HostMappingRaces, ASelectedEntryThatVanishesBeforeTheYesIsNotTakenForItsNamesake)
 {
+    if (const auto why = testsupport::namesakesMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.write("c/TEMP/a.tmp", "lower");
     h.root.write("c/TEMP/A.TMP", "UPPER");
@@ -155,6 +155,7 @@ TEST(HostMappingRaces, ASelectedEntryThatVanishesBeforeTheYesIsNotTakenForItsNam
 
 TEST(HostMappingRaces, AListedFolderSwappedForALinkBeforeTheYesLeavesTheOtherFolderAlone)
 {
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
     for (const bool selectedOnly : {false, true}) {
         SCOPED_TRACE(selectedOnly ? "delete selected" : "delete all");
         ProgramHarness h;
@@ -168,7 +169,7 @@ TEST(HostMappingRaces, AListedFolderSwappedForALinkBeforeTheYesLeavesTheOtherFol
         h.fe.onBox = [&](const MessageBoxSpec& spec) {
             if (spec.buttons != MsgButtons::YesNo) return;
             fs::rename(h.host("c/TEMP"), h.host("c/TEMP.old"));
-            fs::create_directory_symlink(h.host("c/Other"), h.host("c/TEMP"));
+            ASSERT_TRUE(testsupport::makeLink(h.host("c/Other"), h.host("c/TEMP")));
         };
         h.fe.answers = {MsgResult::Yes};
         (selectedOnly ? main.cmdDeleteSelected : main.cmdDelete).click();
@@ -181,13 +182,14 @@ TEST(HostMappingRaces, AListedFolderSwappedForALinkBeforeTheYesLeavesTheOtherFol
 
 TEST(HostMappingLinkedFolder, JunkInAStartFolderReachedThroughALinkGoesAndSuccessIsTold)
 {
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/real/a.tmp", "a");
     h.root.write("c/real/b.bak", "b");
     h.root.write("c/real/zero.log");
     h.root.write("c/real/keep.txt", "k");
-    fs::create_directory_symlink(h.host("c/real"), h.host("c/home"));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/real"), h.host("c/home")));
     h.setOption("JumpOnStartup", "C:\\home");
     auto& main = h.start();
     ASSERT_EQ(main.dirDirectories.path(), "C:\\home");
@@ -212,7 +214,7 @@ TEST(HostMappingLinkedFolder, JunkInAStartFolderReachedThroughALinkGoesAndSucces
     EXPECT_EQ(h.fe.boxes.size(), 7u) << "the empty file went: nothing more is told";
     EXPECT_FALSE(h.root.exists("c/real/zero.log"));
     EXPECT_EQ(testsupport::readHostFile(h.host("c/real/keep.txt")), "k");
-    EXPECT_TRUE(fs::is_symlink(h.host("c/home")));
+    EXPECT_TRUE(testsupport::isLink(h.host("c/home")));
 }
 
 TEST_F(Deleting, DeleteAllAnsweredNoChangesNothing)
@@ -268,25 +270,28 @@ TEST_F(Deleting, TheDeleteKeyNeedsACountedSelection)
 
 TEST_F(Deleting, ADeletionRemovesALinkAndNeverItsTarget)
 {
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
     h.root.write("c/Precious/data.tmp", "keep me");
-    fs::create_symlink(h.host("c/Precious/data.tmp"), h.host("c/TEMP/link.tmp"));
-    fs::create_symlink(h.host("c/Precious"), h.host("c/TEMP/dir.tmp"));
+    testsupport::setMode(h.host("c/Precious/data.tmp"), 0444);
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious/data.tmp"), h.host("c/TEMP/link.tmp")));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious"), h.host("c/TEMP/dir.tmp")));
     main->cmdRefresh.click();
     h.fe.answers = {MsgResult::Yes};
     main->cmdDelete.click();
     EXPECT_FALSE(h.root.exists("c/TEMP/link.tmp"));
     EXPECT_EQ(testsupport::readHostFile(h.host("c/Precious/data.tmp")), "keep me");
-    struct stat st {};
-    ASSERT_EQ(stat(h.host("c/Precious/data.tmp").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u) << "clearing attributes never touches a link's target";
+    EXPECT_TRUE(testsupport::isReadOnly(h.host("c/Precious/data.tmp")))
+        << "clearing attributes never touches a link's target";
+    testsupport::setMode(h.host("c/Precious/data.tmp"), 0644);
 }
 
 TEST(DeletingDenied, AFileThatCannotGoStaysAndTheMessageSaysSo)
 {
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.write("c/TEMP/locked.tmp", "x");
     testsupport::openTreeToEveryone(h.root.path());
-    chmod(h.host("c/TEMP").c_str(), 0555);
+    testsupport::setMode(h.host("c/TEMP"), 0555);
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);

@@ -380,5 +380,23 @@ TEST_F(ConsoleArchivers, AnArchiverThatFailsDeletesNothingAndSaysSo)
     EXPECT_FALSE(root.exists("c/Arc/unused.zip"));
 }
 
+// End to end: the real program driven through a pipe. Adjust the expected lines here when
+// the main window's print changes.
+TEST(ConsoleEndToEnd, TheProgramPrintsItsWindowAndEndsAtEndOfInput)
+{
+    testsupport::TempDir home;
+    const std::string command = "printf 'show\\n' | HOME='" + home.path().string() + "' XDG_CONFIG_HOME='" +
+                                home.path().string() + "' VELMORA_UI=console '" VELMORA_BINARY "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status)) << out;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_TRUE(out.rfind("== ", 0) == 0 || out.find("\n== ") != std::string::npos) << out;
+}
+
 } // namespace
 } // namespace velmora

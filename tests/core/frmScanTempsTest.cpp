@@ -7,9 +7,6 @@
 
 #include <fstream>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace velmora {
 namespace {
 
@@ -17,26 +14,21 @@ using testsupport::ProgramHarness;
 namespace fs = std::filesystem;
 using MainWindow = testsupport::MainWindow;
 
-bool isFifo(const fs::path& p)
-{
-    struct stat st {};
-    return ::lstat(p.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
-}
-
 TEST(HostMappingStartUp, AFifoNamedLikeAHelpFileNeverStopsStartUp)
 {
+    if (const auto why = testsupport::fifosMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/Program/vlm2-2.htm", "<html></html>");
     h.root.write("c/Program/getinto.gif", "GIF89a");
     h.root.write("c/Program/new.gif", "GIF89a");
     h.root.mkdir("c/WINDOWS/help");
-    ASSERT_EQ(::mkfifo(h.host("c/Program/comp.gif").c_str(), 0644), 0);
-    ASSERT_EQ(::mkfifo(h.host("c/WINDOWS/help/new.gif").c_str(), 0644), 0); // a FIFO as the destination
+    ASSERT_TRUE(testsupport::makeFifo(h.host("c/Program/comp.gif")));
+    ASSERT_TRUE(testsupport::makeFifo(h.host("c/WINDOWS/help/new.gif"))); // a FIFO as the destination
     ASSERT_TRUE(h.fs->setCurrentFolder("C:\\Program"));
     EXPECT_EXIT(
         {
-            ::alarm(10);
+            testsupport::exitAfter(10);
             h.start();
             std::_Exit(0);
         },
@@ -45,7 +37,7 @@ TEST(HostMappingStartUp, AFifoNamedLikeAHelpFileNeverStopsStartUp)
     EXPECT_EQ(testsupport::readHostFile(h.host("c/WINDOWS/help/getinto.gif")), "GIF89a")
         << "the copies after the FIFO are made";
     EXPECT_FALSE(h.root.exists("c/WINDOWS/help/comp.gif"));
-    EXPECT_TRUE(isFifo(h.host("c/Program/comp.gif")));
+    EXPECT_TRUE(testsupport::isFifo(h.host("c/Program/comp.gif")));
 }
 
 TEST(HostMappingStartUp, AnEmptyTmpFallsBackToTempThenToTheDefault)

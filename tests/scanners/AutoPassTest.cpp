@@ -18,7 +18,7 @@ const auto lines = testsupport::reportLines;
 
 class AutoPass : public ::testing::Test {
 protected:
-    AutoPass() : h("a:=" + (h0.path() / "floppy").string()) {}
+    AutoPass() : h(testsupport::driveEntry('a', h0.path() / "floppy")) {}
     testsupport::TempDir h0;
     ProgramHarness h;
 };
@@ -129,7 +129,8 @@ TEST(AutoPassFloppiesOnly, OnlyFloppyDrivesGiveTheShortReport)
     testing::FixedClock clock;
     testing::ScriptedFrontEnd fe;
     Toolkit tk(fe);
-    PosixFileSystem files("a:=" + (t.path() / "a").string() + ";b:=" + (t.path() / "b").string());
+    testsupport::HostFileSystem files(testsupport::driveEntry('a', t.path() / "a") + ";" +
+                                      testsupport::driveEntry('b', t.path() / "b"));
     App app(tk, {settings, files, env, processes, shell, printer, clock});
     app.start();
     std::string text;

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace velmora {
 namespace {
 
@@ -16,7 +13,7 @@ using testsupport::BindMount;
 
 class RecycleBin : public ::testing::Test {
 protected:
-    RecycleBin() : h("a:=" + (extra.path() / "a").string()) {}
+    RecycleBin() : h(testsupport::driveEntry('a', extra.path() / "a")) {}
     void SetUp() override { h.root.mkdir("c/TEMP"); }
     testsupport::TempDir extra;
     ProgramHarness h;
@@ -24,6 +21,7 @@ protected:
 
 TEST(HostMappingRecycleBin, SubfoldersNamedLikeParentsAreEmptiedInsideTheBinOnlyAndTheCommandEnds)
 {
+    if (const auto why = testsupport::oddNamesMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/Recycled/DC1.txt");
@@ -37,7 +35,7 @@ TEST(HostMappingRecycleBin, SubfoldersNamedLikeParentsAreEmptiedInsideTheBinOnly
     // In a child with an alarm: a walk that never ends fails here instead of hanging the suite.
     EXPECT_EXIT(
         {
-            ::alarm(20);
+            testsupport::exitAfter(20);
             auto& main = h.start();
             main.cmdRecycled.click();
             const bool told =
@@ -103,11 +101,12 @@ TEST_F(RecycleBin, EmptiesFilesAndEverySubfolderButKeepsWhatCannotGo)
 
 TEST_F(RecycleBin, LinksInsideTheBinLeadNowhere)
 {
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
     h.root.write("c/Precious/a.txt");
     h.root.write("c/Precious/Inner/b.txt");
     h.root.write("c/Recycled/DC1.txt");
-    fs::create_directory_symlink(h.host("c/Precious"), h.host("c/Recycled/Link"));
-    fs::create_symlink(h.host("c/Precious/a.txt"), h.host("c/Recycled/filelink.txt"));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious"), h.host("c/Recycled/Link")));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious/a.txt"), h.host("c/Recycled/filelink.txt")));
     auto& main = h.start();
     main.cmdRecycled.click();
     EXPECT_TRUE(h.root.exists("c/Precious/a.txt"));
@@ -117,10 +116,11 @@ TEST_F(RecycleBin, LinksInsideTheBinLeadNowhere)
 
 TEST_F(RecycleBin, ASubfolderWithAFileThatCannotGoStays)
 {
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
     h.root.write("c/Recycled/DC1.txt");
     h.root.write("c/Recycled/Locked/Inner/stuck.txt");
     testsupport::openTreeToEveryone(h.root.path());
-    chmod(h.host("c/Recycled/Locked/Inner").c_str(), 0555);
+    testsupport::setMode(h.host("c/Recycled/Locked/Inner"), 0555);
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);

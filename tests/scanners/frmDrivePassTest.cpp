@@ -10,9 +10,6 @@
 #include <fstream>
 #include <iostream>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace velmora {
 namespace {
 
@@ -35,6 +32,7 @@ protected:
 
 TEST(HostMappingDriveScan, ASubfolderNamedLikeTheParentIsWalkedAsItselfAndTheWalkEnds)
 {
+    if (const auto why = testsupport::oddNamesMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/W/..\\/a.tmp");
@@ -46,7 +44,7 @@ TEST(HostMappingDriveScan, ASubfolderNamedLikeTheParentIsWalkedAsItselfAndTheWal
                                             "C:\\W\\w.tmp"};
     EXPECT_EXIT(
         {
-            ::alarm(20);
+            testsupport::exitAfter(20);
             h.start();
             auto& scan = h.app->driveScanWindow().get();
             scan.dirDirectorie.setPath("C:\\W");
@@ -141,13 +139,15 @@ TEST_F(DriveScan, ADriveThatIsNotReadyReturnsTheBoxAndTheTreeStays)
 
 TEST_F(DriveScan, UnreadableFoldersAndLinkLoopsAreSkippedAndTheWalkFinishes)
 {
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
     h.root.write("c/W/Locked/hidden.tmp");
     h.root.write("c/W/Open/seen.tmp");
-    fs::create_directory_symlink(h.host("c/W"), h.host("c/W/Open/loop"));
-    fs::create_directory_symlink(h.host("c/TEMP"), h.host("c/W/elsewhere"));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/W"), h.host("c/W/Open/loop")));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/TEMP"), h.host("c/W/elsewhere")));
     h.root.write("c/TEMP/outside.tmp");
     testsupport::openTreeToEveryone(h.root.path());
-    chmod(h.host("c/W/Locked").c_str(), 0);
+    testsupport::setMode(h.host("c/W/Locked"), 0);
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);
@@ -279,7 +279,7 @@ TEST_F(DriveScanActions, ThreeNeighboursGoAfterOneQuestionWhileTheListIsDisabled
 TEST_F(DriveScanActions, ADoubleClickAsksAboutTheEntryItSelectsAndClearsItsReadOnlyBit)
 {
     for (auto name : {"a.tmp", "b.tmp", "c.tmp"}) h.root.write(std::string("c/W/") + name);
-    chmod(h.host("c/W/b.tmp").c_str(), 0444);
+    testsupport::setMode(h.host("c/W/b.tmp"), 0444);
     auto& scan = walk();
     scan.lstParasites.userSelect(0);
     scan.lstParasites.userSelect(2, false, true);
@@ -294,14 +294,15 @@ TEST_F(DriveScanActions, ADoubleClickAsksAboutTheEntryItSelectsAndClearsItsReadO
 
 TEST(DriveScanDenied, AFileThatStaysKeepsItsEntryUnselectedAndTheMessageSaysSo)
 {
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/W/Locked/locked.tmp", "x");
     h.root.write("c/W/NoSearch/hidden.tmp", "z"); // listed, but nothing in it can be looked at
     h.root.write("c/W/free.tmp", "y");
     testsupport::openTreeToEveryone(h.root.path());
-    chmod(h.host("c/W/Locked").c_str(), 0555);
-    chmod(h.host("c/W/NoSearch").c_str(), 0444);
+    testsupport::setMode(h.host("c/W/Locked"), 0555);
+    testsupport::setMode(h.host("c/W/NoSearch"), 0444);
     EXPECT_EXIT(
         {
             if (!testsupport::dropRootPrivileges()) std::_Exit(3);
@@ -345,6 +346,7 @@ TEST_F(DriveScanActions, AFileGoneBeforeTheYesLeavesTheListAndNothingIsTold)
 // Each entry is deleted by its exact name in the folder that was walked, or not at all.
 TEST_F(DriveScanActions, AFolderSwappedForALinkOrAFileForALinkLosesNothingOutside)
 {
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
     h.root.write("c/W/Sub/x.tmp", "listed");
     h.root.write("c/W/y.tmp", "listed");
     h.root.write("c/Other/x.tmp", "other");
@@ -356,9 +358,9 @@ TEST_F(DriveScanActions, AFolderSwappedForALinkOrAFileForALinkLosesNothingOutsid
     h.fe.onBox = [&](const MessageBoxSpec& spec) {
         if (spec.buttons != MsgButtons::YesNo) return;
         fs::rename(h.host("c/W/Sub"), h.host("c/W/Sub.old"));
-        fs::create_directory_symlink(h.host("c/Other"), h.host("c/W/Sub"));
+        ASSERT_TRUE(testsupport::makeLink(h.host("c/Other"), h.host("c/W/Sub")));
         fs::remove(h.host("c/W/y.tmp"));
-        fs::create_symlink(h.host("c/Precious/data.tmp"), h.host("c/W/y.tmp"));
+        ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious/data.tmp"), h.host("c/W/y.tmp")));
     };
     h.fe.answers = {MsgResult::Yes};
     scan.cmdDelete.click();

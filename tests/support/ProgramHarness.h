@@ -3,12 +3,11 @@
 // front-end, with a memory settings store and a fixed clock.
 #include "core/App.h"
 #include "core/frmScanTemps.h"
-#include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/PosixProcessStarter.h"
 #include "platform/testing/Doubles.h"
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "reports/frmReport.h"
 #include "settings/Settings.h"
+#include "support/HostServices.h"
 #include "support/TestSupport.h"
 
 #include <initializer_list>
@@ -49,17 +48,19 @@ public:
     ProgramHarness(const ProgramHarness&) = delete;
     ProgramHarness& operator=(const ProgramHarness&) = delete;
 
-    static std::unique_ptr<PosixFileSystem> makeFileSystem(const TempDir& root, const std::string& extraDrives)
+    static std::unique_ptr<HostFileSystem> makeFileSystem(const TempDir& root, const std::string& extraDrives)
     {
         root.mkdir("c");
         root.mkdir("d");
-        std::string spec = "c:=" + (root.path() / "c").string() + ";d:=" + (root.path() / "d").string();
+        std::string spec = driveEntry('c', root.path() / "c") + ";" + driveEntry('d', root.path() / "d");
         if (!extraDrives.empty()) spec += ";" + extraDrives;
-        return std::make_unique<PosixFileSystem>(spec);
+        return std::make_unique<HostFileSystem>(spec);
     }
 
     // Host path of a drive-relative path: host("c/TEMP/a.tmp").
-    std::filesystem::path host(std::string_view relative) const { return root.path() / std::string(relative); }
+    std::filesystem::path host(std::string_view relative) const { return root.path() / hostPath(relative); }
+    // Its UTF-8 text, as the program's host paths read.
+    std::string hostText(std::string_view relative) const { return pathText(host(relative)); }
 
     void setOption(std::string_view key, std::string value)
     {
@@ -79,12 +80,12 @@ public:
     // Programs the program starts really run on the host from now on.
     void useHostProcesses()
     {
-        m_hostProcesses = std::make_unique<PosixProcessStarter>(*fs);
+        m_hostProcesses = std::make_unique<HostProcessStarter>(*fs);
         starter.use = m_hostProcesses.get();
     }
 
     TempDir root;
-    std::unique_ptr<PosixFileSystem> fs;
+    std::unique_ptr<HostFileSystem> fs;
     testing::MemorySettings settings;
     testing::MapEnvironment env;
     testing::RecordingProcessStarter processes;
@@ -99,7 +100,7 @@ public:
 
 private:
     std::filesystem::path m_home;
-    std::unique_ptr<PosixProcessStarter> m_hostProcesses;
+    std::unique_ptr<HostProcessStarter> m_hostProcesses;
 };
 
 // The start and end lines of a report under the fixed clock.

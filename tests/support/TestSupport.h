@@ -1,6 +1,9 @@
 #pragma once
 // Shared test helpers: real temporary folders mapped as drives.
+#include "platform/DateTime.h"
+
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,4 +48,59 @@ bool underWine();
 // A program the build made, by its file name ("velmora-console.exe"): beside the test
 // program, else in the build folder above it.
 std::filesystem::path builtProgram(std::string_view fileName);
+} // namespace velmora::testsupport
+
+// What a test needs of the host beyond plain files and folders, one helper for every host.
+// A test that needs what its host lacks skips itself with the reason the `...Missing()`
+// helper gives (nothing when the host has it).
+namespace velmora::testsupport {
+
+// Symbolic links, to files and to folders.
+std::optional<std::string> linksMissing();
+bool makeLink(const std::filesystem::path& target, const std::filesystem::path& link);
+bool isLink(const std::filesystem::path& p);
+
+// Permission bits that stop the owner (POSIX modes; Windows has ACLs).
+std::optional<std::string> permissionBitsMissing();
+// chmod where modes mean something; on Windows only the owner's write bit counts, as the
+// read-only attribute.
+void setMode(const std::filesystem::path& p, unsigned mode);
+// Without write permission, or with the read-only attribute.
+bool isReadOnly(const std::filesystem::path& p);
+
+// Named pipes (FIFOs) in a folder.
+std::optional<std::string> fifosMissing();
+bool makeFifo(const std::filesystem::path& p);
+bool isFifo(const std::filesystem::path& p);
+
+// Two names in one folder that differ only in case.
+std::optional<std::string> namesakesMissing();
+// Names holding any byte but "/" and NUL: "\", ":", control characters, bytes not UTF-8.
+std::optional<std::string> oddNamesMissing();
+
+// A second name for a file in another folder.
+bool makeHardLink(const std::filesystem::path& existing, const std::filesystem::path& link);
+// Sets a file's modification time to a local calendar time.
+bool setModificationTime(const std::filesystem::path& p, const DateTime& local);
+// Ends the process (as a death test's child) after `seconds`, should it hang.
+void exitAfter(unsigned seconds);
+// An environment variable of this process, seen by the programs it starts; unset with nullptr.
+void setVariable(const char* name, const char* value);
+
+// A bind mount that goes when the test ends, however it ends.
+class BindMount {
+public:
+    BindMount(const std::filesystem::path& from, const std::filesystem::path& onto);
+    ~BindMount();
+    BindMount(const BindMount&) = delete;
+    BindMount& operator=(const BindMount&) = delete;
+    bool mounted() const { return m_mounted; }
+    std::string skipReason() const;
+
+private:
+    std::filesystem::path m_onto;
+    bool m_mounted = false;
+    std::string m_error;
+};
+
 } // namespace velmora::testsupport

@@ -1,7 +1,7 @@
 // The window model's event semantics, through the scripted front-end.
-#include "platform/posix/PosixFileSystem.h"
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "platform/toolkit/Form.h"
+#include "support/HostServices.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -221,8 +221,8 @@ protected:
         root.write("Windows/TEMP/keep.txt");
         root.write("Windows/TEMP/c.bak");
         root.mkdir("Windows/TEMP/Sub");
-        fs = std::make_unique<PosixFileSystem>("c:=" + root.path().string() +
-                                               ";d:=" + (root.path() / "missing").string());
+        fs = std::make_unique<testsupport::HostFileSystem>(testsupport::driveEntry('c', root.path()) + ";" +
+                                                           testsupport::driveEntry('d', root.path() / "missing"));
         form = std::make_unique<F>(tk, *fs);
         form->load();
     }
@@ -240,7 +240,7 @@ protected:
     };
     ScriptedFrontEnd fe;
     Toolkit tk{fe};
-    std::unique_ptr<PosixFileSystem> fs;
+    std::unique_ptr<testsupport::HostFileSystem> fs;
     std::unique_ptr<F> form;
 };
 
@@ -276,7 +276,7 @@ TEST_F(BrowserControls, DriveBoxShowsLettersAndLabelsAndRejectsUnknownDrives)
 {
     auto& drv = form->drv;
     ASSERT_EQ(drv.listCount(), 2u);
-    EXPECT_EQ(drv.list(0), "c: [" + root.path().string() + "]");
+    EXPECT_EQ(drv.list(0), "c: [" + testsupport::pathText(root.path()) + "]");
     EXPECT_TRUE(drv.setDrive("D:\\")) << "a drive that is not ready can be picked; its handler decides";
     EXPECT_EQ(drv.drive().substr(0, 2), "d:");
     EXPECT_FALSE(drv.setDrive("q:"));
@@ -479,7 +479,7 @@ TEST(ListChanges, TheFileListTellsEachSelectionChangeAndRedrawsWholeOnlyWhenReLi
 {
     testsupport::TempDir root;
     for (int i = 0; i < 40; ++i) root.write("TEMP/f" + std::to_string(100 + i) + ".tmp");
-    PosixFileSystem files("c:=" + root.path().string());
+    testsupport::HostFileSystem files(testsupport::driveEntry('c', root.path()));
     MirrorFrontEnd fe;
     Toolkit tk{fe};
     struct F : Form {

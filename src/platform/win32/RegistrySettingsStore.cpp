@@ -30,6 +30,14 @@ private:
 
 RegistrySettingsStore::RegistrySettingsStore(std::string base) : m_base(std::move(base)) {}
 
+std::string RegistrySettingsStore::baseFromEnvironment()
+{
+    wchar_t value[1024];
+    const DWORD n = ::GetEnvironmentVariableW(L"VELMORA_SETTINGS_KEY", value, 1024);
+    if (n > 0 && n < 1024) return win32::narrow(std::wstring_view(value, n));
+    return "Software\\VB and VBA Program Settings";
+}
+
 std::string RegistrySettingsStore::keyPath(std::string_view app, std::string_view section) const
 {
     std::string path = m_base;

@@ -17,6 +17,10 @@ public:
     // `base`: the key below HKEY_CURRENT_USER that holds every application's settings.
     explicit RegistrySettingsStore(std::string base = "Software\\VB and VBA Program Settings");
 
+    // The value of VELMORA_SETTINGS_KEY (a key below HKEY_CURRENT_USER that stands in for
+    // "Software\VB and VBA Program Settings", as a test run's own), or that key when it is unset.
+    static std::string baseFromEnvironment();
+
     std::string get(std::string_view app, std::string_view section, std::string_view key,
                     std::string_view def) const override;
     // False when the key cannot be made or the value written.

@@ -13,14 +13,14 @@
 namespace velmora {
 
 // The drive map comes from VELMORA_DRIVES (unset: the machine's drives), the command line
-// from GetCommandLineW, the settings from the registry. Not copyable: `services` refers to
-// the members.
+// from GetCommandLineW, the settings from the registry (below VELMORA_SETTINGS_KEY when it is
+// set). Not copyable: `services` refers to the members.
 struct Win32Host {
     Win32Host() = default;
     Win32Host(const Win32Host&) = delete;
     Win32Host& operator=(const Win32Host&) = delete;
 
-    RegistrySettingsStore settings;
+    RegistrySettingsStore settings{RegistrySettingsStore::baseFromEnvironment()};
     Win32FileSystem fs{Win32FileSystem::drivesFromEnvironment()};
     Win32Environment env{&fs};
     Win32ProcessStarter processes{fs};
