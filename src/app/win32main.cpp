@@ -1,12 +1,19 @@
 // velmora.exe: the program's windows on Windows. The Windows host's services (Win32Host)
 // under the Win32 front-end; see main.cpp for the map of the program.
+#include "core/App.h"
+#include "platform/win32/Win32FrontEnd.h"
 #include "platform/win32/Win32Host.h"
 
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    velmora::Win32Host host;
-    // The Win32 front-end runs the program here.
-    return 1;
+    using namespace velmora;
+    Win32Host host;
+    Win32FrontEnd frontEnd;
+    Toolkit tk(frontEnd);
+    frontEnd.attach(tk);
+    App app(tk, host.services);
+    app.start();
+    return frontEnd.run();
 }

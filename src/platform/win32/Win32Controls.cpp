@@ -1,0 +1,1634 @@
+#include "platform/win32/Win32Controls.h"
+
+#include "platform/win32/Win32Pictures.h"
+#include "platform/win32/Win32Text.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace velmora::win32 {
+
+namespace {
+
+HINSTANCE instance() { return ::GetModuleHandleW(nullptr); }
+
+// The caption without its access-key marks: "&&" is one "&", "&x" is "x".
+std::wstring withoutMnemonics(const std::wstring& caption)
+{
+    std::wstring out;
+    out.reserve(caption.size());
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == L'&' && i + 1 < caption.size())
+            ++i;
+        else if (caption[i] == L'&')
+            continue;
+        out += caption[i];
+    }
+    return out;
+}
+
+std::wstring windowText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(std::max(::GetWindowTextLengthW(window), 0)) + 1, L'\0');
+    const int n = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(n, 0)));
+    return text;
+}
+
+LRESULT send(HWND window, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    return ::SendMessageW(window, msg, wParam, lParam);
+}
+
+LONG_PTR style(HWND window) { return ::GetWindowLongPtrW(window, GWL_STYLE); }
+
+// Sets the style bits `mask` of the window to `bits`; true when they changed.
+bool setStyle(HWND window, LONG_PTR mask, LONG_PTR bits, int which = GWL_STYLE)
+{
+    const LONG_PTR old = ::GetWindowLongPtrW(window, which);
+    const LONG_PTR next = (old & ~mask) | (bits & mask);
+    if (next == old) return false;
+    ::SetWindowLongPtrW(window, which, next);
+    return true;
+}
+
+int mouseButtonOf(UINT msg)
+{
+    switch (msg) {
+    case WM_LBUTTONUP:
+        return mouse::Left;
+    case WM_RBUTTONUP:
+        return mouse::Right;
+    case WM_MBUTTONUP:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+POINT pointOf(LPARAM lParam) { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+
+bool keyHeld(int vk) { return ::GetKeyState(vk) < 0; }
+
+// The first character of a text, upper-cased as Windows does, for typing to find an entry.
+wchar_t firstUpper(std::string_view text)
+{
+    if (text.empty()) return 0;
+    std::wstring first = widen(text.substr(0, std::min<std::size_t>(text.size(), 4)));
+    if (first.empty()) return 0;
+    wchar_t c = first[0];
+    ::CharUpperBuffW(&c, 1);
+    return c;
+}
+
+// `clipChildren` false: the panel's background is painted under its children too, for a child
+// that leaves its inside undrawn (a group box without a caption).
+HWND createPanel(HWND parent, bool clipChildren = true)
+{
+    return ::CreateWindowExW(0, PanelClass, L"", WS_CHILD | WS_CLIPSIBLINGS | (clipChildren ? WS_CLIPCHILDREN : 0), 0,
+                             0, 0, 0, parent, nullptr, instance(), nullptr);
+}
+
+ControlAdapter* adapterOfWindow(HWND window)
+{
+    return reinterpret_cast<ControlAdapter*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+bool isMouseMessage(UINT msg) { return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && msg != WM_MOUSEWHEEL; }
+
+// The windows the front-end draws itself: their adapter is in GWLP_USERDATA once made (and
+// none once it went), their children's notifications go to the children's adapters.
+LRESULT CALLBACK panelProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    ControlAdapter* adapter = adapterOfWindow(window);
+    if (!adapter) return ::DefWindowProcW(window, msg, wParam, lParam);
+    AdapterHost& host = adapter->host();
+    host.enterMessage();
+    LRESULT result = 0;
+    if (isMouseMessage(msg)) adapter->relayToolTip(msg, wParam, lParam);
+    // Either may unload the form, and the adapter with it: it is not touched afterwards.
+    bool handled =
+        childNotification(host, msg, wParam, lParam, result) || adapter->message(msg, wParam, lParam, result);
+    if (!handled && (msg == WM_PAINT || msg == WM_PRINTCLIENT)) {
+        PAINTSTRUCT ps{};
+        HDC dc = msg == WM_PAINT ? ::BeginPaint(window, &ps) : reinterpret_cast<HDC>(wParam);
+        if (msg == WM_PRINTCLIENT) {
+            ::GetClientRect(window, &ps.rcPaint);
+            ::FillRect(dc, &ps.rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
+        }
+        adapter->paint(dc, ps.rcPaint);
+        if (msg == WM_PAINT) ::EndPaint(window, &ps);
+        handled = true;
+    }
+    if (!handled) result = ::DefWindowProcW(window, msg, wParam, lParam);
+    host.leaveMessage();
+    return result;
+}
+
+// The procedure each standard control (button, edit, list, ...) had before its adapter took
+// its messages.
+std::unordered_map<HWND, WNDPROC>& originalProcs()
+{
+    static std::unordered_map<HWND, WNDPROC> procs;
+    return procs;
+}
+
+// A standard control's messages go to its adapter first. Subclassed the classic way: the
+// common controls' SetWindowSubclass looks a property up at every message, which Wine asks
+// its server for, and a list of 100,000 entries is filled with 100,000 messages.
+LRESULT CALLBACK controlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto& procs = originalProcs();
+    const auto it = procs.find(window);
+    if (it == procs.end()) return ::DefWindowProcW(window, msg, wParam, lParam);
+    const WNDPROC original = it->second;
+    LRESULT result = 0;
+    if (ControlAdapter* adapter = adapterOfWindow(window)) {
+        AdapterHost& host = adapter->host();
+        host.enterMessage();
+        if (isMouseMessage(msg)) adapter->relayToolTip(msg, wParam, lParam);
+        // The adapter may go with the form inside message(): it is not touched afterwards.
+        if (!adapter->message(msg, wParam, lParam, result))
+            result = ::CallWindowProcW(original, window, msg, wParam, lParam);
+        host.leaveMessage();
+    } else {
+        result = ::CallWindowProcW(original, window, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) procs.erase(window);
+    return result;
+}
+
+} // namespace
+
+void registerPanelClass()
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (::GetClassInfoExW(instance(), PanelClass, &wc)) return;
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = panelProc;
+    wc.hInstance = instance();
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = PanelClass;
+    ::RegisterClassExW(&wc);
+}
+
+void guarded(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora: %s\n", e.what());
+    }
+}
+
+bool childNotification(const AdapterHost& host, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        if (lParam == 0) return false; // a menu or an accelerator, not a control
+        if (ControlAdapter* a = host.routed(reinterpret_cast<HWND>(lParam))) {
+            a->command(HIWORD(wParam));
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+        if (ControlAdapter* a = host.routed(reinterpret_cast<HWND>(lParam)))
+            if (HBRUSH brush = a->colour(reinterpret_cast<HDC>(wParam))) {
+                result = reinterpret_cast<LRESULT>(brush);
+                return true;
+            }
+        return false;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (ControlAdapter* a = host.routed(item->hwndItem); a && a->drawItem(*item)) {
+            result = TRUE;
+            return true;
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+// ---- ControlAdapter ----
+
+ControlAdapter::ControlAdapter(Control& control, AdapterHost& host, Presence presence)
+    : m_control(control), m_form(control.form()), m_host(host), m_presence(presence),
+      m_life(std::make_shared<const char>('\0'))
+{}
+
+ControlAdapter::~ControlAdapter()
+{
+    if (!m_window) return;
+    detach(m_window);
+    m_host.retire(m_window);
+}
+
+void ControlAdapter::detach(HWND window)
+{
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (!m_toolTip.empty()) m_host.setToolTip(m_form, window, {});
+    m_host.route(window, nullptr);
+}
+
+void ControlAdapter::relayToolTip(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_toolTip.empty()) m_host.relayToolTip(m_form, m_window, msg, wParam, lParam);
+}
+
+ControlAdapter::Alive::Alive(const ControlAdapter& adapter) : m_life(adapter.m_life), m_adapter(&adapter) {}
+
+ControlAdapter::Alive::operator bool() const { return !m_life.expired() && m_adapter->held(); }
+
+bool ControlAdapter::held() const
+{
+    const auto& controls = m_form.controls();
+    return std::find(controls.begin(), controls.end(), &m_control) != controls.end();
+}
+
+HWND ControlAdapter::make(HWND parent)
+{
+    HWND window = create(parent);
+    if (!window) return nullptr;
+    m_host.route(window, this);
+    wchar_t kind[32] = {};
+    ::GetClassNameW(window, kind, 32);
+    if (std::wstring_view(kind) != PanelClass)
+        originalProcs()[window] = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(controlProc)));
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return window;
+}
+
+void ControlAdapter::build(HWND parent) { m_window = make(parent); }
+
+void ControlAdapter::rebuild()
+{
+    HWND old = m_window;
+    if (!old) return;
+    HWND focus = ::GetFocus();
+    const bool hadFocus = focus && (focus == old || ::IsChild(old, focus));
+    detach(old);
+    m_window = make(::GetParent(old));
+    // In the old one's place among its siblings: just below it, which it leaves.
+    ::SetWindowPos(m_window, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_host.retire(old);
+    m_rect = {-1, -1, -1, -1};
+    m_font = nullptr;
+    m_toolTip.clear();
+    if (hadFocus) ::SetFocus(m_window);
+}
+
+RECT ControlAdapter::pixelRect() const
+{
+    const Geometry& g = m_control.geometry();
+    const int x = m_host.px(g.left), y = m_host.px(g.top);
+    return {x, y, std::max(m_host.px(g.left + g.width), x), std::max(m_host.px(g.top + g.height), y)};
+}
+
+void ControlAdapter::setText(const std::wstring& text)
+{
+    if (windowText(m_window) != text) ::SetWindowTextW(m_window, text.c_str());
+}
+
+void ControlAdapter::sync()
+{
+    HWND w = m_window;
+    if (!w) return;
+    const Control& c = m_control;
+    const RECT r = pixelRect();
+    if (!::EqualRect(&r, &m_rect)) {
+        m_rect = r;
+        ::SetWindowPos(w, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // A control inside a disabled container is drawn disabled too, as it cannot be used.
+    const bool usable = c.usable();
+    if (!::IsWindowEnabled(w) != !usable) ::EnableWindow(w, usable);
+    if (c.toolTip() != m_toolTip) {
+        m_toolTip = c.toolTip();
+        m_host.setToolTip(m_form, w, m_toolTip);
+    }
+    if (HFONT font = m_host.font(c.font()); font != m_font) {
+        m_font = font;
+        send(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    syncKind();
+    w = m_window;
+    const bool shown = (style(w) & WS_VISIBLE) != 0;
+    if (shown != c.visible()) ::ShowWindow(w, c.visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void ControlAdapter::act(const std::function<void()>& action)
+{
+    if (!held()) return;
+    const Alive alive(*this);
+    guarded(action);
+    if (alive) redrawAfterAction();
+}
+
+void ControlAdapter::follow(const ListChange&) { sync(); }
+
+void ControlAdapter::mouseUp(int button, POINT pos)
+{
+    if (button == 0 || !m_control.onMouseUp || !m_window) return;
+    // From the window's own corner, border included, as the control's coordinates count.
+    POINT screen = pos;
+    ::ClientToScreen(m_window, &screen);
+    RECT outer;
+    ::GetWindowRect(m_window, &outer);
+    const int x = m_host.twips(screen.x - outer.left), y = m_host.twips(screen.y - outer.top);
+    Control& c = m_control;
+    guarded([&c, button, x, y] { c.mouseUp(button, x, y); });
+}
+
+void ControlAdapter::doubleClick()
+{
+    Control& c = m_control;
+    guarded([&c] { c.dblClick(); });
+}
+
+bool ControlAdapter::keyDown(int vk, bool shift, bool ctrl)
+{
+    if (!held()) return true;
+    if (keepsKeys()) return false;
+    if (vk == VK_RETURN && enterKey()) return true;
+    if ((vk == VK_RETURN || vk == VK_ESCAPE) && m_host.dialogKey(m_form, vk)) return true;
+    if (vk == VK_TAB) return false;
+    if (m_control.onKeyDown) {
+        const Alive alive(*this);
+        Control& c = m_control;
+        guarded([&c, vk] { c.keyDown(vk); });
+        if (!alive) return true;
+    }
+    return navigationKey(vk, shift, ctrl);
+}
+
+bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
+{
+    result = 0;
+    const bool passive = m_presence != Presence::Focusable;
+    switch (msg) {
+    case WM_NCDESTROY:
+        // Destroyed under the adapter (with its parent): nothing routes to it any more.
+        detach(m_window);
+        m_window = nullptr;
+        return false;
+    case WM_LBUTTONDOWN:
+        if (!passive) return false;
+        m_pressed = true;
+        ::SetCapture(m_window);
+        return true;
+    case WM_LBUTTONDBLCLK: {
+        const Alive alive(*this);
+        doubleClick();
+        if (!alive) return true;
+        if (!passive) return false;
+        m_pressed = true;
+        ::SetCapture(m_window);
+        return true;
+    }
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        return passive;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        const int button = mouseButtonOf(msg);
+        const POINT pos = pointOf(lParam);
+        const bool pressed = button == mouse::Left && std::exchange(m_pressed, false);
+        if (passive && button == mouse::Left && ::GetCapture() == m_window) ::ReleaseCapture();
+        const Alive alive(*this);
+        mouseUp(button, pos);
+        if (!alive) return true;
+        if (passive && pressed) {
+            RECT client;
+            ::GetClientRect(m_window, &client);
+            if (::PtInRect(&client, pos)) {
+                Control& c = m_control;
+                guarded([&c] { c.click(); });
+            }
+        }
+        return passive;
+    }
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// ---- buttons, labels, text ----
+
+class CommandButtonAdapter final : public ControlAdapter {
+public:
+    CommandButtonAdapter(CommandButton& button, AdapterHost& host)
+        : ControlAdapter(button, host, Presence::Focusable), m_button(button)
+    {}
+
+    bool tabStop() const override { return m_button.focusable(); }
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_bitmap = nullptr;
+        return ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_CLIPSIBLINGS | BS_PUSHBUTTON | BS_MULTILINE, 0, 0, 0,
+                                 0, parent, nullptr, instance(), nullptr);
+    }
+
+    void syncKind() override
+    {
+        HWND w = window();
+        const LONG_PTR type = m_button.isDefault() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        if ((style(w) & BS_TYPEMASK) != type) send(w, BM_SETSTYLE, static_cast<WPARAM>(type), TRUE);
+        setStyle(w, WS_TABSTOP, m_button.focusable() ? WS_TABSTOP : 0);
+
+        const std::wstring caption = widen(m_button.caption());
+        const Picture* picture = m_button.picture().empty() ? nullptr : host().picture(m_button.picture());
+        if (setStyle(w, BS_BITMAP, picture ? BS_BITMAP : 0)) ::InvalidateRect(w, nullptr, TRUE);
+        if (picture) {
+            HBITMAP bitmap = picture->bitmap(::GetSysColor(COLOR_BTNFACE), host().pictureScale());
+            if (bitmap != m_bitmap) {
+                m_bitmap = bitmap;
+                send(w, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+            }
+            setText(caption); // not drawn, but read by screen readers
+            return;
+        }
+        if (m_bitmap) {
+            m_bitmap = nullptr;
+            send(w, BM_SETIMAGE, IMAGE_BITMAP, 0);
+        }
+        if (m_button.picture().empty()) {
+            setText(caption);
+            return;
+        }
+        // A picture button whose file is missing: a short text in its place.
+        std::wstring glyph = withoutMnemonics(caption);
+        if (glyph.empty()) {
+            glyph = widen(m_button.picture());
+            if (const auto slash = glyph.find_last_of(L"\\/"); slash != std::wstring::npos) glyph.erase(0, slash + 1);
+            if (const auto dot = glyph.rfind(L'.'); dot != std::wstring::npos && dot > 0) glyph.erase(dot);
+        }
+        setText(glyph);
+    }
+
+    void command(int code) override
+    {
+        if (code == BN_CLICKED) act([this] { m_button.click(); });
+    }
+
+    bool enterKey() override
+    {
+        // Enter on a focused button presses that button, not the form's default one.
+        act([this] { m_button.click(); });
+        return true;
+    }
+
+    // The second press of a double click is a second click; a button has no DblClick.
+    void doubleClick() override {}
+
+    bool message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (m_button.focusable()) return ControlAdapter::message(msg, wParam, lParam, result);
+        // A button that takes no focus is pressed and released here: the button's own mouse
+        // handling would take the focus first.
+        HWND w = window();
+        const POINT pos = pointOf(lParam);
+        auto inside = [w, pos] {
+            RECT client;
+            ::GetClientRect(w, &client);
+            return ::PtInRect(&client, pos) != FALSE;
+        };
+        result = 0;
+        switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            m_down = true;
+            ::SetCapture(w);
+            send(w, BM_SETSTATE, TRUE);
+            return true;
+        case WM_MOUSEMOVE:
+            if (!m_down) return false;
+            send(w, BM_SETSTATE, inside());
+            return true;
+        case WM_CAPTURECHANGED:
+            if (m_down && reinterpret_cast<HWND>(lParam) != w) {
+                m_down = false;
+                send(w, BM_SETSTATE, FALSE);
+            }
+            return false;
+        case WM_LBUTTONUP: {
+            const bool was = std::exchange(m_down, false);
+            if (::GetCapture() == w) ::ReleaseCapture();
+            send(w, BM_SETSTATE, FALSE);
+            const Alive alive(*this);
+            mouseUp(mouse::Left, pos);
+            if (alive && was && inside()) act([this] { m_button.click(); });
+            return true;
+        }
+        default:
+            return ControlAdapter::message(msg, wParam, lParam, result);
+        }
+    }
+
+    CommandButton& m_button;
+    HBITMAP m_bitmap = nullptr; // as last given to the button; owned by the picture
+    bool m_down = false;        // a button that takes no focus is held down
+};
+
+class LabelAdapter final : public ControlAdapter {
+public:
+    LabelAdapter(Label& label, AdapterHost& host) : ControlAdapter(label, host, Presence::Drawn), m_label(label) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        // SS_LEFT wraps words; "&" marks the access key, which moves the focus to the next control.
+        return ::CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_CLIPSIBLINGS | SS_LEFT | SS_NOTIFY, 0, 0, 0, 0,
+                                 parent, nullptr, instance(), nullptr);
+    }
+
+    void syncKind() override { setText(widen(m_label.caption())); }
+
+    Label& m_label;
+};
+
+class TextBoxAdapter final : public ControlAdapter {
+public:
+    TextBoxAdapter(TextBox& box, AdapterHost& host) : ControlAdapter(box, host, Presence::Focusable), m_box(box) {}
+
+    void sync() override
+    {
+        // One edit for one line, another for many: a box that changes over gets the other.
+        if (window() && m_box.multiLine() != m_multi) rebuild();
+        ControlAdapter::sync();
+    }
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_multi = m_box.multiLine();
+        m_limit = static_cast<std::size_t>(-1);
+        const DWORD kind = m_multi ? ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL : ES_AUTOHSCROLL;
+        return ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | kind, 0, 0,
+                                 0, 0, parent, nullptr, instance(), nullptr);
+    }
+
+    void syncKind() override
+    {
+        HWND w = window();
+        if (((style(w) & ES_READONLY) != 0) != m_box.locked()) send(w, EM_SETREADONLY, m_box.locked());
+        if (m_box.maxLength() != m_limit) {
+            m_limit = m_box.maxLength();
+            send(w, EM_SETLIMITTEXT, m_limit > 0x7FFFFFFE ? 0 : m_limit);
+        }
+        const std::wstring text = widen(m_box.text());
+        if (windowText(w) == text) return;
+        DWORD start = 0, end = 0;
+        send(w, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        m_setting = true;
+        ::SetWindowTextW(w, text.c_str());
+        m_setting = false;
+        const auto length = static_cast<DWORD>(text.size());
+        send(w, EM_SETSEL, std::min(start, length), static_cast<LPARAM>(std::min(end, length)));
+    }
+
+    void command(int code) override
+    {
+        // Every change that is not ours is the user's: typing, pasting, undoing.
+        if (code != EN_CHANGE || m_setting) return;
+        const std::string text = narrow(windowText(window()));
+        act([this, &text] { m_box.type(text); });
+    }
+
+    // A locked box is read-only but looks like any other.
+    HBRUSH colour(HDC dc) override
+    {
+        if (!m_box.locked() || !::IsWindowEnabled(window())) return nullptr;
+        ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        return ::GetSysColorBrush(COLOR_WINDOW);
+    }
+
+    TextBox& m_box;
+    bool m_multi = false;
+    bool m_setting = false; // the window's text is being set from the model
+    std::size_t m_limit = 0;
+};
+
+class CheckBoxAdapter final : public ControlAdapter {
+public:
+    CheckBoxAdapter(CheckBox& box, AdapterHost& host) : ControlAdapter(box, host, Presence::Focusable), m_box(box) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        // Not an automatic check box: the model decides what a click does.
+        return ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | BS_3STATE | BS_MULTILINE,
+                                 0, 0, 0, 0, parent, nullptr, instance(), nullptr);
+    }
+
+    void syncKind() override
+    {
+        setText(widen(m_box.caption()));
+        const int v = m_box.value();
+        const WPARAM state = v == 1 ? BST_CHECKED : v == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+        if (static_cast<WPARAM>(send(window(), BM_GETCHECK)) != state) send(window(), BM_SETCHECK, state);
+    }
+
+    void command(int code) override
+    {
+        if (code == BN_CLICKED) act([this] { m_box.click(); });
+    }
+
+    CheckBox& m_box;
+};
+
+class OptionButtonAdapter final : public ControlAdapter {
+public:
+    OptionButtonAdapter(OptionButton& option, AdapterHost& host)
+        : ControlAdapter(option, host, Presence::Focusable), m_option(option)
+    {}
+
+    // As in a dialog, Tab reaches the chosen option of a group, not each one: an option that
+    // gets the focus by the keyboard is chosen.
+    bool tabStop() const override
+    {
+        if (m_option.value()) return true;
+        for (const Control* c : m_option.form().controls())
+            if (c != &m_option && c->kind() == ControlKind::OptionButton && c->container() == m_option.container() &&
+                static_cast<const OptionButton*>(c)->value())
+                return false;
+        return true;
+    }
+
+private:
+    HWND create(HWND parent) override
+    {
+        // Not an automatic option: the model clears the other options of the container.
+        return ::CreateWindowExW(0, WC_BUTTONW, L"",
+                                 WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | BS_RADIOBUTTON | BS_MULTILINE, 0, 0, 0, 0,
+                                 parent, nullptr, instance(), nullptr);
+    }
+
+    void syncKind() override
+    {
+        setText(widen(m_option.caption()));
+        const WPARAM state = m_option.value() ? BST_CHECKED : BST_UNCHECKED;
+        if (static_cast<WPARAM>(send(window(), BM_GETCHECK)) != state) send(window(), BM_SETCHECK, state);
+    }
+
+    void command(int code) override
+    {
+        if (code == BN_CLICKED) act([this] { m_option.click(); });
+    }
+
+    OptionButton& m_option;
+};
+
+// ---- lists ----
+
+// Appends texts to a list box or a combo box; many at once with room made first and the
+// window drawn once at the end.
+template <class Texts>
+void appendTexts(HWND window, UINT addMessage, const Texts& texts, std::size_t from, std::size_t to)
+{
+    const std::size_t n = to > from ? to - from : 0;
+    const bool bulk = n > 16;
+    if (bulk) {
+        if (addMessage == LB_ADDSTRING) {
+            std::size_t bytes = 0;
+            for (std::size_t i = from; i < to; ++i) bytes += (texts[i].size() + 1) * sizeof(wchar_t);
+            send(window, LB_INITSTORAGE, n, static_cast<LPARAM>(bytes));
+        }
+        send(window, WM_SETREDRAW, FALSE);
+    }
+    for (std::size_t i = from; i < to; ++i) {
+        const std::wstring text = widen(texts[i]);
+        send(window, addMessage, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    if (bulk) {
+        send(window, WM_SETREDRAW, TRUE);
+        ::InvalidateRect(window, nullptr, TRUE);
+    }
+}
+
+// A drop-down list of texts: the combo box, and the drive box with its "c: [label]" entries.
+template <class Model> class DropDownAdapter final : public ControlAdapter {
+public:
+    DropDownAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model)
+    {}
+
+private:
+    static constexpr int DroppedRows = 8;
+
+    HWND create(HWND parent) override
+    {
+        m_items.clear();
+        m_fieldHeight = -1;
+        return ::CreateWindowExW(0, WC_COMBOBOXW, L"",
+                                 WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST |
+                                     CBS_HASSTRINGS,
+                                 0, 0, 0, 0, parent, nullptr, instance(), nullptr);
+    }
+
+    // A combo box's window reaches down over its dropped list; its closed height is set apart.
+    RECT pixelRect() const override
+    {
+        RECT r = ControlAdapter::pixelRect();
+        const auto row = static_cast<int>(send(window(), CB_GETITEMHEIGHT, 0));
+        r.bottom += DroppedRows * std::max(row, 1) + 2;
+        return r;
+    }
+
+    // While the list is dropped, its keys (Enter, Esc, arrows) are the box's own.
+    bool keepsKeys() const override { return send(window(), CB_GETDROPPEDSTATE) != 0; }
+
+    void command(int code) override
+    {
+        HWND w = window();
+        switch (code) {
+        case CBN_SELENDOK:
+            m_chosen = true;
+            break;
+        case CBN_SELENDCANCEL:
+            m_chosen = false;
+            break;
+        case CBN_CLOSEUP: {
+            // Chosen once the list is closed, so that what the choice shows is not under it.
+            const bool chosen = std::exchange(m_chosen, false);
+            const int i = static_cast<int>(send(w, CB_GETCURSEL));
+            if (chosen && i != m_model.listIndex())
+                act([this, i] { m_model.choose(i); });
+            else
+                sync();
+            break;
+        }
+        case CBN_SELCHANGE:
+            // The arrow keys on a closed box choose at once.
+            if (!send(w, CB_GETDROPPEDSTATE)) {
+                const int i = static_cast<int>(send(w, CB_GETCURSEL));
+                act([this, i] { m_model.choose(i); });
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    void follow(const ListChange& change) override
+    {
+        HWND w = window();
+        const std::vector<std::string>& items = m_model.items();
+        switch (change.kind) {
+        case ListChange::Kind::Selection:
+            if (m_items.size() != items.size()) return sync();
+            break;
+        case ListChange::Kind::Appended:
+            if (m_items.size() != change.first || change.first + change.count != items.size()) return sync();
+            m_items.insert(m_items.end(), items.begin() + static_cast<std::ptrdiff_t>(change.first), items.end());
+            appendTexts(w, CB_ADDSTRING, m_items, change.first, m_items.size());
+            break;
+        case ListChange::Kind::Removed:
+            if (!change.removed || m_items.size() != items.size() + change.removed->size()) return sync();
+            for (auto it = change.removed->rbegin(); it != change.removed->rend(); ++it) {
+                send(w, CB_DELETESTRING, *it);
+                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(*it));
+            }
+            break;
+        }
+        drawCurrent();
+    }
+
+    void syncKind() override
+    {
+        HWND w = window();
+        // The closed box as high as the model says: its field, with the border around it.
+        const RECT r = ControlAdapter::pixelRect();
+        const int field = std::max<int>(r.bottom - r.top - 6, 1);
+        if (field != m_fieldHeight) {
+            m_fieldHeight = field;
+            send(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        }
+        if (m_items != m_model.items()) {
+            send(w, CB_RESETCONTENT);
+            m_items = m_model.items();
+            appendTexts(w, CB_ADDSTRING, m_items, 0, m_items.size());
+        }
+        drawCurrent();
+    }
+
+    void drawCurrent()
+    {
+        const int index = m_model.listIndex();
+        if (static_cast<int>(send(window(), CB_GETCURSEL)) != index) send(window(), CB_SETCURSEL, index);
+    }
+
+    Model& m_model;
+    std::vector<std::string> m_items; // as last drawn
+    int m_fieldHeight = -1;
+    bool m_chosen = false; // the dropped list was closed with a choice
+};
+
+using ComboBoxAdapter = DropDownAdapter<ComboBox>;
+using DriveListAdapter = DropDownAdapter<DriveListBox>;
+
+// The list box of a list box control or a file list: its rows, the model's selection and caret,
+// and the keys and clicks that change them. The model owns the selection; the window only
+// draws it (its own clicks and keys never reach it).
+template <class Model> class ListAdapter : public ControlAdapter {
+public:
+    ListAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
+
+protected:
+    Model& model() const { return m_model; }
+    virtual MultiSelect multiSelect() const = 0;
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_rows.clear();
+        m_lastIndex = -2;
+        // Drawn as an extended-selection list whatever the mode: what is selected is the model's.
+        return ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
+                                 WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | LBS_EXTENDEDSEL | LBS_NOTIFY |
+                                     LBS_NOINTEGRALHEIGHT,
+                                 0, 0, 0, 0, parent, nullptr, instance(), nullptr);
+    }
+
+    void syncKind() override;
+    void follow(const ListChange& change) override;
+    bool navigationKey(int vk, bool shift, bool ctrl) override;
+    bool message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void redrawAfterAction() override {}
+
+    std::size_t drawnCount() const
+    {
+        return static_cast<std::size_t>(std::max<LRESULT>(send(window(), LB_GETCOUNT), 0));
+    }
+    std::optional<std::size_t> rowAt(POINT p) const;
+    // Moves the caret to `target` (selecting it unless Ctrl is held or the list is a simple one).
+    void moveTo(int target, bool shift, bool ctrl);
+    void typeToFind(wchar_t typed);
+    void select(std::size_t first, std::size_t last, bool on);
+    // Draws the selection of rows [first, first + count) from the model.
+    void drawSelection(std::size_t first, std::size_t count);
+    void drawCaret();
+    void removeRows(const std::vector<std::size_t>& ascending);
+    void drawAll();
+
+    Model& m_model;
+    std::vector<std::string> m_rows; // as last drawn
+    int m_lastIndex = -2;            // the caret as last drawn; -2 when the rows are new
+};
+
+template <class Model> std::optional<std::size_t> ListAdapter<Model>::rowAt(POINT p) const
+{
+    // LB_ITEMFROMPOINT answers 16 bits: a long list is counted here.
+    RECT client;
+    ::GetClientRect(window(), &client);
+    if (!::PtInRect(&client, p)) return std::nullopt;
+    const auto height = static_cast<long>(send(window(), LB_GETITEMHEIGHT, 0));
+    if (height <= 0) return std::nullopt;
+    const auto top = static_cast<std::size_t>(std::max<LRESULT>(send(window(), LB_GETTOPINDEX), 0));
+    const std::size_t i = top + static_cast<std::size_t>(p.y / height);
+    if (i >= m_rows.size() || i >= m_model.listCount()) return std::nullopt;
+    return i;
+}
+
+template <class Model> void ListAdapter<Model>::select(std::size_t first, std::size_t last, bool on)
+{
+    HWND w = window();
+    if (first == last)
+        send(w, LB_SETSEL, on, static_cast<LPARAM>(first));
+    else if (on)
+        send(w, LB_SELITEMRANGEEX, first, static_cast<LPARAM>(last));
+    else
+        send(w, LB_SELITEMRANGEEX, last, static_cast<LPARAM>(first));
+}
+
+template <class Model> void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t count)
+{
+    if (count == 0) return;
+    HWND w = window();
+    if (count == 1) {
+        select(first, first, m_model.selected(first));
+        return;
+    }
+    const std::size_t end = first + count;
+    const bool bulk = count > 64;
+    if (bulk) send(w, WM_SETREDRAW, FALSE);
+    // The selected runs of the range: a whole list selected is one range, however long.
+    if (first == 0 && end == m_rows.size())
+        send(w, LB_SETSEL, FALSE, -1);
+    else
+        select(first, end - 1, false);
+    for (std::size_t i = first; i < end;) {
+        if (!m_model.selected(i)) {
+            ++i;
+            continue;
+        }
+        std::size_t last = i;
+        while (last + 1 < end && m_model.selected(last + 1)) ++last;
+        select(i, last, true);
+        i = last + 1;
+    }
+    if (bulk) {
+        send(w, WM_SETREDRAW, TRUE);
+        ::InvalidateRect(w, nullptr, TRUE);
+    }
+}
+
+template <class Model> void ListAdapter<Model>::drawCaret()
+{
+    HWND w = window();
+    const int index = m_model.listIndex();
+    if (index >= 0 && static_cast<std::size_t>(index) < drawnCount()) {
+        // The caret scrolls into view only when it moved.
+        const LRESULT top = send(w, LB_GETTOPINDEX);
+        send(w, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+        if (index == m_lastIndex && send(w, LB_GETTOPINDEX) != top) send(w, LB_SETTOPINDEX, static_cast<WPARAM>(top));
+    }
+    m_lastIndex = index;
+}
+
+template <class Model> void ListAdapter<Model>::drawAll()
+{
+    HWND w = window();
+    send(w, WM_SETREDRAW, FALSE);
+    send(w, LB_RESETCONTENT);
+    appendTexts(w, LB_ADDSTRING, m_rows, 0, m_rows.size());
+    send(w, WM_SETREDRAW, TRUE);
+    ::InvalidateRect(w, nullptr, TRUE);
+    m_lastIndex = -2;
+}
+
+template <class Model> void ListAdapter<Model>::removeRows(const std::vector<std::size_t>& ascending)
+{
+    // A few runs of rows leave one by one; many, or long ones, cost less as a list drawn afresh
+    // (each removal moves every row after it).
+    std::size_t runs = 0;
+    for (std::size_t k = 0; k < ascending.size(); ++k)
+        if (k == 0 || ascending[k] != ascending[k - 1] + 1) ++runs;
+    std::size_t kept = 0, next = 0;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (next < ascending.size() && ascending[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i) m_rows[kept] = std::move(m_rows[i]);
+        ++kept;
+    }
+    m_rows.resize(kept);
+    constexpr std::size_t fewRuns = 32, fewRows = 256;
+    if (runs > fewRuns || ascending.size() > fewRows) {
+        drawAll();
+        drawSelection(0, m_rows.size());
+        return;
+    }
+    HWND w = window();
+    for (auto it = ascending.rbegin(); it != ascending.rend(); ++it) send(w, LB_DELETESTRING, *it);
+}
+
+template <class Model> void ListAdapter<Model>::follow(const ListChange& change)
+{
+    if (!window()) return;
+    const std::size_t count = m_model.listCount();
+    // A change that does not fit what was drawn (one missed, a form drawn late) draws it all.
+    const bool drawn = m_rows.size() == drawnCount();
+    switch (change.kind) {
+    case ListChange::Kind::Selection:
+        if (!drawn || m_rows.size() != count || change.first + change.count > count) return sync();
+        drawSelection(change.first, change.count);
+        break;
+    case ListChange::Kind::Appended: {
+        if (!drawn || m_rows.size() != change.first || change.first + change.count != count) return sync();
+        for (std::size_t i = change.first; i < count; ++i) m_rows.push_back(m_model.list(i));
+        appendTexts(window(), LB_ADDSTRING, m_rows, change.first, count);
+        break;
+    }
+    case ListChange::Kind::Removed:
+        if (!drawn || !change.removed || m_rows.size() != count + change.removed->size() ||
+            (!change.removed->empty() && change.removed->back() >= m_rows.size()))
+            return sync();
+        removeRows(*change.removed);
+        break;
+    }
+    drawCaret();
+}
+
+template <class Model> void ListAdapter<Model>::syncKind()
+{
+    const std::size_t count = m_model.listCount();
+    bool same = m_rows.size() == count;
+    for (std::size_t i = 0; same && i < count; ++i) same = m_rows[i] == m_model.list(i);
+    if (!same) {
+        m_rows.clear();
+        m_rows.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) m_rows.push_back(m_model.list(i));
+        m_lastIndex = -2;
+    }
+    if (m_lastIndex == -2 || drawnCount() != m_rows.size()) drawAll();
+    if (count == 0)
+        send(window(), LB_SETSEL, FALSE, -1);
+    else
+        drawSelection(0, count);
+    drawCaret();
+}
+
+template <class Model> void ListAdapter<Model>::moveTo(int target, bool shift, bool ctrl)
+{
+    const auto i = static_cast<std::size_t>(target);
+    // Ctrl moves the caret without selecting; so does every move in a simple list.
+    const bool caretOnly = ctrl || multiSelect() == MultiSelect::Simple;
+    act([&] {
+        if (caretOnly)
+            m_model.setListIndex(target);
+        else
+            m_model.userSelect(i, shift, false);
+    });
+}
+
+template <class Model> bool ListAdapter<Model>::navigationKey(int vk, bool shift, bool ctrl)
+{
+    const int count = static_cast<int>(m_model.listCount());
+    const int current = m_model.listIndex();
+    const auto height = static_cast<int>(std::max<LRESULT>(send(window(), LB_GETITEMHEIGHT, 0), 1));
+    RECT client;
+    ::GetClientRect(window(), &client);
+    const int page = std::max(static_cast<int>(client.bottom / height) - 1, 1);
+
+    int target = -1;
+    switch (vk) {
+    case VK_UP:
+        target = std::max(current - 1, 0);
+        break;
+    case VK_DOWN:
+        target = std::min(current + 1, count - 1);
+        break;
+    case VK_HOME:
+        target = 0;
+        break;
+    case VK_END:
+        target = count - 1;
+        break;
+    case VK_PRIOR:
+        target = std::max(current - page, 0);
+        break;
+    case VK_NEXT:
+        target = std::min(std::max(current, 0) + page, count - 1);
+        break;
+    case VK_SPACE:
+        if (count > 0) {
+            const auto i = static_cast<std::size_t>(std::max(current, 0));
+            act([&] { m_model.userSelect(i, false, ctrl); });
+        }
+        return true;
+    default:
+        return false; // a character comes as WM_CHAR: typing finds an entry
+    }
+    if (count > 0) moveTo(target, shift, ctrl);
+    return true;
+}
+
+template <class Model> void ListAdapter<Model>::typeToFind(wchar_t typed)
+{
+    const int count = static_cast<int>(m_model.listCount());
+    if (count == 0 || typed < 32 || keyHeld(VK_CONTROL)) return;
+    wchar_t want = typed;
+    ::CharUpperBuffW(&want, 1);
+    const int current = m_model.listIndex();
+    for (int step = 1; step <= count; ++step) {
+        const int i = (std::max(current, 0) + step) % count;
+        if (firstUpper(m_model.list(static_cast<std::size_t>(i))) == want) {
+            moveTo(i, keyHeld(VK_SHIFT), false);
+            return;
+        }
+    }
+}
+
+template <class Model> bool ListAdapter<Model>::message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    result = 0;
+    const POINT pos = pointOf(lParam);
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        ::SetFocus(window());
+        if (msg == WM_LBUTTONDOWN)
+            if (const auto row = rowAt(pos)) {
+                const bool shift = (wParam & MK_SHIFT) != 0, ctrl = (wParam & MK_CONTROL) != 0;
+                const std::size_t i = *row;
+                act([&] { m_model.userSelect(i, shift, ctrl); });
+            }
+        return true;
+    case WM_LBUTTONDBLCLK:
+        if (rowAt(pos)) doubleClick();
+        return true;
+    case WM_MOUSEMOVE:
+        // A drag selects nothing: what the model told the window is what it shows.
+        return (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        mouseUp(mouseButtonOf(msg), pos);
+        return true;
+    case WM_KEYDOWN:
+        return true; // handed to the model before Windows saw it
+    case WM_CHAR:
+        typeToFind(static_cast<wchar_t>(wParam));
+        return true;
+    default:
+        return ControlAdapter::message(msg, wParam, lParam, result);
+    }
+}
+
+class ListBoxAdapter final : public ListAdapter<ListBox> {
+public:
+    using ListAdapter::ListAdapter;
+
+private:
+    MultiSelect multiSelect() const override { return model().multiSelect(); }
+};
+
+// The file list always selects a range with Shift and one more file with Ctrl.
+class FileListAdapter final : public ListAdapter<FileListBox> {
+public:
+    using ListAdapter::ListAdapter;
+
+private:
+    MultiSelect multiSelect() const override { return MultiSelect::Extended; }
+};
+
+// A drive, an open folder or a closed one, drawn `size` pixels square at (x, y).
+void drawFolderGlyph(HDC dc, int x, int y, int size, int kind)
+{
+    const int u = std::max(size / 16, 1);
+    HPEN pen = ::CreatePen(PS_SOLID, 1, kind == 0 ? RGB(64, 64, 64) : RGB(96, 72, 0));
+    HBRUSH body = ::CreateSolidBrush(kind == 0   ? RGB(192, 192, 192)
+                                     : kind == 1 ? RGB(255, 236, 150)
+                                                 : RGB(240, 200, 80));
+    HGDIOBJ oldPen = ::SelectObject(dc, pen);
+    HGDIOBJ oldBrush = ::SelectObject(dc, body);
+    if (kind == 0) {
+        ::Rectangle(dc, x + u, y + 5 * u, x + 15 * u, y + 12 * u);
+        const RECT led{x + 11 * u, y + 8 * u, x + 13 * u, y + 9 * u + 1};
+        HBRUSH green = ::CreateSolidBrush(RGB(0, 160, 0));
+        ::FillRect(dc, &led, green);
+        ::DeleteObject(green);
+    } else {
+        const POINT tab[] = {
+            {x + u, y + 4 * u}, {x + 2 * u, y + 2 * u}, {x + 6 * u, y + 2 * u}, {x + 7 * u, y + 4 * u}};
+        ::Polygon(dc, tab, 4);
+        ::Rectangle(dc, x + u, y + 4 * u, x + 15 * u, y + 14 * u);
+    }
+    ::SelectObject(dc, oldBrush);
+    ::SelectObject(dc, oldPen);
+    ::DeleteObject(body);
+    ::DeleteObject(pen);
+}
+
+// The folder tree: the drive and the ancestors of the open folder, the folder itself, then its
+// subfolders, each indented by its depth. A click only moves the highlight; a double click or
+// Enter opens the row.
+class DirListAdapter final : public ControlAdapter {
+public:
+    DirListAdapter(DirListBox& dir, AdapterHost& host) : ControlAdapter(dir, host, Presence::Focusable), m_dir(dir) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_rows.clear();
+        m_names.clear();
+        m_ancestors = 0;
+        m_path.clear();
+        m_rowHeight = -1;
+        return ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
+                                 WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY |
+                                     LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
+                                 0, 0, 0, 0, parent, nullptr, instance(), nullptr);
+    }
+
+    int glyphSize() const { return static_cast<int>(16 * host().pictureScale()); }
+
+    void syncKind() override;
+    bool drawItem(const DRAWITEMSTRUCT& item) override;
+
+    bool enterKey() override
+    {
+        // Enter opens the highlighted folder; on the open folder itself it is the form's.
+        const auto row = static_cast<int>(send(window(), LB_GETCURSEL));
+        if (row < 0 || static_cast<std::size_t>(row) + 1 == m_ancestors) return false;
+        openRow(row);
+        return true;
+    }
+
+    bool message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (msg == WM_LBUTTONDBLCLK) {
+            const auto hit = static_cast<DWORD>(send(window(), LB_ITEMFROMPOINT, 0, lParam));
+            if (HIWORD(hit) == 0) openRow(LOWORD(hit));
+            result = 0;
+            return true;
+        }
+        return ControlAdapter::message(msg, wParam, lParam, result);
+    }
+
+    void openRow(int row)
+    {
+        if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
+        const auto r = static_cast<std::size_t>(row);
+        if (r + 1 == m_ancestors) return; // the open folder itself
+        const std::string target = m_rows[r];
+        const std::size_t ancestors = m_ancestors;
+        act([&] {
+            if (r >= ancestors)
+                m_dir.open(r - ancestors);
+            else if (m_dir.usable() && m_dir.shown())
+                m_dir.setPath(target);
+        });
+    }
+
+    DirListBox& m_dir;
+    std::vector<std::string> m_rows;   // the path of each row as last drawn
+    std::vector<std::wstring> m_names; // what each row shows
+    std::size_t m_ancestors = 0;       // rows above the subfolders, the open folder included
+    std::string m_path;
+    int m_rowHeight = -1;
+};
+
+void DirListAdapter::syncKind()
+{
+    HWND w = window();
+    const int height = std::max(glyphSize(), host().px(240)) + 2;
+    if (height != m_rowHeight) {
+        m_rowHeight = height;
+        send(w, LB_SETITEMHEIGHT, 0, height);
+    }
+    const std::string& path = m_dir.path();
+    if (path == m_path && m_rows.size() == m_ancestors + m_dir.listCount() &&
+        std::equal(m_dir.subfolders().begin(), m_dir.subfolders().end(),
+                   m_rows.begin() + static_cast<std::ptrdiff_t>(m_ancestors)))
+        return;
+
+    // "C:\A\B" opens as "c:\", "A", "B" above B's subfolders.
+    std::vector<std::string> ancestors;
+    std::vector<std::wstring> names;
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
+        ancestors.push_back(path.substr(0, 3));
+        std::wstring root = widen(path.substr(0, 3));
+        ::CharLowerBuffW(root.data(), static_cast<DWORD>(root.size()));
+        names.push_back(root);
+        std::size_t pos = 3;
+        while (pos < path.size()) {
+            std::size_t next = path.find('\\', pos);
+            if (next == std::string::npos) next = path.size();
+            if (next > pos) {
+                ancestors.push_back(path.substr(0, next));
+                names.push_back(widen(path.substr(pos, next - pos)));
+            }
+            pos = next + 1;
+        }
+    } else {
+        ancestors.push_back(path);
+        names.push_back(widen(path));
+    }
+    for (const std::string& sub : m_dir.subfolders()) {
+        const std::size_t slash = sub.rfind('\\');
+        names.push_back(widen(slash == std::string::npos ? sub : sub.substr(slash + 1)));
+    }
+
+    send(w, WM_SETREDRAW, FALSE);
+    send(w, LB_RESETCONTENT);
+    m_rows = ancestors;
+    m_rows.insert(m_rows.end(), m_dir.subfolders().begin(), m_dir.subfolders().end());
+    m_names = std::move(names);
+    for (const std::wstring& name : m_names) send(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    m_ancestors = ancestors.size();
+    m_path = path;
+    send(w, WM_SETREDRAW, TRUE);
+    ::InvalidateRect(w, nullptr, TRUE);
+    send(w, LB_SETCURSEL, m_ancestors - 1);
+}
+
+bool DirListAdapter::drawItem(const DRAWITEMSTRUCT& item)
+{
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    ::FillRect(dc, &r, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (item.itemID != static_cast<UINT>(-1) && item.itemID < m_names.size()) {
+        const std::size_t row = item.itemID;
+        const int depth = static_cast<int>(row < m_ancestors ? row : m_ancestors);
+        const int size = glyphSize();
+        const int x = r.left + 2 + depth * host().px(240);
+        const int kind = row == 0 && m_rows[0].size() == 3 ? 0 : row < m_ancestors ? 1 : 2;
+        drawFolderGlyph(dc, x, r.top + (r.bottom - r.top - size) / 2, size, kind);
+        HGDIOBJ oldFont = ::SelectObject(dc, host().font(control().font()));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, ::GetSysColor(!::IsWindowEnabled(window()) ? COLOR_GRAYTEXT
+                                         : selected                   ? COLOR_HIGHLIGHTTEXT
+                                                                      : COLOR_WINDOWTEXT));
+        RECT text{x + size + 4, r.top, r.right, r.bottom};
+        ::DrawTextW(dc, m_names[row].c_str(), static_cast<int>(m_names[row].size()), &text,
+                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        ::SelectObject(dc, oldFont);
+    }
+    if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &r);
+    return true;
+}
+
+// ---- frames, pictures, lines ----
+
+// A frame is a window of its own holding its controls, with a group box drawn under them.
+class FrameAdapter final : public ControlAdapter {
+public:
+    FrameAdapter(Frame& frame, AdapterHost& host) : ControlAdapter(frame, host, Presence::Passive), m_frame(frame) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        HWND panel = createPanel(parent, false);
+        m_group = ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0,
+                                    0, panel, nullptr, instance(), nullptr);
+        m_groupFont = nullptr;
+        return panel;
+    }
+
+    void syncKind() override
+    {
+        RECT r;
+        ::GetClientRect(window(), &r);
+        ::SetWindowPos(m_group, HWND_BOTTOM, 0, 0, r.right, r.bottom, SWP_NOACTIVATE);
+        if (HFONT font = host().font(m_frame.font()); font != m_groupFont) {
+            m_groupFont = font;
+            send(m_group, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        }
+        const std::wstring caption = widen(m_frame.caption());
+        if (windowText(m_group) != caption) ::SetWindowTextW(m_group, caption.c_str());
+        if (!::IsWindowEnabled(m_group) != !m_frame.usable()) ::EnableWindow(m_group, m_frame.usable());
+    }
+
+    Frame& m_frame;
+    HWND m_group = nullptr; // a child of the frame's window, destroyed with it
+    HFONT m_groupFont = nullptr;
+};
+
+class PictureBoxAdapter final : public ControlAdapter {
+public:
+    PictureBoxAdapter(PictureBox& box, AdapterHost& host) : ControlAdapter(box, host, Presence::Passive), m_box(box) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_shown.clear();
+        return createPanel(parent);
+    }
+
+    void syncKind() override
+    {
+        HWND w = window();
+        if (setStyle(w, WS_EX_CLIENTEDGE, m_box.border() ? WS_EX_CLIENTEDGE : 0, GWL_EXSTYLE))
+            ::SetWindowPos(w, nullptr, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        if (m_shown != m_box.picture()) {
+            m_shown = m_box.picture();
+            ::InvalidateRect(w, nullptr, TRUE);
+        }
+    }
+
+    void paint(HDC dc, const RECT&) override
+    {
+        if (const Picture* p = host().picture(m_box.picture())) p->draw(dc, 0, 0, host().pictureScale());
+    }
+
+    PictureBox& m_box;
+    std::string m_shown;
+};
+
+class ImageAdapter final : public ControlAdapter {
+public:
+    ImageAdapter(Image& image, AdapterHost& host) : ControlAdapter(image, host, Presence::Drawn), m_image(image) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_shown.clear();
+        return createPanel(parent);
+    }
+
+    void syncKind() override
+    {
+        if (m_shown == m_image.picture()) return;
+        m_shown = m_image.picture();
+        ::InvalidateRect(window(), nullptr, TRUE);
+    }
+
+    void paint(HDC dc, const RECT&) override
+    {
+        if (const Picture* p = host().picture(m_image.picture())) p->draw(dc, 0, 0, host().pictureScale());
+    }
+
+    Image& m_image;
+    std::string m_shown;
+};
+
+class LineAdapter final : public ControlAdapter {
+public:
+    LineAdapter(Line& line, AdapterHost& host) : ControlAdapter(line, host, Presence::Drawn) {}
+
+private:
+    HWND create(HWND parent) override { return createPanel(parent); }
+
+    // A line no thicker than a pixel still draws one.
+    RECT pixelRect() const override
+    {
+        RECT r = ControlAdapter::pixelRect();
+        if (r.right - r.left >= r.bottom - r.top)
+            r.bottom = std::max(r.bottom, r.top + 1);
+        else
+            r.right = std::max(r.right, r.left + 1);
+        return r;
+    }
+
+    void paint(HDC dc, const RECT&) override
+    {
+        RECT r;
+        ::GetClientRect(window(), &r);
+        if (r.right >= r.bottom) {
+            r.top = r.bottom / 2;
+            r.bottom = r.top + 1;
+        } else {
+            r.left = r.right / 2;
+            r.right = r.left + 1;
+        }
+        ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    }
+};
+
+// A rectangle's outline. Its window is only that outline, so whatever lies inside shows.
+class ShapeAdapter final : public ControlAdapter {
+public:
+    ShapeAdapter(Shape& shape, AdapterHost& host) : ControlAdapter(shape, host, Presence::Drawn) {}
+
+private:
+    HWND create(HWND parent) override
+    {
+        m_size = {-1, -1};
+        return createPanel(parent);
+    }
+
+    void syncKind() override
+    {
+        const RECT r = pixelRect();
+        const SIZE size{r.right - r.left, r.bottom - r.top};
+        if (size.cx == m_size.cx && size.cy == m_size.cy) return;
+        m_size = size;
+        HRGN outline = ::CreateRectRgn(0, 0, size.cx, size.cy);
+        if (size.cx > 2 && size.cy > 2) {
+            HRGN inside = ::CreateRectRgn(1, 1, size.cx - 1, size.cy - 1);
+            ::CombineRgn(outline, outline, inside, RGN_DIFF);
+            ::DeleteObject(inside);
+        }
+        ::SetWindowRgn(window(), outline, TRUE); // the window owns the region now
+    }
+
+    void paint(HDC dc, const RECT&) override
+    {
+        RECT r;
+        ::GetClientRect(window(), &r);
+        ::FrameRect(dc, &r, ::GetSysColorBrush(COLOR_WINDOWTEXT));
+    }
+
+    SIZE m_size{-1, -1};
+};
+
+// ---- no window ----
+
+// A timer of the form's window; its ticks come as WM_TIMER through the front-end.
+class TimerAdapter final : public ControlAdapter {
+public:
+    TimerAdapter(Timer& timer, AdapterHost& host)
+        : ControlAdapter(timer, host, Presence::None), m_timer(timer), m_id(host.newTimerId())
+    {
+        host.routeTimer(m_id, this);
+    }
+
+    ~TimerAdapter() override
+    {
+        if (m_on && m_formWindow) ::KillTimer(m_formWindow, m_id);
+        host().routeTimer(m_id, nullptr);
+    }
+
+    void sync() override
+    {
+        HWND w = host().formWindow(form());
+        if (!w) return;
+        const bool on = m_timer.enabled() && m_timer.interval() > 0;
+        // Enabling a timer or changing its interval starts its count afresh, as on Windows.
+        if (!on) {
+            if (m_on) ::KillTimer(w, m_id);
+        } else if (!m_on || m_timer.interval() != m_interval) {
+            ::SetTimer(w, m_id, static_cast<UINT>(m_timer.interval()), nullptr);
+        }
+        m_formWindow = w;
+        m_on = on;
+        m_interval = m_timer.interval();
+    }
+
+    void timer() override
+    {
+        // A handler still running (a message box of its own, a yield) is not entered again.
+        if (!held() || m_ticking) return;
+        m_ticking = true;
+        const Alive alive(*this);
+        Timer& t = m_timer;
+        guarded([&t] { t.tick(); });
+        if (alive) m_ticking = false;
+    }
+
+private:
+    HWND create(HWND) override { return nullptr; }
+
+    Timer& m_timer;
+    UINT_PTR m_id;
+    HWND m_formWindow = nullptr;
+    int m_interval = -1;
+    bool m_on = false;
+    bool m_ticking = false;
+};
+
+// Menus and their items have no window: the front-end builds a pop-up menu from them when the
+// program asks for one.
+class MenuAdapter final : public ControlAdapter {
+public:
+    MenuAdapter(Control& menuOrItem, AdapterHost& host) : ControlAdapter(menuOrItem, host, Presence::None) {}
+
+private:
+    HWND create(HWND) override { return nullptr; }
+};
+
+} // namespace
+
+std::unique_ptr<ControlAdapter> makeAdapter(Control& c, AdapterHost& host)
+{
+    // No default: a new kind without an adapter does not compile.
+    switch (c.kind()) {
+    case ControlKind::CommandButton:
+        return std::make_unique<CommandButtonAdapter>(static_cast<CommandButton&>(c), host);
+    case ControlKind::Label:
+        return std::make_unique<LabelAdapter>(static_cast<Label&>(c), host);
+    case ControlKind::TextBox:
+        return std::make_unique<TextBoxAdapter>(static_cast<TextBox&>(c), host);
+    case ControlKind::CheckBox:
+        return std::make_unique<CheckBoxAdapter>(static_cast<CheckBox&>(c), host);
+    case ControlKind::OptionButton:
+        return std::make_unique<OptionButtonAdapter>(static_cast<OptionButton&>(c), host);
+    case ControlKind::ComboBox:
+        return std::make_unique<ComboBoxAdapter>(static_cast<ComboBox&>(c), host);
+    case ControlKind::ListBox:
+        return std::make_unique<ListBoxAdapter>(static_cast<ListBox&>(c), host);
+    case ControlKind::Frame:
+        return std::make_unique<FrameAdapter>(static_cast<Frame&>(c), host);
+    case ControlKind::PictureBox:
+        return std::make_unique<PictureBoxAdapter>(static_cast<PictureBox&>(c), host);
+    case ControlKind::Image:
+        return std::make_unique<ImageAdapter>(static_cast<Image&>(c), host);
+    case ControlKind::Timer:
+        return std::make_unique<TimerAdapter>(static_cast<Timer&>(c), host);
+    case ControlKind::DriveListBox:
+        return std::make_unique<DriveListAdapter>(static_cast<DriveListBox&>(c), host);
+    case ControlKind::DirListBox:
+        return std::make_unique<DirListAdapter>(static_cast<DirListBox&>(c), host);
+    case ControlKind::FileListBox:
+        return std::make_unique<FileListAdapter>(static_cast<FileListBox&>(c), host);
+    case ControlKind::Menu:
+    case ControlKind::MenuItem:
+        return std::make_unique<MenuAdapter>(c, host);
+    case ControlKind::Line:
+        return std::make_unique<LineAdapter>(static_cast<Line&>(c), host);
+    case ControlKind::Shape:
+        return std::make_unique<ShapeAdapter>(static_cast<Shape&>(c), host);
+    }
+    return std::make_unique<MenuAdapter>(c, host); // a value outside the enumeration: draw nothing
+}
+
+} // namespace velmora::win32
