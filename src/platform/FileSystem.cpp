@@ -26,9 +26,8 @@ std::size_t rootLength(std::string_view p)
 std::string DriveInfo::boxText() const
 {
     std::string s(1, letter);
-    s += ": [";
-    s += label;
-    s += ']';
+    s += ':';
+    if (!label.empty()) s += " [" + label + "]";
     return s;
 }
 

@@ -29,7 +29,7 @@ struct DriveInfo {
     char letter = 'c';  // lower case
     std::string label;  // shown in brackets in the drive box: "c: [/]"
     bool ready = false; // the drive's folder exists and can be entered
-    // "c: [label]", as the drive box shows it.
+    // "c: [label]", as the drive box shows it; a drive without a label is "c:".
     std::string boxText() const;
 };
 

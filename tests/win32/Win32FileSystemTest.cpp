@@ -82,6 +82,7 @@ TEST_F(Win32FileSystemTest, WithoutAMapTheMachinesDrivesAreTheDrives)
     const auto system = std::find_if(drives.begin(), drives.end(), [](const DriveInfo& i) { return i.letter == 'c'; });
     ASSERT_NE(system, drives.end());
     EXPECT_TRUE(system->ready);
+    EXPECT_EQ(DriveInfo({'c', "", true}).boxText(), "c:") << "a volume without a label";
     EXPECT_TRUE(machine.folderExists("C:\\"));
     EXPECT_EQ(machine.hostPath("c:\\Windows\\..\\x"), "C:\\x");
     EXPECT_EQ(machine.driveForm("C:/tmp/x"), "C:\\tmp\\x");

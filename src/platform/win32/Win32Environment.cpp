@@ -55,6 +55,8 @@ std::string Win32Environment::get(std::string_view name) const
         equalAsciiNoCase(name, "TMP") || equalAsciiNoCase(name, "TEMP") || equalAsciiNoCase(name, "windir");
     if (pathValued && m_fs && m_fs->mapped() && !text.empty()) {
         if (auto form = m_fs->driveForm(text)) return *form;
+        // Read as a drive path it would name a place on the mapped drive of that letter.
+        return "\\\\?\\" + text;
     }
     return text;
 }

@@ -16,7 +16,8 @@ class Win32FileSystem;
 //
 // With a drive map in force (VELMORA_DRIVES), TMP, TEMP and windir holding a host folder
 // that a mapped drive covers come in that drive's form, as the Linux host gives them; a
-// host folder no drive covers reads as it is (and opens nothing, its letter being unmapped).
+// host folder no drive covers reads "\\?\C:\elsewhere", which opens nothing (read as
+// "C:\elsewhere" it would name a place on the mapped C:).
 class Win32Environment : public Environment {
 public:
     // `fs` must outlive the environment; nullptr: no drive map.
