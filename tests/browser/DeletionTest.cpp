@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 namespace velmora {
@@ -301,6 +302,63 @@ TEST(DeletingDenied, AFileThatCannotGoStaysAndTheMessageSaysSo)
             const bool ok = h.root.exists("c/TEMP/locked.tmp") && h.fe.boxes.size() == 2 &&
                             h.fe.boxes[1].spec.text == "Удалено файлов: 0 из 1.\r\nНе удалось удалить: 1." &&
                             h.fe.boxes[1].spec.icon == MsgIcon::Exclamation && main.filFiles.listCount() == 1;
+            std::_Exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// Windows refuses to delete a file that another program holds; so does every host here.
+TEST(DeletingInUse, AFileAnotherProgramHoldsOpenMapsOrRunsStaysAndIsCounted)
+{
+    ProgramHarness h;
+    h.root.write("c/TEMP/free.tmp", "x");
+    h.root.write("c/TEMP/open.tmp", "editor's work");
+    h.root.write("c/TEMP/mapped.tmp", "mapped");
+    using How = testsupport::FileHolder::How;
+    const testsupport::FileHolder open(h.host("c/TEMP/open.tmp"), How::Open);
+    const testsupport::FileHolder mapped(h.host("c/TEMP/mapped.tmp"), How::Map);
+    ASSERT_FALSE(open.failure()) << *open.failure();
+    ASSERT_FALSE(mapped.failure()) << *mapped.failure();
+    std::optional<testsupport::FileHolder> running;
+    if (testsupport::FileHolder::copyRunnable(h.host("c/TEMP/setup.tmp"))) {
+        running.emplace(h.host("c/TEMP/setup.tmp"), How::Run);
+        ASSERT_FALSE(running->failure()) << *running->failure();
+    }
+    auto& main = h.start();
+    const int tried = running ? 4 : 3;
+    ASSERT_EQ(main.filFiles.listCount(), static_cast<std::size_t>(tried));
+    h.fe.answers = {MsgResult::Yes};
+    main.cmdDelete.click();
+    EXPECT_FALSE(h.root.exists("c/TEMP/free.tmp"));
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/open.tmp")), "editor's work");
+    EXPECT_TRUE(h.root.exists("c/TEMP/mapped.tmp"));
+    if (running) {
+        EXPECT_TRUE(h.root.exists("c/TEMP/setup.tmp"));
+    }
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, notAllWent(1, tried));
+}
+
+// A file of another owner takes no lease: the open files of the processes the user can see decide.
+TEST(DeletingInUse, WithoutALeaseTheUsersOwnProcessesTell)
+{
+    if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    ProgramHarness h;
+    h.root.write("c/TEMP/free.tmp", "x");
+    h.root.write("c/TEMP/held.tmp", "y");
+    testsupport::openTreeToEveryone(h.root.path());
+    testsupport::setMode(h.host("c/TEMP/free.tmp"), 0644);
+    testsupport::setMode(h.host("c/TEMP/held.tmp"), 0644);
+    const testsupport::FileHolder holder(h.host("c/TEMP/held.tmp"), testsupport::FileHolder::How::Open, true);
+    ASSERT_FALSE(holder.failure()) << *holder.failure();
+    EXPECT_EXIT(
+        {
+            if (!testsupport::dropRootPrivileges()) std::_Exit(3);
+            auto& main = h.start();
+            h.fe.answers = {MsgResult::Yes};
+            main.cmdDelete.click();
+            const bool ok = !h.root.exists("c/TEMP/free.tmp") && h.root.exists("c/TEMP/held.tmp") &&
+                            h.fe.boxes.size() == 2 && h.fe.boxes[1].spec.text == notAllWent(1, 2);
             std::_Exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

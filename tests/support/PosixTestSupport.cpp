@@ -10,8 +10,12 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace velmora::testsupport {
@@ -127,6 +131,65 @@ std::string BindMount::skipReason() const
 }
 
 void exitAfter(unsigned seconds) { ::alarm(seconds); }
+
+FileHolder::FileHolder(const fs::path& file, How how, bool plainUser)
+{
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) {
+        m_failure = std::strerror(errno);
+        return;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ready[0]);
+        // Dropped from root, a process hides its /proc entries from its own user until it says
+        // otherwise; an ordinary program of that user does not.
+        if (plainUser && (!dropRootPrivileges() || ::prctl(PR_SET_DUMPABLE, 1) != 0)) std::_Exit(2);
+        if (how == How::Run) {
+            // The pipe closes on exec: end of input tells the parent the program runs.
+            ::execl(file.c_str(), file.c_str(), "600", static_cast<char*>(nullptr));
+            std::_Exit(3);
+        }
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) std::_Exit(4);
+        if (how == How::Map) {
+            if (::mmap(nullptr, 1, PROT_READ, MAP_SHARED, fd, 0) == MAP_FAILED) std::_Exit(5);
+            ::close(fd);
+        }
+        const char byte = 1;
+        if (::write(ready[1], &byte, 1) != 1) std::_Exit(6);
+        ::pause();
+        std::_Exit(0);
+    }
+    ::close(ready[1]);
+    if (child < 0) {
+        m_failure = std::strerror(errno);
+        ::close(ready[0]);
+        return;
+    }
+    m_process = child;
+    char byte = 0;
+    const ssize_t n = ::read(ready[0], &byte, 1);
+    ::close(ready[0]);
+    int status = 0;
+    // A byte, or end of input from a program that runs; an ended child took nothing.
+    if ((n < 0 || (n == 0 && how != How::Run)) || ::waitpid(child, &status, WNOHANG) != 0)
+        m_failure = "the holder could not take " + file.string();
+}
+
+FileHolder::~FileHolder()
+{
+    if (m_process <= 0) return;
+    ::kill(static_cast<pid_t>(m_process), SIGKILL);
+    ::waitpid(static_cast<pid_t>(m_process), nullptr, 0);
+}
+
+bool FileHolder::copyRunnable(const fs::path& to)
+{
+    std::error_code ec;
+    return fs::copy_file("/bin/sleep", to, fs::copy_options::overwrite_existing, ec) &&
+           (fs::permissions(to, fs::perms::all, fs::perm_options::add, ec), !ec);
+}
 
 std::optional<std::string> namesakesMissing() { return std::nullopt; }
 

@@ -2,6 +2,7 @@
 // Shared test helpers: real temporary folders mapped as drives.
 #include "platform/DateTime.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -99,6 +100,28 @@ bool setModificationTime(const std::filesystem::path& p, const DateTime& local);
 void exitAfter(unsigned seconds);
 // An environment variable of this process, seen by the programs it starts; unset with nullptr.
 void setVariable(const char* name, const char* value);
+
+// Another program holding a file, as an editor, a download or a running program does: the file
+// kept open, mapped into memory with its descriptor closed, or run (a copy of a program).
+// `plainUser` makes the holder the unprivileged user that dropRootPrivileges becomes. Let go
+// when destroyed.
+class FileHolder {
+public:
+    enum class How { Open, Map, Run };
+    FileHolder(const std::filesystem::path& file, How how, bool plainUser = false);
+    ~FileHolder();
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+    // Why the holder could not take the file; nothing while it holds it.
+    const std::optional<std::string>& failure() const { return m_failure; }
+    // A program a holder can run, copied to `to`; false where the host runs none so.
+    static bool copyRunnable(const std::filesystem::path& to);
+
+private:
+    std::intptr_t m_process = 0;
+    void* m_view = nullptr;
+    std::optional<std::string> m_failure;
+};
 
 // A bind mount that goes when the test ends, however it ends.
 class BindMount {

@@ -151,6 +151,39 @@ void exitAfter(unsigned seconds)
     }).detach();
 }
 
+// Windows keeps a file another handle holds without sharing its deletion: a handle of this
+// process stands for the other program's, as the deletion opens the file afresh either way.
+FileHolder::FileHolder(const fs::path& file, How how, bool)
+{
+    if (how == How::Run) {
+        m_failure = "a running copy of a program is not made here; an open or mapped file shows the same refusal";
+        return;
+    }
+    const HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        m_failure = "cannot open " + file.string();
+        return;
+    }
+    if (how == How::Open) {
+        m_process = reinterpret_cast<std::intptr_t>(h);
+        return;
+    }
+    const HANDLE section = ::CreateFileMappingW(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    m_view = section ? ::MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (section) ::CloseHandle(section);
+    ::CloseHandle(h);
+    if (!m_view) m_failure = "cannot map " + file.string();
+}
+
+FileHolder::~FileHolder()
+{
+    if (m_process) ::CloseHandle(reinterpret_cast<HANDLE>(m_process));
+    if (m_view) ::UnmapViewOfFile(m_view);
+}
+
+bool FileHolder::copyRunnable(const fs::path&) { return false; }
+
 std::optional<std::string> namesakesMissing() { return "a Windows folder holds no two names that differ only in case"; }
 
 std::optional<std::string> heldFoldersStay()

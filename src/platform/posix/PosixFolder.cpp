@@ -195,7 +195,9 @@ bool PosixFolder::remove(std::string_view name)
     struct stat st {};
     if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st)) return false;
-    return ::unlinkat(fd(), host.c_str(), 0) == 0;
+    // A link is no file anyone can hold open: it goes itself. A file in use stays, as on Windows.
+    if (S_ISLNK(st.st_mode)) return ::unlinkat(fd(), host.c_str(), 0) == 0;
+    return m_inUse.remove(fd(), host, st);
 }
 
 int PosixFolder::removeMatching(const MaskList& masks)

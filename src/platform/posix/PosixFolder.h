@@ -3,6 +3,7 @@
 // (internal to the POSIX host).
 #include "platform/FileSystem.h"
 #include "platform/posix/Fd.h"
+#include "platform/posix/InUse.h"
 
 #include <sys/stat.h>
 
@@ -65,6 +66,7 @@ private:
     Fd m_fd;
     FolderId m_id;
     std::shared_ptr<FolderMemo> m_memo;
+    InUseGuard m_inUse;
 };
 
 // True when the folder open on `fd` is the root of a mount, as a mount point is while something
