@@ -41,6 +41,12 @@ Doomed take(const FileListBox& files, bool selectedOnly)
 std::size_t deleteEntries(const DeletionTargets& t, const Doomed& d, const MayDelete& mayDelete = {})
 {
     const auto folder = t.fs.openListed(d.folder);
+    if (folder) {
+        std::vector<std::string> names;
+        names.reserve(d.entries.size());
+        for (const auto& entry : d.entries) names.push_back(entry.second);
+        folder->prepareRemoval(names);
+    }
     std::size_t deleted = 0;
     for (const auto& [index, name] : d.entries) {
         t.scanStatus.setCaption("Сканирую файл " + std::to_string(index + 1) + " из " + std::to_string(d.listCount));

@@ -147,6 +147,9 @@ public:
     virtual bool setAttributes(std::string_view name, std::uint32_t attributes) = 0;
     // Removes one file or link (never a link's target). True only when this call removed it.
     virtual bool remove(std::string_view name) = 0;
+    // The files `names` are about to be removed, in this order: a host may make ready for it
+    // meanwhile. Only a hint: remove() still decides each, and names left out are removed too.
+    virtual void prepareRemoval(const std::vector<std::string>& names) { (void)names; }
     // Removes every plain file and link matching `masks`; the number removed.
     virtual int removeMatching(const MaskList& masks) = 0;
     // Removes the empty subfolder `name` (never a link). True when this call removed it.

@@ -301,6 +301,11 @@ bool frmDrivePass::deleteFound(std::size_t index, Opened& opened)
     if (opened.listed != found.folder.get()) {
         opened.folder = m_services.fs.openListed(*found.folder);
         opened.listed = found.folder.get();
+        // The selected files of this folder follow this one.
+        std::vector<std::string> names;
+        for (std::size_t i = index; i < m_found.size() && m_found[i].folder == found.folder; ++i)
+            if (lstParasites.selected(i)) names.push_back(m_found[i].name);
+        if (opened.folder) opened.folder->prepareRemoval(names);
     }
     Folder* folder = opened.folder.get();
     if (!folder) return false;

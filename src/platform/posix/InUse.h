@@ -1,9 +1,12 @@
 #pragma once
 // Deleting a file only when no other process holds it, as Windows refuses to delete a file in
 // use (internal to the POSIX host).
+#include "platform/posix/Fd.h"
+
 #include <sys/stat.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -29,6 +32,17 @@ private:
 // (again only after a second) rather than once a file.
 class InUseGuard {
 public:
+    InUseGuard();
+    ~InUseGuard();
+    InUseGuard(const InUseGuard&) = delete;
+    InUseGuard& operator=(const InUseGuard&) = delete;
+
+    // The files `hosts` of the folder open on `dirFd` are about to be removed in this order:
+    // their leases are taken a few files ahead of the removal, and let go after it, on a
+    // thread of their own, so that the removal itself costs little more than the unlink.
+    // Replaces what an earlier call prepared.
+    void prepare(int dirFd, std::vector<std::string> hosts);
+
     // Removes the regular file `host` of the folder open on `dirFd`, whose own stat the caller
     // took as `seen`, unless another process holds it or the name no longer leads to that
     // file. True only when this call removed it.
@@ -40,8 +54,20 @@ public:
     // asked instead.
     bool remove(int dirFd, const std::string& host, const struct stat& seen);
 
+    // What was learnt of one file: its descriptor, the file it opened, and 0 when a lease is
+    // held on it, else why none is (the errno of the open or the lease).
+    struct Probe {
+        Fd file;
+        struct stat opened {};
+        int error = 0;
+    };
+    static Probe probe(int dirFd, const std::string& host);
+
 private:
+    class Ahead;
     bool heldByOthers(const struct stat& seen);
+
+    std::unique_ptr<Ahead> m_ahead;
 
     std::optional<OpenFiles> m_snapshot;
     std::chrono::steady_clock::time_point m_taken;

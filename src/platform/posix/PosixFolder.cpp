@@ -200,11 +200,25 @@ bool PosixFolder::remove(std::string_view name)
     return m_inUse.remove(fd(), host, st);
 }
 
+void PosixFolder::prepareRemoval(const std::vector<std::string>& names)
+{
+    std::vector<std::string> hosts;
+    hosts.reserve(names.size());
+    for (const std::string& name : names) {
+        std::string host = toHostName(name);
+        if (isEntryName(host)) hosts.push_back(std::move(host));
+    }
+    m_inUse.prepare(fd(), std::move(hosts));
+}
+
 int PosixFolder::removeMatching(const MaskList& masks)
 {
     const auto files = readFolder(fd(), {true, false, false, false, &masks});
     int count = 0;
     if (files) {
+        std::vector<std::string> names;
+        for (const DirEntry& file : *files) names.push_back(file.name);
+        prepareRemoval(names);
         for (const DirEntry& file : *files) count += remove(file.name) ? 1 : 0;
     }
     return count;

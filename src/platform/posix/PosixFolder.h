@@ -46,6 +46,7 @@ public:
     std::optional<std::uint32_t> attributes(std::string_view name) const override;
     bool setAttributes(std::string_view name, std::uint32_t attributes) override;
     bool remove(std::string_view name) override;
+    void prepareRemoval(const std::vector<std::string>& names) override;
     int removeMatching(const MaskList& masks) override;
     bool removeFolder(std::string_view name) override;
 
