@@ -187,7 +187,8 @@ TEST_F(CompressWindow, AnEarlierArchiveAmongTheSelectedFilesIsPackedAroundButNev
     h.root.write("c/TEMP/UNUSED.RAR", "old archive");
     h.main().filFiles.setPattern("*.tmp;*.rar");
     select({"a.tmp", "UNUSED.RAR"});
-    h.processes.onLaunch = nullptr; // it adds to the archive that is there
+    // It adds to the archive that is there, under that archive's own spelling.
+    h.processes.onLaunch = [this](std::string_view) { h.root.write("c/TEMP/UNUSED.RAR", "old archive, a.tmp"); };
     pack("C:\\TEMP");
     EXPECT_EQ(h.processes.started,
               std::vector<std::string>{"rar.exe a -ep \"C:\\TEMP\\unused.rar\" C:\\TEMP\\a.tmp C:\\TEMP\\UNUSED.RAR"});
@@ -275,6 +276,106 @@ TEST_F(CompressWindow, BrowseFillsTheDestinationAndAnEmptyTableLeavesTheDefaults
     EXPECT_TRUE(h.processes.started.empty()) << "without a program the archive itself would be started";
     ASSERT_EQ(h.fe.boxes.size(), 1u);
     EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused."));
+}
+
+TEST_F(CompressWindow, OnlyAnArchiveThisRunMadeLetsTheFilesGo)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> before, during;
+    };
+    std::vector<Case> cases{
+        {"an earlier archive in other letters, left as it was",
+         [this] { h.root.write("c/Arc/UNUSED.RAR", "earlier archive"); }, [] {}},
+    };
+    if (!testsupport::linksMissing()) {
+        cases.push_back({"a link to a full file", [] {},
+                         [this] {
+                             h.root.write("c/Arc/full", "not this run's");
+                             testsupport::makeLink(h.host("c/Arc/full"), h.host("c/Arc/unused.rar"));
+                         }});
+        cases.push_back({"a link to nowhere", [] {},
+                         [this] { testsupport::makeLink(h.host("c/Arc/gone"), h.host("c/Arc/unused.rar")); }});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(h.host("c/Arc"));
+        h.root.mkdir("c/Arc");
+        h.fe.boxes.clear();
+        c.before();
+        h.processes.onLaunch = [&](std::string_view) { c.during(); };
+        select({"a.tmp", "b c.tmp"});
+        pack("C:\\Arc");
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.rar"));
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+    }
+}
+
+TEST_F(CompressWindow, AFileTheArchiveDoesNotHoldAtItsSizeStays)
+{
+    h.archives.listing = {ArchiveListing::Outcome::Listed, {{"a.tmp", 2}, {"b c.tmp", 5}, {"D.TMP", 2}}};
+    select({"a.tmp", "b c.tmp", "d.tmp"});
+    pack("C:\\Arc");
+    EXPECT_EQ(h.archives.read, std::vector<std::string>{"C:\\Arc\\unused.rar"});
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"b c.tmp", "d.tmp"}));
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 3.\r\nНе удалось удалить: 2.");
+
+    // A format the host reads but an archive it cannot: as good as none.
+    h.fe.boxes.clear();
+    fs::remove(h.host("c/Arc/unused.rar"));
+    h.archives.listing = {ArchiveListing::Outcome::Unreadable, {}};
+    select({"b c.tmp"});
+    pack("C:\\Arc");
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.rar"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/b c.tmp"));
+}
+
+TEST_F(CompressWindow, AFolderSwappedWhileTheArchiverRanLetsNothingGo)
+{
+    if (const auto why = testsupport::heldFoldersStay()) GTEST_SKIP() << *why;
+    // The junk is in C:\J\TEMP: the folder itself or the one above it is swapped for a folder
+    // holding files of the same names and sizes, and put back before the archiver ends.
+    h.root.write("c/J/TEMP/a.tmp", "aa");
+    h.root.write("c/J/TEMP/b.tmp", "bb");
+    for (const auto& [folder, impostor] : {std::pair<std::string, std::string>{"c/J/TEMP", "c/J/TEMP/"},
+                                           std::pair<std::string, std::string>{"c/J", "c/J/TEMP/"}}) {
+        SCOPED_TRACE(folder);
+        const auto swap = [&] {
+            const fs::path real = h.host(folder), aside = h.host(folder + ".real");
+            fs::rename(real, aside);
+            h.root.write(impostor + "a.tmp", "xx");
+            h.root.write(impostor + "b.tmp", "yy");
+            fs::rename(real, h.host(folder + ".other"));
+            fs::rename(aside, real);
+        };
+        h.fe.boxes.clear();
+        h.main().dirDirectories.setPath("C:\\J\\TEMP");
+        select({"a.tmp", "b.tmp"});
+        h.processes.runningPolls = 1;
+        h.processes.whileRunning = swap;
+        pack("C:\\Arc");
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.text, "Папка C:\\J\\TEMP изменилась, пока работал архиватор. Файлы не удалены.");
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b.tmp"}));
+        fs::remove_all(h.host(folder + ".other"));
+    }
+
+    // One file swapped and put back: only it stays.
+    h.fe.boxes.clear();
+    h.main().dirDirectories.setPath("C:\\TEMP");
+    select({"a.tmp", "d.tmp"});
+    h.processes.whileRunning = [this] {
+        fs::rename(h.host("c/TEMP/a.tmp"), h.host("c/a.real"));
+        h.root.write("c/TEMP/a.tmp", "xx");
+        fs::rename(h.host("c/a.real"), h.host("c/TEMP/a.tmp"));
+    };
+    pack("C:\\Arc");
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp"}));
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 2.\r\nНе удалось удалить: 1.");
 }
 
 // Sets environment variables for the length of a test: the fake archiver reads them.
