@@ -378,6 +378,32 @@ TEST_F(CompressWindow, AFolderSwappedWhileTheArchiverRanLetsNothingGo)
     EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 2.\r\nНе удалось удалить: 1.");
 }
 
+#ifndef _WIN32
+TEST_F(CompressWindow, ZipAnd7zArchivesAreKnownByTheirBytesAndFreeOnlyWhatTheyHold)
+{
+    h.useHostArchives();
+    h.root.write("elsewhere/b c.tmp", "a longer b");
+    // Named .rar whatever they are. They hold a.tmp as it is, "b c.tmp" at another size, no d.tmp.
+    for (const std::string make : {"/usr/bin/zip -j -q", "/usr/bin/7z a -t7z -spd -bso0 -bsp0"}) {
+        SCOPED_TRACE(make);
+        h.fe.boxes.clear();
+        h.root.write("c/TEMP/a.tmp", "aa");
+        h.main().filFiles.refresh();
+        fs::remove(h.host("c/Arc/unused.rar"));
+        h.processes.onLaunch = [&](std::string_view) {
+            const std::string line = make + " '" + h.hostText("c/Arc/unused.rar") + "' '" + h.hostText("c/TEMP/a.tmp") +
+                                     "' '" + testsupport::pathText(h.root.path() / "elsewhere/b c.tmp") + "'";
+            ASSERT_EQ(std::system(line.c_str()), 0) << line;
+        };
+        select({"a.tmp", "b c.tmp", "d.tmp"});
+        pack("C:\\Arc");
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"b c.tmp", "d.tmp"}));
+        ASSERT_EQ(h.fe.boxes.size(), 2u);
+        EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 3.\r\nНе удалось удалить: 2.");
+    }
+}
+#endif
+
 // Sets environment variables for the length of a test: the fake archiver reads them.
 class ScopedEnv {
 public:
