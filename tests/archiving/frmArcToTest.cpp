@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace velmora {
 namespace {
@@ -490,15 +492,19 @@ TEST_F(CompressWithHostProcesses, AFailingArchiverDeletesNothing)
         std::string execute;
         const char* exit;
         const char* makes;
+        const char* late = "";
     };
     for (const Case& c :
          {Case{"exits with 1", fake, "1", "2"}, Case{"cannot be started", "C:\\Program\\no-such-archiver", "0", "2"},
-          Case{"makes no archive", fake, "0", "0"}, Case{"is given an archive on no drive", fake, "0", "2"}}) {
+          Case{"makes no archive", fake, "0", "0"}, Case{"is given an archive on no drive", fake, "0", "2"},
+          Case{"leaves the archive to a child that writes it later, over an earlier one", fake, "0", "2", "300"}}) {
         SCOPED_TRACE(c.what);
         archiver(1, "FAKE", c.execute, "-q", "fak");
         fs::remove(h.host("c/Arc/unused.fak"));
+        if (*c.late) h.root.write("c/Arc/UNUSED.FAK", "earlier archive");
         h.fe.boxes.clear();
         const ScopedEnv env{{"VELMORA_FAKE_EXIT", c.exit}, {"VELMORA_FAKE_ARCHIVE", c.makes}};
+        const ScopedEnv late{{"VELMORA_FAKE_LATE_MS", c.late}};
         select({"a.tmp", "b c.tmp"});
         const std::string dest = std::string(c.what).ends_with("no drive") ? "Q:\\Arc" : "C:\\Arc";
         pack(dest);
@@ -507,6 +513,7 @@ TEST_F(CompressWithHostProcesses, AFailingArchiverDeletesNothing)
         EXPECT_EQ(std::distance(fs::directory_iterator(h.host("c/TEMP")), fs::directory_iterator()), 3)
             << "no stray archive in the folder shown";
         EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+        if (*c.late) std::this_thread::sleep_for(std::chrono::milliseconds(600)); // the child is done
     }
 }
 
