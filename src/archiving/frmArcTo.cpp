@@ -250,8 +250,9 @@ void frmArcTo::cmdOK_Click()
     m_services.fs.setCurrentFolder(folder);
     const std::string archive = archivers::onDrive(
         m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
-    // Watched and stamped before the archiver starts.
-    PathWatch watched(m_services.fs, list.listedFolder());
+    // Watched and stamped before the archiver starts: the path it reads the files by must lead
+    // to the folder that was listed.
+    PathWatch watched(m_services.fs, ListedFolder{folder, list.listedFolder().id});
     const ArchiveSpot spot(m_services.fs, archive);
     const bool ran = pack(archivers::packCommand(m_archiver.program, m_archiver.command, archive, files));
     enum class Proof { NotMade, Moved, Made } proof = Proof::NotMade;
@@ -288,8 +289,8 @@ void frmArcTo::cmdOK_Click()
                 return size != held->end() && size->second == was->second->size;
             });
     } else if (proof == Proof::Moved) {
-        toolkit().msgBox("Папка " + list.listedFolder().path + " изменилась, пока работал архиватор. Файлы не удалены.",
-                         MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+        toolkit().msgBox("Папка " + folder + " изменилась, пока работал архиватор. Файлы не удалены.", MsgButtons::OK,
+                         MsgIcon::Exclamation, "Velmora");
     } else {
         toolkit().msgBox("Архив " + archive + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
                          "Velmora");
