@@ -22,6 +22,7 @@
 // main window closes. See docs/ARCHITECTURE.md, "How an event travels".
 #include "core/App.h"
 #include "platform/console/ConsoleFrontEnd.h"
+#include "platform/posix/PosixArchiveReader.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessStarter.h"
@@ -96,7 +97,8 @@ int main(int argc, char** argv)
     PosixProcessStarter processes(fs);
     PosixShell shell(processes);
     SystemClock clock;
-    const Services services{settings, fs, env, processes, shell, printer, clock};
+    PosixArchiveReader archives(fs, PosixArchiveReader::adapterFolder());
+    const Services services{settings, fs, env, processes, shell, printer, clock, archives};
 
     if (console) {
         // A terminal shows what the person typed; a pipe or a script gets it echoed after the prompt.

@@ -9,6 +9,9 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
@@ -33,6 +36,140 @@ void spareArchive(const FileSystem& fs, FileListBox& files, const std::string& a
     const std::string name = full.substr(parent.size() + (path::isRoot(parent) ? 0 : 1));
     for (std::size_t i = 0; i < files.listCount(); ++i)
         if (files.selected(i) && text::equalNoCase(files.list(i), name)) files.setSelected(i, false);
+}
+
+// The archiver reads the files by their paths. Every folder on the way to the listed folder,
+// from the drive's root down, and the listed folder itself are watched from before the start:
+// a name on the way that changed, even if put back, means the archiver may have read another
+// folder's files.
+class PathWatch {
+public:
+    PathWatch(const FileSystem& fs, ListedFolder listed) : m_fs(fs), m_listed(std::move(listed))
+    {
+        std::vector<std::pair<std::string, std::string>> steps; // a folder, the next name in it
+        for (std::string at = m_listed.path; !path::isRoot(at);) {
+            const std::string up = path::parent(at);
+            if (up.empty() || up == at) break;
+            steps.emplace_back(up, at.substr(up.size() + (path::isRoot(up) ? 0 : 1)));
+            at = up;
+        }
+        for (auto step = steps.rbegin(); step != steps.rend(); ++step)
+            m_steps.push_back({fs.watch(step->first), step->second});
+        // Looked up once every step is watched: a swap after that is seen by a watch above.
+        if (const auto folder = fs.openListed(m_listed))
+            m_own = folder->watch();
+        else
+            m_lost = true;
+    }
+
+    // True when the path led to the listed folder all along. A host that cannot watch a
+    // folder leaves that step to the identity checks at the start and here.
+    bool intact()
+    {
+        if (m_lost) return false;
+        for (auto& [watch, next] : m_steps) {
+            if (!watch) continue;
+            const auto names = watch->poll();
+            if (!names) return false;
+            for (const std::string& name : *names)
+                if (text::equalNoCase(name, next)) return false;
+        }
+        if (m_own) {
+            const auto names = m_own->poll();
+            if (!names) return false;
+            m_changed.insert(names->begin(), names->end());
+        }
+        return m_fs.openListed(m_listed) != nullptr;
+    }
+    // The names of the listed folder that were written, replaced or removed meanwhile.
+    const std::set<std::string>& changed() const { return m_changed; }
+
+private:
+    const FileSystem& m_fs;
+    ListedFolder m_listed;
+    std::vector<std::pair<std::unique_ptr<FolderWatch>, std::string>> m_steps;
+    std::unique_ptr<FolderWatch> m_own;
+    std::set<std::string> m_changed;
+    bool m_lost = false;
+};
+
+// The archive's folder and what it held under the archive's name, in any letter case, before
+// the archiver started: only a file this run made or changed is the archive.
+class ArchiveSpot {
+public:
+    struct Made {
+        std::string path, name;
+        FileStamp stamp;
+    };
+
+    ArchiveSpot(const FileSystem& fs, const std::string& archive) : m_fs(fs)
+    {
+        const std::string full = fs.absolute(archive);
+        if (full.empty() || path::isRoot(full)) return;
+        m_folder = path::parent(full);
+        m_name = full.substr(m_folder.size() + (path::isRoot(m_folder) ? 0 : 1));
+        if (const auto folder = fs.openFolder(m_folder)) {
+            m_id = folder->id();
+            m_before = stamps(*folder);
+        }
+    }
+
+    // The one entry of the archive's name that is new or changed, when it is a plain file
+    // (never a link) that is not empty, in the folder that was there before.
+    std::optional<Made> made() const
+    {
+        const auto folder = opened();
+        if (!folder) return std::nullopt;
+        std::optional<Made> found;
+        for (const auto& [name, stamp] : stamps(*folder)) {
+            const auto was = m_before.find(name);
+            if (was != m_before.end() && was->second == stamp) continue;
+            if (found) return std::nullopt; // two of them: which is the archive?
+            found = Made{path::join(m_folder, name), name, stamp};
+        }
+        if (!found || found->stamp.size <= 0) return std::nullopt;
+        const auto attributes = folder->attributes(found->name);
+        if (!attributes || (*attributes & (attr::ReparsePoint | attr::Directory))) return std::nullopt;
+        return found;
+    }
+    // Whether the archive is still as it was when `made` found it.
+    bool unchanged(const Made& made) const
+    {
+        const auto folder = opened();
+        return folder && folder->stamp(made.name) == made.stamp;
+    }
+
+private:
+    std::unique_ptr<Folder> opened() const
+    {
+        if (m_name.empty()) return nullptr;
+        auto folder = m_fs.openFolder(m_folder);
+        if (folder && m_id && !(folder->id() == *m_id)) return nullptr;
+        return folder;
+    }
+    std::map<std::string, FileStamp> stamps(const Folder& folder) const
+    {
+        std::map<std::string, FileStamp> out;
+        if (const auto names = folder.names())
+            for (const std::string& name : *names)
+                if (text::equalNoCase(name, m_name))
+                    if (const auto stamp = folder.stamp(name)) out.emplace(name, *stamp);
+        return out;
+    }
+
+    const FileSystem& m_fs;
+    std::string m_folder, m_name;
+    std::optional<FolderId> m_id;
+    std::map<std::string, FileStamp> m_before;
+};
+
+// The sizes of the files an archive holds, by name; a name held twice counts as not held.
+std::map<std::string, std::int64_t> sizesByName(const std::vector<ArchiveMember>& files)
+{
+    std::map<std::string, std::int64_t> out;
+    for (const ArchiveMember& file : files)
+        if (const auto [at, added] = out.emplace(file.name, file.size); !added) at->second = -1;
+    return out;
 }
 
 } // namespace
@@ -113,21 +250,47 @@ void frmArcTo::cmdOK_Click()
     m_services.fs.setCurrentFolder(folder);
     const std::string archive = archivers::onDrive(
         m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
-    const bool made = pack(archivers::packCommand(m_archiver.program, m_archiver.command, archive, files), archive);
+    // Watched and stamped before the archiver starts: the path it reads the files by must lead
+    // to the folder that was listed.
+    PathWatch watched(m_services.fs, ListedFolder{folder, list.listedFolder().id});
+    const ArchiveSpot spot(m_services.fs, archive);
+    const bool ran = pack(archivers::packCommand(m_archiver.program, m_archiver.command, archive, files));
+    enum class Proof { NotMade, Moved, Made } proof = Proof::NotMade;
+    // What the archive holds, by name; nothing when its format is not one the host reads.
+    std::optional<std::map<std::string, std::int64_t>> held;
+    if (ran && !m_abandoned) {
+        if (!watched.intact()) {
+            proof = Proof::Moved;
+        } else if (const auto made = spot.made()) {
+            const ArchiveListing listing = read(made->path);
+            if (listing.outcome != ArchiveListing::Outcome::Unreadable && spot.unchanged(*made)) {
+                proof = Proof::Made;
+                if (listing.outcome == ArchiveListing::Outcome::Listed) held = sizesByName(listing.files);
+            }
+        }
+    }
     if (m_abandoned) {
         unload();
         return;
     }
-    if (made) {
+    if (proof == Proof::Made) {
         stage(3);
         spareArchive(m_services.fs, list, archive);
         // Checked after the question, right before each file goes: a file written, replaced or
-        // renamed over since the archiver started is not what the archive holds, and stays.
+        // renamed over since the archiver started is not what the archive holds, and stays; so
+        // does one the archive does not hold at its size.
         if (m_source.deleteSelected)
-            m_source.deleteSelected([&packed](const Folder& at, const std::string& name) {
+            m_source.deleteSelected([&](const Folder& at, const std::string& name) {
                 const auto was = packed.find(name);
-                return was != packed.end() && was->second && at.stamp(name) == was->second;
+                if (was == packed.end() || !was->second || at.stamp(name) != was->second) return false;
+                if (watched.changed().contains(name)) return false;
+                if (!held) return true;
+                const auto size = held->find(name);
+                return size != held->end() && size->second == was->second->size;
             });
+    } else if (proof == Proof::Moved) {
+        toolkit().msgBox("Папка " + folder + " изменилась, пока работал архиватор. Файлы не удалены.", MsgButtons::OK,
+                         MsgIcon::Exclamation, "Velmora");
     } else {
         toolkit().msgBox("Архив " + archive + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
                          "Velmora");
@@ -135,7 +298,7 @@ void frmArcTo::cmdOK_Click()
     stage(4);
 }
 
-bool frmArcTo::pack(const std::string& commandLine, const std::string& archive)
+bool frmArcTo::pack(const std::string& commandLine)
 {
     // Without a program the archive's own name would be started in its place.
     if (!archivers::hasProgram(m_archiver)) return false;
@@ -150,7 +313,16 @@ bool frmArcTo::pack(const std::string& commandLine, const std::string& archive)
     // Given up on, it is stopped: left to run, it could still replace a later archive of the
     // same name whose files are gone by then.
     if (!status) process->stop();
-    return status == 0 && m_services.fs.fileSize(archive).value_or(0) > 0;
+    return status == 0;
+}
+
+ArchiveListing frmArcTo::read(const std::string& archive)
+{
+    const Reentry waiting(m_waiting);
+    return m_services.archives.list(archive, [this] {
+        toolkit().yield();
+        return !m_abandoned;
+    });
 }
 
 void frmArcTo::stage(int n)

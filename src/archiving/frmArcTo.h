@@ -4,6 +4,7 @@
 // window's delete-selected command.
 #include "archiving/Archivers.h"
 #include "browser/Deletion.h"
+#include "platform/ArchiveReader.h"
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
 
@@ -52,8 +53,10 @@ protected:
 
 private:
     // Runs the archiver and waits for it while the windows stay alive; true when it ended
-    // with status 0 and left a non-empty archive.
-    bool pack(const std::string& commandLine, const std::string& archive);
+    // with status 0.
+    bool pack(const std::string& commandLine);
+    // What the archive holds, the windows alive meanwhile (the close box gives up).
+    ArchiveListing read(const std::string& archive);
     // Stages 2 to 4: the stage line, and only Close usable at the end.
     void stage(int n);
 

@@ -1,5 +1,6 @@
 #pragma once
 // The platform services a window may need, handed around by reference.
+#include "platform/ArchiveReader.h"
 
 namespace velmora {
 
@@ -19,6 +20,8 @@ struct Services {
     Shell& shell;
     Printer& printer;
     Clock& clock;
+    // A host that reads no archive format need not name one.
+    ArchiveReader& archives = noArchiveReader();
 };
 
 } // namespace velmora

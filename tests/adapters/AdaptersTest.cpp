@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <set>
 
 extern char** environ;
 
@@ -66,10 +67,10 @@ Files contents(const fs::path& root)
 
 struct Ran {
     int status = -1;
-    std::string errors;
+    std::string errors, output;
 };
 
-// Runs `args` directly in `cwd`, its input empty, its output dropped, its errors kept, with
+// Runs `args` directly in `cwd`, its input empty, its output and errors kept, with
 // `env` ("NAME=value") in place of the test's own variables of those names.
 Ran run(const std::vector<std::string>& args, const fs::path& cwd, const std::vector<std::string>& env = {})
 {
@@ -89,10 +90,11 @@ Ran run(const std::vector<std::string>& args, const fs::path& cwd, const std::ve
 
     const TempDir scratch;
     const std::string errors = (scratch.path() / "stderr").string();
+    const std::string output = (scratch.path() / "stdout").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     pid_t pid = 0;
@@ -101,7 +103,8 @@ Ran run(const std::vector<std::string>& args, const fs::path& cwd, const std::ve
     if (failed) return {};
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readHostFile(errors)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readHostFile(errors),
+            readHostFile(output)};
 }
 
 // Packing and unpacking as the program does it: C:\Junk holds the junk, D:\My Archives the
@@ -244,6 +247,86 @@ TEST_F(AdapterNames, AMissingArchiveIsNeverTakenForAnotherOne)
     EXPECT_FALSE(dir.exists("out/payload.txt"));
 }
 
+// Archives holding links, unpacked one after another into one folder that already holds a link
+// of its own: no member becomes a link, nothing is written through one, nothing lands outside.
+TEST_F(AdapterNames, NoLinkIsMadeOrWrittenThrough)
+{
+    const fs::path victim = dir.mkdir("victim");
+    for (const auto& [adapter, ext] : {std::pair<std::string, std::string>{VELMORA_UNZIP_ADAPTER, ".zip"},
+                                       std::pair<std::string, std::string>{VELMORA_UN7Z_ADAPTER, ".7z"}}) {
+        SCOPED_TRACE(ext);
+        const TempDir links, files;
+        fs::create_symlink("../victim", links.path() / "docs");
+        fs::create_symlink(victim, links.path() / "abs");
+        for (const char* name : {"docs/planted.txt", "abs/planted.txt", "mine/planted.txt"})
+            files.write(name, "planted");
+        const fs::path linkArchive = dir.path() / ("links" + ext), fileArchive = dir.path() / ("files" + ext);
+        const Ran packed =
+            ext == ".zip" ? run({"/usr/bin/zip", "-q", "-y", linkArchive.string(), "docs", "abs"}, links.path())
+                          : run({"/usr/bin/7z", "a", "-snl", "-bso0", "-bsp0", linkArchive.string(), "docs", "abs"},
+                                links.path());
+        ASSERT_EQ(packed.status, 0) << packed.errors;
+        ASSERT_EQ((ext == ".zip"
+                       ? run({"/usr/bin/zip", "-q", "-r", fileArchive.string(), "docs", "abs", "mine"}, files.path())
+                       : run({"/usr/bin/7z", "a", "-bso0", "-bsp0", fileArchive.string(), "docs", "abs", "mine"},
+                             files.path()))
+                      .status,
+                  0);
+        const fs::path out = dir.mkdir("out" + ext);
+        fs::create_symlink("../victim", out / "mine");
+        run({adapter, linkArchive.string(), out.string()}, dir.path());
+        // Overwriting too: a link in the way is never written through.
+        run({adapter, ext == ".zip" ? "-o" : "-aoa", fileArchive.string(), out.string()}, dir.path());
+
+        EXPECT_TRUE(fs::is_empty(victim));
+        for (const auto& entry : fs::recursive_directory_iterator(out)) {
+            EXPECT_TRUE(!entry.is_symlink() || entry.path() == out / "mine") << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".velmora"), std::string::npos) << entry.path();
+        }
+    }
+    // Where nothing was in the way, the files came out as plain files in plain folders.
+    EXPECT_EQ(contents(dir.path() / "out.zip"),
+              (Files{{"docs/planted.txt", "planted"}, {"abs/planted.txt", "planted"}}));
+}
+
+TEST_F(AdapterNames, TheListingGivesEachPlainFileWithItsSizeAndFailsOnACutArchive)
+{
+    const TempDir source;
+    source.write("a b.tmp", "abc");
+    source.write("sub/x.tmp", "x");
+    source.write("new\nline.tmp", "nl");
+    fs::create_symlink("a b.tmp", source.path() / "link");
+    const auto records = [](const std::string& out) {
+        std::set<std::string> set;
+        for (std::size_t at = 0, end; (end = out.find('\0', at)) != std::string::npos; at = end + 1)
+            set.insert(out.substr(at, end - at));
+        return set;
+    };
+    ASSERT_EQ(run({"/usr/bin/zip", "-q", "-y", "-r", (dir.path() / "l.zip").string(), "a b.tmp", "sub", "new\nline.tmp",
+                   "link"},
+                  source.path())
+                  .status,
+              0);
+    ASSERT_EQ(
+        run({"/usr/bin/7z", "a", "-snl", "-bso0", "-bsp0", (dir.path() / "l.7z").string(), "a b.tmp", "sub", "link"},
+            source.path())
+            .status,
+        0);
+    const Ran zip = run({VELMORA_UNZIP_ADAPTER, "--list", "l.zip"}, dir.path());
+    EXPECT_EQ(zip.status, 0) << zip.errors;
+    EXPECT_EQ(records(zip.output), (std::set<std::string>{"3\ta b.tmp", "1\tsub/x.tmp", "2\tnew\nline.tmp"}));
+    const Ran sevenZip = run({VELMORA_UN7Z_ADAPTER, "--list", "l.7z"}, dir.path());
+    EXPECT_EQ(sevenZip.status, 0) << sevenZip.errors;
+    EXPECT_EQ(records(sevenZip.output), (std::set<std::string>{"3\ta b.tmp", "1\tsub/x.tmp"}));
+
+    for (const char* name : {"l.zip", "l.7z"}) {
+        fs::resize_file(dir.path() / name, fs::file_size(dir.path() / name) - 30);
+        EXPECT_NE(
+            run({name[2] == 'z' ? VELMORA_UNZIP_ADAPTER : VELMORA_UN7Z_ADAPTER, "--list", name}, dir.path()).status, 0)
+            << name;
+    }
+}
+
 // The unpackers replaced by the fake archiver, to see the words each adapter hands over.
 struct AdapterWords : ::testing::Test {
     TempDir dir;
@@ -261,12 +344,17 @@ struct AdapterWords : ::testing::Test {
             args, dir.path(),
             {"PATH=" + (dir.path() / "bin").string(), "VELMORA_FAKE_LOG=" + log.string(), "VELMORA_FAKE_EXIT=" + exit});
     }
+    // The words the unpacker got, its private output folder written as "PRIVATE".
     std::vector<std::string> words() const
     {
         std::vector<std::string> out;
         const std::string record = readHostFile(log);
-        for (std::size_t at = record.find('\0') + 1; at < record.size(); at = record.find('\0', at) + 1)
-            out.push_back(record.substr(at, record.find('\0', at) - at));
+        for (std::size_t at = record.find('\0') + 1; at < record.size(); at = record.find('\0', at) + 1) {
+            std::string word = record.substr(at, record.find('\0', at) - at);
+            if (const std::size_t fd = word.find("/proc/self/fd/"); fd != std::string::npos)
+                word = word.substr(0, fd) + "PRIVATE";
+            out.push_back(word);
+        }
         return out;
     }
 };
@@ -274,12 +362,16 @@ struct AdapterWords : ::testing::Test {
 TEST_F(AdapterWords, SwitchesFirstNamesGuardedAndTheStatusPassedThrough)
 {
     using Words = std::vector<std::string>;
-    EXPECT_EQ(call(VELMORA_UNZIP_ADAPTER, {"-q", "-n", "-x.zip", "/abs/-d"}, "3").status, 3);
-    EXPECT_EQ(words(), (Words{"-q", "-n", "./-x.zip", "-d", "/abs/-d"}));
+    EXPECT_EQ(call(VELMORA_UNZIP_ADAPTER, {"-q", "-n", "-x.zip", "-d"}, "3").status, 3);
+    EXPECT_EQ(words(), (Words{"-q", "-n", "./-x.zip", "-d", "PRIVATE"}));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "-d")) << "made, as unzip makes its destination";
     EXPECT_EQ(call(VELMORA_UN7Z_ADAPTER, {"-aos", "/abs/-x.7z", "@list"}, "2").status, 2);
-    EXPECT_EQ(words(), (Words{"x", "-spd", "-aos", "-o./@list", "--", "/abs/-x.7z"}));
+    EXPECT_EQ(words(), (Words{"x", "-spd", "-aos", "-oPRIVATE", "--", "/abs/-x.7z"}));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "@list"));
     EXPECT_EQ(call(VELMORA_UN7Z_ADAPTER, {"a.7z", ""}).status, 0);
-    EXPECT_EQ(words(), (Words{"x", "-spd", "-o./", "--", "./a.7z"}));
+    EXPECT_EQ(words(), (Words{"x", "-spd", "-oPRIVATE", "--", "./a.7z"}));
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".velmora"), std::string::npos) << "left behind";
 }
 
 TEST_F(AdapterWords, TooFewWordsOrNoUnpackerIsAnErrorOfItsOwn)

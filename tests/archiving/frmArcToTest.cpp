@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace velmora {
 namespace {
@@ -187,7 +189,8 @@ TEST_F(CompressWindow, AnEarlierArchiveAmongTheSelectedFilesIsPackedAroundButNev
     h.root.write("c/TEMP/UNUSED.RAR", "old archive");
     h.main().filFiles.setPattern("*.tmp;*.rar");
     select({"a.tmp", "UNUSED.RAR"});
-    h.processes.onLaunch = nullptr; // it adds to the archive that is there
+    // It adds to the archive that is there, under that archive's own spelling.
+    h.processes.onLaunch = [this](std::string_view) { h.root.write("c/TEMP/UNUSED.RAR", "old archive, a.tmp"); };
     pack("C:\\TEMP");
     EXPECT_EQ(h.processes.started,
               std::vector<std::string>{"rar.exe a -ep \"C:\\TEMP\\unused.rar\" C:\\TEMP\\a.tmp C:\\TEMP\\UNUSED.RAR"});
@@ -277,6 +280,132 @@ TEST_F(CompressWindow, BrowseFillsTheDestinationAndAnEmptyTableLeavesTheDefaults
     EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused."));
 }
 
+TEST_F(CompressWindow, OnlyAnArchiveThisRunMadeLetsTheFilesGo)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> before, during;
+    };
+    std::vector<Case> cases{
+        {"an earlier archive in other letters, left as it was",
+         [this] { h.root.write("c/Arc/UNUSED.RAR", "earlier archive"); }, [] {}},
+    };
+    if (!testsupport::linksMissing()) {
+        cases.push_back({"a link to a full file", [] {},
+                         [this] {
+                             h.root.write("c/Arc/full", "not this run's");
+                             testsupport::makeLink(h.host("c/Arc/full"), h.host("c/Arc/unused.rar"));
+                         }});
+        cases.push_back({"a link to nowhere", [] {},
+                         [this] { testsupport::makeLink(h.host("c/Arc/gone"), h.host("c/Arc/unused.rar")); }});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(h.host("c/Arc"));
+        h.root.mkdir("c/Arc");
+        h.fe.boxes.clear();
+        c.before();
+        h.processes.onLaunch = [&](std::string_view) { c.during(); };
+        select({"a.tmp", "b c.tmp"});
+        pack("C:\\Arc");
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.rar"));
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+    }
+}
+
+TEST_F(CompressWindow, AFileTheArchiveDoesNotHoldAtItsSizeStays)
+{
+    h.archives.listing = {ArchiveListing::Outcome::Listed, {{"a.tmp", 2}, {"b c.tmp", 5}, {"D.TMP", 2}}};
+    select({"a.tmp", "b c.tmp", "d.tmp"});
+    pack("C:\\Arc");
+    EXPECT_EQ(h.archives.read, std::vector<std::string>{"C:\\Arc\\unused.rar"});
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"b c.tmp", "d.tmp"}));
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 3.\r\nНе удалось удалить: 2.");
+
+    // A format the host reads but an archive it cannot: as good as none.
+    h.fe.boxes.clear();
+    fs::remove(h.host("c/Arc/unused.rar"));
+    h.archives.listing = {ArchiveListing::Outcome::Unreadable, {}};
+    select({"b c.tmp"});
+    pack("C:\\Arc");
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade("C:\\Arc\\unused.rar"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/b c.tmp"));
+}
+
+TEST_F(CompressWindow, AFolderSwappedWhileTheArchiverRanLetsNothingGo)
+{
+    if (const auto why = testsupport::heldFoldersStay()) GTEST_SKIP() << *why;
+    // The junk is in C:\J\TEMP: the folder itself or the one above it is swapped for a folder
+    // holding files of the same names and sizes, and put back before the archiver ends.
+    h.root.write("c/J/TEMP/a.tmp", "aa");
+    h.root.write("c/J/TEMP/b.tmp", "bb");
+    for (const auto& [folder, impostor] : {std::pair<std::string, std::string>{"c/J/TEMP", "c/J/TEMP/"},
+                                           std::pair<std::string, std::string>{"c/J", "c/J/TEMP/"}}) {
+        SCOPED_TRACE(folder);
+        const auto swap = [&] {
+            const fs::path real = h.host(folder), aside = h.host(folder + ".real");
+            fs::rename(real, aside);
+            h.root.write(impostor + "a.tmp", "xx");
+            h.root.write(impostor + "b.tmp", "yy");
+            fs::rename(real, h.host(folder + ".other"));
+            fs::rename(aside, real);
+        };
+        h.fe.boxes.clear();
+        h.main().dirDirectories.setPath("C:\\J\\TEMP");
+        select({"a.tmp", "b.tmp"});
+        h.processes.runningPolls = 1;
+        h.processes.whileRunning = swap;
+        pack("C:\\Arc");
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.text, "Папка C:\\J\\TEMP изменилась, пока работал архиватор. Файлы не удалены.");
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b.tmp"}));
+        fs::remove_all(h.host(folder + ".other"));
+    }
+
+    // One file swapped and put back: only it stays.
+    h.fe.boxes.clear();
+    h.main().dirDirectories.setPath("C:\\TEMP");
+    select({"a.tmp", "d.tmp"});
+    h.processes.whileRunning = [this] {
+        fs::rename(h.host("c/TEMP/a.tmp"), h.host("c/a.real"));
+        h.root.write("c/TEMP/a.tmp", "xx");
+        fs::rename(h.host("c/a.real"), h.host("c/TEMP/a.tmp"));
+    };
+    pack("C:\\Arc");
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp"}));
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 2.\r\nНе удалось удалить: 1.");
+}
+
+#ifndef _WIN32
+TEST_F(CompressWindow, ZipAnd7zArchivesAreKnownByTheirBytesAndFreeOnlyWhatTheyHold)
+{
+    h.useHostArchives();
+    h.root.write("elsewhere/b c.tmp", "a longer b");
+    // Named .rar whatever they are. They hold a.tmp as it is, "b c.tmp" at another size, no d.tmp.
+    for (const std::string make : {"/usr/bin/zip -j -q", "/usr/bin/7z a -t7z -spd -bso0 -bsp0"}) {
+        SCOPED_TRACE(make);
+        h.fe.boxes.clear();
+        h.root.write("c/TEMP/a.tmp", "aa");
+        h.main().filFiles.refresh();
+        fs::remove(h.host("c/Arc/unused.rar"));
+        h.processes.onLaunch = [&](std::string_view) {
+            const std::string line = make + " '" + h.hostText("c/Arc/unused.rar") + "' '" + h.hostText("c/TEMP/a.tmp") +
+                                     "' '" + testsupport::pathText(h.root.path() / "elsewhere/b c.tmp") + "'";
+            ASSERT_EQ(std::system(line.c_str()), 0) << line;
+        };
+        select({"a.tmp", "b c.tmp", "d.tmp"});
+        pack("C:\\Arc");
+        EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"b c.tmp", "d.tmp"}));
+        ASSERT_EQ(h.fe.boxes.size(), 2u);
+        EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 3.\r\nНе удалось удалить: 2.");
+    }
+}
+#endif
+
 // Sets environment variables for the length of a test: the fake archiver reads them.
 class ScopedEnv {
 public:
@@ -363,15 +492,19 @@ TEST_F(CompressWithHostProcesses, AFailingArchiverDeletesNothing)
         std::string execute;
         const char* exit;
         const char* makes;
+        const char* late = "";
     };
     for (const Case& c :
          {Case{"exits with 1", fake, "1", "2"}, Case{"cannot be started", "C:\\Program\\no-such-archiver", "0", "2"},
-          Case{"makes no archive", fake, "0", "0"}, Case{"is given an archive on no drive", fake, "0", "2"}}) {
+          Case{"makes no archive", fake, "0", "0"}, Case{"is given an archive on no drive", fake, "0", "2"},
+          Case{"leaves the archive to a child that writes it later, over an earlier one", fake, "0", "2", "300"}}) {
         SCOPED_TRACE(c.what);
         archiver(1, "FAKE", c.execute, "-q", "fak");
         fs::remove(h.host("c/Arc/unused.fak"));
+        if (*c.late) h.root.write("c/Arc/UNUSED.FAK", "earlier archive");
         h.fe.boxes.clear();
         const ScopedEnv env{{"VELMORA_FAKE_EXIT", c.exit}, {"VELMORA_FAKE_ARCHIVE", c.makes}};
+        const ScopedEnv late{{"VELMORA_FAKE_LATE_MS", c.late}};
         select({"a.tmp", "b c.tmp"});
         const std::string dest = std::string(c.what).ends_with("no drive") ? "Q:\\Arc" : "C:\\Arc";
         pack(dest);
@@ -380,6 +513,7 @@ TEST_F(CompressWithHostProcesses, AFailingArchiverDeletesNothing)
         EXPECT_EQ(std::distance(fs::directory_iterator(h.host("c/TEMP")), fs::directory_iterator()), 3)
             << "no stray archive in the folder shown";
         EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+        if (*c.late) std::this_thread::sleep_for(std::chrono::milliseconds(600)); // the child is done
     }
 }
 

@@ -1,6 +1,8 @@
 // A stand-in archiver for tests, steered by its environment:
 //   VELMORA_FAKE_SLEEP_MS=n  sleeps n milliseconds first;
 //   VELMORA_FAKE_ARCHIVE=k   writes a few bytes to the file named by argument k, the archive it "made";
+//   VELMORA_FAKE_LATE_MS=n   ...but leaves that to a child of its own that writes it n milliseconds after
+//                            the archiver has exited (POSIX; elsewhere the archive is not written);
 //   VELMORA_FAKE_LOG=path    writes its working folder and then each argument, every one followed
 //                            by a NUL byte, to path (through path + ".part", renamed, so a reader
 //                            never sees half a record);
@@ -13,6 +15,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,7 +54,16 @@ int run(const std::vector<std::string>& argv)
     const int argc = static_cast<int>(argv.size());
     std::this_thread::sleep_for(std::chrono::milliseconds(number("VELMORA_FAKE_SLEEP_MS", 0)));
 
-    if (const long k = number("VELMORA_FAKE_ARCHIVE", 0); k != 0) {
+    const char* late = std::getenv("VELMORA_FAKE_LATE_MS");
+    if (const long k = number("VELMORA_FAKE_ARCHIVE", 0); k != 0 && late && *late) {
+#ifndef _WIN32
+        if (k >= 1 && k < argc && ::fork() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(number("VELMORA_FAKE_LATE_MS", 0)));
+            writeFile(argv[static_cast<std::size_t>(k)], "FAKE-ARCHIVE\n");
+            std::_Exit(0);
+        }
+#endif
+    } else if (k != 0) {
         if (k < 1 || k >= argc || !writeFile(argv[static_cast<std::size_t>(k)], "FAKE-ARCHIVE\n")) {
             std::fprintf(stderr, "velmora_fake_archiver: cannot make argument %ld an archive\n", k);
             return 125;

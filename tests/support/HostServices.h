@@ -5,6 +5,7 @@
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32ProcessStarter.h"
 #else
+#include "platform/posix/PosixArchiveReader.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessStarter.h"
 #endif

@@ -26,6 +26,17 @@ public:
     ProcessStarter* use;
 };
 
+// The scripted reader, or the host's own (the adapters of this build) once a test asks for it.
+class ChosenArchives : public ArchiveReader {
+public:
+    explicit ChosenArchives(ArchiveReader& first) : use(&first) {}
+    ArchiveListing list(std::string_view archive, const std::function<bool()>& keepWaiting) override
+    {
+        return use->list(archive, keepWaiting);
+    }
+    ArchiveReader* use;
+};
+
 class ProgramHarness {
 public:
     // Drive c: is the folder "c" of a fresh temporary tree, d: the folder "d"; a drive
@@ -83,6 +94,14 @@ public:
         m_hostProcesses = std::make_unique<HostProcessStarter>(*fs);
         starter.use = m_hostProcesses.get();
     }
+#ifndef _WIN32
+    // Archives are read by the adapters of this build from now on.
+    void useHostArchives()
+    {
+        m_hostArchives = std::make_unique<PosixArchiveReader>(*fs, VELMORA_BUILD_DIR);
+        archiveReader.use = m_hostArchives.get();
+    }
+#endif
 
     TempDir root;
     std::unique_ptr<HostFileSystem> fs;
@@ -90,17 +109,20 @@ public:
     testing::MapEnvironment env;
     testing::RecordingProcessStarter processes;
     ChosenStarter starter{processes};
+    testing::ScriptedArchives archives;
+    ChosenArchives archiveReader{archives};
     testing::RecordingShell shell;
     testing::RecordingPrinter printer;
     testing::FixedClock clock;
     testing::ScriptedFrontEnd fe;
     Toolkit tk{fe};
-    Services services{settings, *fs, env, starter, shell, printer, clock};
+    Services services{settings, *fs, env, starter, shell, printer, clock, archiveReader};
     std::unique_ptr<App> app;
 
 private:
     std::filesystem::path m_home;
     std::unique_ptr<HostProcessStarter> m_hostProcesses;
+    std::unique_ptr<ArchiveReader> m_hostArchives;
 };
 
 // The start and end lines of a report under the fixed clock.

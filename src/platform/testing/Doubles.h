@@ -1,5 +1,6 @@
 #pragma once
 // In-memory doubles of the platform services, for tests.
+#include "platform/ArchiveReader.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/MemorySettingsStore.h"
@@ -62,6 +63,18 @@ public:
     std::function<void(std::string_view commandLine)> onLaunch;
     // Runs each time a launched program is looked at while it still runs.
     std::function<void()> whileRunning;
+};
+
+// Reads no format unless a test gives it what the next archives hold.
+class ScriptedArchives : public ArchiveReader {
+public:
+    ArchiveListing list(std::string_view archive, const std::function<bool()>&) override
+    {
+        read.emplace_back(archive);
+        return listing;
+    }
+    ArchiveListing listing;
+    std::vector<std::string> read; // every archive asked about, in order
 };
 
 class RecordingShell : public Shell {
