@@ -95,7 +95,7 @@ void frmArcTo::cmdBrowse_Click()
 
 void frmArcTo::cmdOK_Click()
 {
-    if (!archivers::archiveNamed(toolkit(), txtArchive)) return;
+    if (!archivers::fieldsUsable(toolkit(), txtArchive, {&txtArchive, &txtDestFolder})) return;
     stage(2);
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
 
@@ -111,8 +111,14 @@ void frmArcTo::cmdOK_Click()
         packed.emplace(name, listed ? listed->stamp(name) : std::nullopt);
     }
     m_services.fs.setCurrentFolder(folder);
-    const std::string archive = archivers::onDrive(
-        m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
+    const std::string typed = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
+    const auto onDrive = archivers::onDrive(m_services.fs, typed);
+    if (!onDrive) {
+        archivers::notMade(toolkit(), typed);
+        stage(4);
+        return;
+    }
+    const std::string& archive = *onDrive;
     const bool made = pack(archivers::packCommand(m_archiver.program, m_archiver.command, archive, files), archive);
     if (m_abandoned) {
         unload();
