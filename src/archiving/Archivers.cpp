@@ -23,23 +23,19 @@ bool save(SettingsStore& store, std::string_view field, int n, std::string_view 
     return store.save(settings::App, settings::ArchiversSection, key(field, n), value);
 }
 
-namespace {
-
-// The whole table from one reading of the settings, however many archivers it holds; the
-// next list reads them afresh.
 std::unique_ptr<SettingsSection> table(const SettingsStore& store)
 {
+    // The whole table from one reading of the settings, however many archivers it holds.
     return store.section(settings::App, settings::ArchiversSection);
 }
 
-} // namespace
+void enumerate(const SettingsStore& store, ListControl& list) { enumerate(*table(store), list); }
 
-void enumerate(const SettingsStore& store, ListControl& list)
+void enumerate(const SettingsSection& table, ListControl& list)
 {
-    const auto archivers = table(store);
     std::vector<std::string> entries;
     for (int n = 1;; ++n) {
-        const std::string name = archivers->get(key("Name", n), "");
+        const std::string name = table.get(key("Name", n), "");
         if (name.empty()) break;
         entries.push_back("# " + std::to_string(n) + " " + name);
     }
@@ -73,12 +69,17 @@ bool hasProgram(const Chosen& chosen) { return chosen.program.find_first_not_of(
 void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
             std::string_view commandField, Chosen& chosen, TextBox& extension)
 {
+    if (list.listIndex() >= 0) choose(*table(store), list, programField, commandField, chosen, extension);
+}
+
+void choose(const SettingsSection& table, const ComboBox& list, std::string_view programField,
+            std::string_view commandField, Chosen& chosen, TextBox& extension)
+{
     if (list.listIndex() < 0) return;
     const int n = numberOf(list.text());
-    const auto archivers = table(store);
-    chosen.program = archivers->get(key(programField, n), "");
-    chosen.extention = archivers->get(key("Extention", n), "");
-    chosen.command = archivers->get(key(commandField, n), "");
+    chosen.program = table.get(key(programField, n), "");
+    chosen.extention = table.get(key("Extention", n), "");
+    chosen.command = table.get(key(commandField, n), "");
     extension.setText(chosen.extention);
 }
 

@@ -2,6 +2,7 @@
 // The table of external archivers as the settings keep it: six keys per numbered archiver,
 // listed as "# " + number + " " + name in every archiver list.
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@ namespace velmora {
 class ComboBox;
 class FileSystem;
 class ListControl;
+class SettingsSection;
 class SettingsStore;
 class TextBox;
 class Toolkit;
@@ -27,9 +29,14 @@ std::string read(const SettingsStore& store, std::string_view field, int n);
 // Stores one field of archiver n; false when the store refused it.
 bool save(SettingsStore& store, std::string_view field, int n, std::string_view value);
 
+// One reading of the table, for a step that needs many of its keys at one moment; every
+// function below that takes the store takes its own.
+std::unique_ptr<SettingsSection> table(const SettingsStore& store);
+
 // Appends the table to `list`, one entry per archiver in number order, from 1 up to the
 // first number whose name is empty. The list is not cleared first.
 void enumerate(const SettingsStore& store, ListControl& list);
+void enumerate(const SettingsSection& table, ListControl& list);
 // The archiver number an entry stands for: the digits between its leading "# " and the next
 // blank; 0 when the entry holds none.
 int numberOf(std::string_view entry);
@@ -49,6 +56,8 @@ bool hasProgram(const Chosen& chosen);
 // and the command field of the archiver chosen in `list` into `chosen`, and shows the extension
 // in `extension`. Nothing changes while no entry is chosen.
 void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
+            std::string_view commandField, Chosen& chosen, TextBox& extension);
+void choose(const SettingsSection& table, const ComboBox& list, std::string_view programField,
             std::string_view commandField, Chosen& chosen, TextBox& extension);
 // Their first step at OK: true when `name` holds an archive name and no field of `typed` (in
 // the window's order) holds a double quote, which would end its word on the command line and

@@ -48,14 +48,21 @@ frmArcFrom::frmArcFrom(Toolkit& tk, const Services& services, DirListBox& folder
 
 void frmArcFrom::Form_Load()
 {
-    archivers::enumerate(m_services.settings, cboArchivers);
+    // The list and the first archiver's fields from one reading: a long table is read once
+    // when the window opens, not once for each.
+    m_loading = archivers::table(m_services.settings);
+    archivers::enumerate(*m_loading, cboArchivers);
     cboArchivers.setListIndex(0);
     cboArchivers_Click();
+    m_loading.reset();
 }
 
 void frmArcFrom::cboArchivers_Click()
 {
-    archivers::choose(m_services.settings, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
+    if (m_loading)
+        archivers::choose(*m_loading, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
+    else
+        archivers::choose(m_services.settings, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
 }
 
 void frmArcFrom::cmdOK_Click()
