@@ -23,11 +23,19 @@ bool save(SettingsStore& store, std::string_view field, int n, std::string_view 
     return store.save(settings::App, settings::ArchiversSection, key(field, n), value);
 }
 
-void enumerate(const SettingsStore& store, ListControl& list)
+std::unique_ptr<SettingsSection> table(const SettingsStore& store)
+{
+    // The whole table from one reading of the settings, however many archivers it holds.
+    return store.section(settings::App, settings::ArchiversSection);
+}
+
+void enumerate(const SettingsStore& store, ListControl& list) { enumerate(*table(store), list); }
+
+void enumerate(const SettingsSection& table, ListControl& list)
 {
     std::vector<std::string> entries;
     for (int n = 1;; ++n) {
-        const std::string name = read(store, "Name", n);
+        const std::string name = table.get(key("Name", n), "");
         if (name.empty()) break;
         entries.push_back("# " + std::to_string(n) + " " + name);
     }
@@ -46,11 +54,13 @@ int numberOf(std::string_view entry)
 
 int numberForNew(const SettingsStore& store, int selected)
 {
-    if (read(store, "Name", selected + 1).empty()) return selected + 1;
+    const auto archivers = table(store);
+    const auto named = [&](int n) { return !archivers->get(key("Name", n), "").empty(); };
+    if (!named(selected + 1)) return selected + 1;
     // Never the selected archiver's own number, even when its name was just cleared: the
     // next keystroke in its fields would store its empty name over the new one.
     int n = 1;
-    while (n == selected || !read(store, "Name", n).empty()) ++n;
+    while (n == selected || named(n)) ++n;
     return n;
 }
 
@@ -59,20 +69,41 @@ bool hasProgram(const Chosen& chosen) { return chosen.program.find_first_not_of(
 void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
             std::string_view commandField, Chosen& chosen, TextBox& extension)
 {
+    if (list.listIndex() >= 0) choose(*table(store), list, programField, commandField, chosen, extension);
+}
+
+void choose(const SettingsSection& table, const ComboBox& list, std::string_view programField,
+            std::string_view commandField, Chosen& chosen, TextBox& extension)
+{
     if (list.listIndex() < 0) return;
     const int n = numberOf(list.text());
-    chosen.program = read(store, programField, n);
-    chosen.extention = read(store, "Extention", n);
-    chosen.command = read(store, commandField, n);
+    chosen.program = table.get(key(programField, n), "");
+    chosen.extention = table.get(key("Extention", n), "");
+    chosen.command = table.get(key(commandField, n), "");
     extension.setText(chosen.extention);
 }
 
-bool archiveNamed(Toolkit& tk, TextBox& name)
+bool fieldsUsable(Toolkit& tk, TextBox& name, std::initializer_list<TextBox*> typed)
 {
-    if (!name.text().empty()) return true;
-    tk.msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
-    name.setFocus();
-    return false;
+    if (name.text().empty()) {
+        tk.msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+        name.setFocus();
+        return false;
+    }
+    for (TextBox* field : typed) {
+        if (field->text().find('"') == std::string::npos) continue;
+        tk.msgBox("Название файла архива и имена папок не могут содержать кавычки (\")", MsgButtons::OK,
+                  MsgIcon::Exclamation, "Velmora");
+        field->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void notMade(Toolkit& tk, std::string_view archive)
+{
+    tk.msgBox("Архив " + std::string(archive) + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
+              "Velmora");
 }
 
 std::string shortenRoot(std::string_view folder)
@@ -87,17 +118,32 @@ std::string shortenRoot(std::string_view folder)
 
 std::string archivePath(std::string_view folder, std::string_view name, std::string_view extension)
 {
-    return std::string(folder) + "\\" + std::string(name) + "." + std::string(extension);
+    std::string path(folder);
+    if (!path.ends_with('\\') && !path.ends_with('/')) path += '\\';
+    return path + std::string(name) + "." + std::string(extension);
 }
 
-std::string onDrive(const FileSystem& fs, const std::string& path)
+std::optional<std::string> onDrive(const FileSystem& fs, std::string_view path)
 {
     const bool drive = path.size() >= 2 && path::driveLetter(path) != 0 && path[1] == ':';
-    if (path.empty() || (drive && (path.size() == 2 || path[2] == '\\' || path[2] == '/'))) return path;
-    return fs.absolute(path);
+    const bool absolute = drive && (path.size() == 2 || path[2] == '\\' || path[2] == '/');
+    std::string full = absolute ? std::string(path) : fs.absolute(path);
+    // A bare "C:" is the drive's root to the program that gets it.
+    if (full.empty() || !fs.hostPath(full.size() == 2 ? full + "\\" : full)) return std::nullopt;
+    return full;
 }
 
 namespace {
+
+// A folder as one word: in quotes when it holds a blank, the closing quote before any
+// trailing "\", which a Windows program would read, with the quote, as a quote of the text
+// that joins the next words to this one.
+std::string folderWord(std::string_view folder)
+{
+    if (folder.find_first_of(" \t") == std::string_view::npos) return std::string(folder);
+    const std::size_t end = folder.find_last_not_of('\\') + 1;
+    return "\"" + std::string(folder.substr(0, end)) + "\"" + std::string(folder.substr(end));
+}
 
 std::string programAndCommand(std::string_view program, std::string_view command)
 {
@@ -118,7 +164,7 @@ std::string packCommand(std::string_view program, std::string_view command, std:
 std::string unpackCommand(std::string_view program, std::string_view command, std::string_view archive,
                           std::string_view destination)
 {
-    return programAndCommand(program, command) + "\"" + std::string(archive) + "\" " + commandWord(destination);
+    return programAndCommand(program, command) + "\"" + std::string(archive) + "\" " + folderWord(destination);
 }
 
 } // namespace velmora::archivers

@@ -1,6 +1,9 @@
 #pragma once
 // The table of external archivers as the settings keep it: six keys per numbered archiver,
 // listed as "# " + number + " " + name in every archiver list.
+#include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +11,7 @@ namespace velmora {
 class ComboBox;
 class FileSystem;
 class ListControl;
+class SettingsSection;
 class SettingsStore;
 class TextBox;
 class Toolkit;
@@ -25,9 +29,14 @@ std::string read(const SettingsStore& store, std::string_view field, int n);
 // Stores one field of archiver n; false when the store refused it.
 bool save(SettingsStore& store, std::string_view field, int n, std::string_view value);
 
+// One reading of the table, for a step that needs many of its keys at one moment; every
+// function below that takes the store takes its own.
+std::unique_ptr<SettingsSection> table(const SettingsStore& store);
+
 // Appends the table to `list`, one entry per archiver in number order, from 1 up to the
 // first number whose name is empty. The list is not cleared first.
 void enumerate(const SettingsStore& store, ListControl& list);
+void enumerate(const SettingsSection& table, ListControl& list);
 // The archiver number an entry stands for: the digits between its leading "# " and the next
 // blank; 0 when the entry holds none.
 int numberOf(std::string_view entry);
@@ -48,26 +57,36 @@ bool hasProgram(const Chosen& chosen);
 // in `extension`. Nothing changes while no entry is chosen.
 void choose(const SettingsStore& store, const ComboBox& list, std::string_view programField,
             std::string_view commandField, Chosen& chosen, TextBox& extension);
-// Their first step at OK: true when `name` holds an archive name; otherwise asks for one and
-// puts the focus there.
-bool archiveNamed(Toolkit& tk, TextBox& name);
+void choose(const SettingsSection& table, const ComboBox& list, std::string_view programField,
+            std::string_view commandField, Chosen& chosen, TextBox& extension);
+// Their first step at OK: true when `name` holds an archive name and no field of `typed` (in
+// the window's order) holds a double quote, which would end its word on the command line and
+// let the rest become switches of the archiver. Otherwise says what is wrong and puts the
+// focus on that field.
+bool fieldsUsable(Toolkit& tk, TextBox& name, std::initializer_list<TextBox*> typed);
+// Tells that `archive` (as the user gave it) was not made and nothing was deleted.
+void notMade(Toolkit& tk, std::string_view archive);
 
 // A folder field as the compress and restore windows leave it before use: a drive root
 // ("C:\", blanks around it allowed) cut to its letter and colon ("C:"), so that adding "\"
 // gives one separator; any other text as it is.
 std::string shortenRoot(std::string_view folder);
-// The archive the command lines name: folder + "\" + name + "." + extension.
+// The archive the command lines name: folder + "\" + name + "." + extension, without a second
+// "\" after a folder that ends in one ("\" alone is the current drive's root).
 std::string archivePath(std::string_view folder, std::string_view name, std::string_view extension);
 // A path as an archiver is to get it: a relative one ("Restored", "\Arc", "C:Arc") made
 // absolute against the current folder, so that the archiver, which works there, and the
 // program name the same file on every host; "C:\Arc" and a bare "C:" (a root) as they are.
-std::string onDrive(const FileSystem& fs, const std::string& path);
+// Nothing for a path on no usable drive ("", "\\nas\share", "\\?\unix\tmp", a drive that
+// is not mapped, a relative path while the current folder lies on no drive): handed on, such
+// a text would become another word or a file of that name in the working folder.
+std::optional<std::string> onDrive(const FileSystem& fs, std::string_view path);
 // The packing command line: program, its command when not empty, the quoted archive, then
 // `files` (each a blank and a word).
 std::string packCommand(std::string_view program, std::string_view command, std::string_view archive,
                         std::string_view files);
 // The unpacking command line: program, its command when not empty, the quoted archive and
-// the destination folder as one word.
+// the destination folder as one word (in quotes when it holds a blank).
 std::string unpackCommand(std::string_view program, std::string_view command, std::string_view archive,
                           std::string_view destination);
 

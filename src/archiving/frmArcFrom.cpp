@@ -48,19 +48,26 @@ frmArcFrom::frmArcFrom(Toolkit& tk, const Services& services, DirListBox& folder
 
 void frmArcFrom::Form_Load()
 {
-    archivers::enumerate(m_services.settings, cboArchivers);
+    // The list and the first archiver's fields from one reading: a long table is read once
+    // when the window opens, not once for each.
+    m_loading = archivers::table(m_services.settings);
+    archivers::enumerate(*m_loading, cboArchivers);
     cboArchivers.setListIndex(0);
     cboArchivers_Click();
+    m_loading.reset();
 }
 
 void frmArcFrom::cboArchivers_Click()
 {
-    archivers::choose(m_services.settings, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
+    if (m_loading)
+        archivers::choose(*m_loading, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
+    else
+        archivers::choose(m_services.settings, cboArchivers, "ExecUn", "Unpack", m_archiver, txtExt);
 }
 
 void frmArcFrom::cmdOK_Click()
 {
-    if (!archivers::archiveNamed(toolkit(), txtArchive)) return;
+    if (!archivers::fieldsUsable(toolkit(), txtArchive, {&txtDestFolder, &txtArchive, &txtDestF})) return;
     cmdOK.setEnabled(false);
     cmdCancel.setEnabled(false);
     lblProcess.setCaption("Этап 2. Восстановление данных");
@@ -69,13 +76,25 @@ void frmArcFrom::cmdOK_Click()
 
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
     txtDestF.setText(archivers::shortenRoot(txtDestF.text()));
-    m_services.fs.setCurrentFolder(m_folders.path());
-    const std::string archive = archivers::onDrive(
-        m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
-    // Without a program the archive's own name would be started in its place.
-    if (archivers::hasProgram(m_archiver))
-        m_services.processes.start(archivers::unpackCommand(m_archiver.program, m_archiver.command, archive,
-                                                            archivers::onDrive(m_services.fs, txtDestF.text())));
+    const std::string folder = m_folders.path();
+    m_services.fs.setCurrentFolder(folder);
+    const std::string typed = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
+    // No destination is the folder the unpacker works in, the one shown, named in full so that
+    // the unpacker gets its last word.
+    const bool noDestination = txtDestF.text().find_first_not_of(" \t") == std::string::npos;
+    const std::string destination = noDestination ? folder : txtDestF.text();
+    const auto archive = archivers::onDrive(m_services.fs, typed);
+    const auto into = archivers::onDrive(m_services.fs, destination);
+    if (!archive || !into) {
+        // Handed on, such a path would be a word missing or a folder of that name made here.
+        toolkit().msgBox(!archive
+                             ? "Архив " + typed + " не распакован: этот путь не ведет ни на один диск."
+                             : "Архив " + typed + " не распакован: путь " + destination + " не ведет ни на один диск.",
+                         MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+    } else if (archivers::hasProgram(m_archiver)) {
+        // Without a program the archive's own name would be started in its place.
+        m_services.processes.start(archivers::unpackCommand(m_archiver.program, m_archiver.command, *archive, *into));
+    }
 
     lblProcess.setCaption("Этап 3. Процесс завершен");
     cmdCancel.setEnabled(true);

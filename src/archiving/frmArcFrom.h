@@ -3,8 +3,10 @@
 // The archiver is started and left to run; nothing is deleted.
 #include "archiving/Archivers.h"
 #include "platform/Services.h"
+#include "platform/SettingsStore.h"
 #include "platform/toolkit/Form.h"
 
+#include <memory>
 #include <string>
 
 namespace velmora {
@@ -40,6 +42,9 @@ private:
     const Services& m_services;
     DirListBox& m_folders;
     archivers::Chosen m_archiver;
+    // While the window loads: the one reading of the archiver table its list and first
+    // selection share.
+    std::unique_ptr<SettingsSection> m_loading;
 };
 
 } // namespace velmora

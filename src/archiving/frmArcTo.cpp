@@ -232,7 +232,7 @@ void frmArcTo::cmdBrowse_Click()
 
 void frmArcTo::cmdOK_Click()
 {
-    if (!archivers::archiveNamed(toolkit(), txtArchive)) return;
+    if (!archivers::fieldsUsable(toolkit(), txtArchive, {&txtArchive, &txtDestFolder})) return;
     stage(2);
     txtDestFolder.setText(archivers::shortenRoot(txtDestFolder.text()));
 
@@ -248,8 +248,14 @@ void frmArcTo::cmdOK_Click()
         packed.emplace(name, listed ? listed->stamp(name) : std::nullopt);
     }
     m_services.fs.setCurrentFolder(folder);
-    const std::string archive = archivers::onDrive(
-        m_services.fs, archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention));
+    const std::string typed = archivers::archivePath(txtDestFolder.text(), txtArchive.text(), m_archiver.extention);
+    const auto onDrive = archivers::onDrive(m_services.fs, typed);
+    if (!onDrive) {
+        archivers::notMade(toolkit(), typed);
+        stage(4);
+        return;
+    }
+    const std::string& archive = *onDrive;
     // Watched and stamped before the archiver starts: the path it reads the files by must lead
     // to the folder that was listed.
     PathWatch watched(m_services.fs, ListedFolder{folder, list.listedFolder().id});
@@ -292,8 +298,7 @@ void frmArcTo::cmdOK_Click()
         toolkit().msgBox("Папка " + folder + " изменилась, пока работал архиватор. Файлы не удалены.", MsgButtons::OK,
                          MsgIcon::Exclamation, "Velmora");
     } else {
-        toolkit().msgBox("Архив " + archive + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
-                         "Velmora");
+        archivers::notMade(toolkit(), archive);
     }
     stage(4);
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace velmora {
 namespace {
 
@@ -61,6 +63,11 @@ TEST_F(RestoreWindow, RootsAreCutToTheirLettersAndTheArchiverIsStartedWithoutWai
     archiver("unrar", "");
     restore("C:\\Arc", "old", "D:\\My Files");
     EXPECT_EQ(h.processes.started.back(), "unrar \"C:\\Arc\\old.rar\" \"D:\\My Files\"");
+    restore("C:\\Arc\\", "old", "D:\\My Files\\");
+    EXPECT_EQ(h.processes.started.back(), "unrar \"C:\\Arc\\old.rar\" \"D:\\My Files\"\\");
+    // No destination: the folder shown, where the unpacker works, named as its last word.
+    restore("C:\\Arc", "old", "");
+    EXPECT_EQ(h.processes.started.back(), "unrar \"C:\\Arc\\old.rar\" C:\\TEMP");
 
     // A failed start is not reported: the window still ends its run.
     h.processes.fail = true;
@@ -76,6 +83,26 @@ TEST_F(RestoreWindow, AnEmptyArchiveNameOnlyAsksForOne)
     EXPECT_EQ(shown[2], "Этап 1. Задание параметров");
     ASSERT_EQ(h.fe.boxes.size(), 1u);
     EXPECT_EQ(h.fe.boxes[0].spec.text, "Введите название файла архива");
+    EXPECT_TRUE(h.processes.started.empty());
+}
+
+TEST_F(RestoreWindow, AQuoteOrAPathOnNoDriveStartsNothingAndTheMessageNamesWhatWasTyped)
+{
+    archiver("unrar", "x");
+    for (const auto& [folder, name, dest] :
+         {std::tuple{"C:\\Arc", "x\" -sdel \"y", "D:\\"}, std::tuple{"C:\\Arc", "unused", "\"D:\\My Files\""}}) {
+        restore(folder, name, dest);
+        EXPECT_EQ(shown[2], "Этап 1. Задание параметров");
+        EXPECT_EQ(h.fe.boxes.back().spec.text, "Название файла архива и имена папок не могут содержать кавычки (\")");
+    }
+    restore("\\\\nas\\backup", "unused", "D:\\");
+    EXPECT_EQ(h.fe.boxes.back().spec.text,
+              "Архив \\\\nas\\backup\\unused.rar не распакован: этот путь не ведет ни на один диск.");
+    restore("C:\\Arc", "unused", "\\\\?\\unix\\tmp");
+    EXPECT_EQ(h.fe.boxes.back().spec.text,
+              "Архив C:\\Arc\\unused.rar не распакован: путь \\\\?\\unix\\tmp не ведет ни на один диск.");
+    EXPECT_EQ(shown[2], "Этап 3. Процесс завершен");
+    EXPECT_EQ(h.fe.boxes.size(), 4u);
     EXPECT_TRUE(h.processes.started.empty());
 }
 

@@ -406,6 +406,30 @@ TEST_F(CompressWindow, ZipAnd7zArchivesAreKnownByTheirBytesAndFreeOnlyWhatTheyHo
 }
 #endif
 
+TEST_F(CompressWindow, AQuoteOrADestinationOnNoDriveStartsAndDeletesNothing)
+{
+    select({"a.tmp", "b c.tmp"});
+    compress([&](frmArcTo& w) {
+        w.txtArchive.type("x\" -sdel \"y");
+        w.txtDestFolder.type("C:\\Arc");
+        w.cmdOK.click();
+        EXPECT_EQ(w.lblProcess.caption(), "Этап 1. Задание параметров");
+        EXPECT_TRUE(w.cmdOK.enabled());
+        w.cmdCancel.click();
+    });
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, "Название файла архива и имена папок не могут содержать кавычки (\")");
+    for (const std::string dest : {"\\\\nas\\backup", "\\\\?\\unix\\tmp"}) {
+        h.fe.boxes.clear();
+        pack(dest);
+        ASSERT_EQ(h.fe.boxes.size(), 1u);
+        EXPECT_EQ(h.fe.boxes[0].spec.text, NotMade(dest + "\\unused.rar"));
+        EXPECT_EQ(stage, "Этап 4. Процесс завершен");
+    }
+    EXPECT_TRUE(h.processes.started.empty());
+    EXPECT_EQ(listed(h.main().filFiles), (std::set<std::string>{"a.tmp", "b c.tmp", "d.tmp"}));
+}
+
 // Sets environment variables for the length of a test: the fake archiver reads them.
 class ScopedEnv {
 public:

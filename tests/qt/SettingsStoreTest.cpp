@@ -187,3 +187,28 @@ TEST_F(QtSettingsStoreTest, PerUserFileIsNamedAfterTheApplication)
     EXPECT_EQ(other, "def");
     EXPECT_TRUE(dir.exists("Velmora/Quorvik.ini"));
 }
+
+TEST_F(QtSettingsStoreTest, ASectionAnswersAsGetAndEachOneReadsTheFileAfresh)
+{
+    const char* section = "[Options]\\[Archivers]";
+    QtSettingsStore store(file);
+    ASSERT_TRUE(store.save(kApp, section, "Name1", "Zip"));
+    // Added by hand beside Name1, as the file spells that section, with an unquoted comma.
+    const std::string written = readHostFile(file);
+    const std::size_t name = written.find("Name1=Zip");
+    ASSERT_NE(name, std::string::npos) << written;
+    const std::size_t line = written.rfind('\n', name) + 1;
+    dir.write("Quorvik.ini", written + written.substr(line, name - line) + "Command1=a, b\n");
+    const auto first = store.section(kApp, section);
+    EXPECT_EQ(first->get("Name1", "def"), "Zip");
+    EXPECT_EQ(first->get("Command1", "def"), "a, b");
+    EXPECT_EQ(first->get("Name2", "def"), "def");
+    // Changed by hand, then by another instance, while the first is still held.
+    std::string text = readHostFile(file);
+    text.replace(text.find("=Zip"), 4, "=7-Zip");
+    dir.write("Quorvik.ini", text);
+    ASSERT_TRUE(QtSettingsStore(file).save(kApp, section, "Name2", "Rar"));
+    const auto next = store.section(kApp, section);
+    EXPECT_EQ(next->get("Name1", "def"), "7-Zip");
+    EXPECT_EQ(next->get("Name2", "def"), "Rar");
+}

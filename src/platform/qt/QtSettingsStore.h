@@ -10,8 +10,8 @@ class QSettings;
 namespace velmora {
 
 // Sections are group paths: "[Options]\[Report]" is stored as the group "[Options]/[Report]".
-// Every call opens the file afresh, so writes of another instance or process are seen at
-// once, and QSettings' lock merges concurrent writers without losing keys. Needs no
+// Every call opens the file afresh (a section once for all its keys), so writes of another
+// instance or process are seen at the next call, and QSettings' lock merges concurrent writers without losing keys. Needs no
 // QCoreApplication.
 class QtSettingsStore : public SettingsStore {
 public:
@@ -25,6 +25,7 @@ public:
                     std::string_view def) const override;
     // False when the file cannot be written (its folder is read-only or cannot be made).
     bool save(std::string_view app, std::string_view section, std::string_view key, std::string_view value) override;
+    std::unique_ptr<SettingsSection> section(std::string_view app, std::string_view section) const override;
 
 private:
     std::unique_ptr<QSettings> open(std::string_view app) const;

@@ -49,25 +49,23 @@ std::string RegistrySettingsStore::keyPath(std::string_view app, std::string_vie
     return path;
 }
 
-std::string RegistrySettingsStore::get(std::string_view app, std::string_view section, std::string_view key,
-                                       std::string_view def) const
+namespace {
+
+// The string value `key` of an open key; `def` when it is absent or not a string.
+std::string readValue(HKEY key, std::string_view valueName, std::string_view def)
 {
-    Key k;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, win32::widen(keyPath(app, section)).c_str(), 0, KEY_QUERY_VALUE, k.out()) !=
-        ERROR_SUCCESS)
-        return std::string(def);
-    const std::wstring name = win32::widen(key);
+    const std::wstring name = win32::widen(valueName);
     // The value may grow between asking its size and reading it: ask again then.
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD type = 0;
         DWORD bytes = 0;
-        if (::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
             (type != REG_SZ && type != REG_EXPAND_SZ))
             return std::string(def);
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD got = bytes;
         const LONG status =
-            ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+            ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
         if (status == ERROR_MORE_DATA) continue;
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string(def);
         // Stored strings may or may not end in a NUL; the text ends at the first one.
@@ -76,6 +74,42 @@ std::string RegistrySettingsStore::get(std::string_view app, std::string_view se
         return win32::narrow(text);
     }
     return std::string(def);
+}
+
+// The section's key opened once for all the values read through it.
+class RegistrySection : public SettingsSection {
+public:
+    explicit RegistrySection(const std::string& path)
+    {
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, win32::widen(path).c_str(), 0, KEY_QUERY_VALUE, m_key.out()) !=
+            ERROR_SUCCESS)
+            m_open = false;
+    }
+    std::string get(std::string_view key, std::string_view def) const override
+    {
+        return m_open ? readValue(m_key.get(), key, def) : std::string(def);
+    }
+
+private:
+    Key m_key;
+    bool m_open = true;
+};
+
+} // namespace
+
+std::string RegistrySettingsStore::get(std::string_view app, std::string_view section, std::string_view key,
+                                       std::string_view def) const
+{
+    Key k;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, win32::widen(keyPath(app, section)).c_str(), 0, KEY_QUERY_VALUE, k.out()) !=
+        ERROR_SUCCESS)
+        return std::string(def);
+    return readValue(k.get(), key, def);
+}
+
+std::unique_ptr<SettingsSection> RegistrySettingsStore::section(std::string_view app, std::string_view section) const
+{
+    return std::make_unique<RegistrySection>(keyPath(app, section));
 }
 
 bool RegistrySettingsStore::save(std::string_view app, std::string_view section, std::string_view key,

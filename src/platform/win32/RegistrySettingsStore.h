@@ -25,6 +25,8 @@ public:
                     std::string_view def) const override;
     // False when the key cannot be made or the value written.
     bool save(std::string_view app, std::string_view section, std::string_view key, std::string_view value) override;
+    // The section's key opened once; each value is still read from the registry as it is asked.
+    std::unique_ptr<SettingsSection> section(std::string_view app, std::string_view section) const override;
 
     // The key below HKEY_CURRENT_USER that holds `app`'s `section`.
     std::string keyPath(std::string_view app, std::string_view section) const;
