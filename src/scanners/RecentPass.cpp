@@ -59,9 +59,20 @@ std::unique_ptr<Folder> openOwnSubfolder(FileSystem& fs, const Profile& profile,
     return folder ? folder->openSubfolder(sub, NameMatch::AnyCase) : nullptr;
 }
 
+// Whatever is still in a folder that was emptied, but its own subfolders; a folder that
+// cannot be read is not known to be empty and counts as one.
+std::size_t filesLeft(const Folder& folder)
+{
+    const auto entries = folder.listEntries();
+    if (!entries) return 1;
+    std::size_t left = 0;
+    for (const DirEntry& entry : *entries) left += entry.isFolder() && !entry.isLink() ? 0 : 1;
+    return left;
+}
+
 } // namespace
 
-void recentPass(const ScanContext& c)
+std::size_t recentPass(const ScanContext& c)
 {
     FileSystem& fs = c.services.fs;
     const std::string savedFolder = fs.currentFolder(fs.currentDrive());
@@ -105,6 +116,7 @@ void recentPass(const ScanContext& c)
     c.tk.msgBox(std::to_string(total) + " ярлык" + scan::ending(total) +
                     " было найдено при осмотре директорий документов.",
                 MsgButtons::OK, MsgIcon::Information, MessageTitle);
+    std::size_t stayed = 0;
     if (total > 0) {
         const MaskList everything("*.*");
         std::size_t next = 0;
@@ -115,6 +127,7 @@ void recentPass(const ScanContext& c)
                 if (!own || !(own->id() == wasCounted)) continue;
                 c.folders.setPath(profile.path + "\\" + std::string(sub));
                 own->removeMatching(everything);
+                stayed += filesLeft(*own);
             }
         }
     } else {
@@ -126,6 +139,7 @@ void recentPass(const ScanContext& c)
     c.scanStatus.setCaption(std::string(ReadyToScan));
     c.drive.setDrive(savedFolder.substr(0, 3));
     c.folders.setPath(savedFolder);
+    return stayed;
 }
 
 } // namespace velmora
