@@ -59,15 +59,12 @@ std::unique_ptr<Folder> openOwnSubfolder(FileSystem& fs, const Profile& profile,
     return folder ? folder->openSubfolder(sub, NameMatch::AnyCase) : nullptr;
 }
 
-// Whatever is still in a folder that was emptied, but its own subfolders; a folder that
-// cannot be read is not known to be empty and counts as one.
+// The files still in a folder that was emptied; one that cannot be read is not known to be
+// empty and counts as one.
 std::size_t filesLeft(const Folder& folder)
 {
-    const auto entries = folder.listEntries();
-    if (!entries) return 1;
-    std::size_t left = 0;
-    for (const DirEntry& entry : *entries) left += entry.isFolder() && !entry.isLink() ? 0 : 1;
-    return left;
+    const auto files = folder.listFiles();
+    return files ? files->size() : 1;
 }
 
 } // namespace
