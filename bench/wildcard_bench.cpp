@@ -96,6 +96,23 @@ void BM_MaskList(benchmark::State& state)
 }
 BENCHMARK(BM_MaskList)->Unit(benchmark::kMillisecond);
 
+// The lists the scans empty folders with ("*.*" takes every name at once) and one whose mask
+// goes through the general matcher.
+void BM_OtherList(benchmark::State& state, std::string_view list)
+{
+    const velmora::MaskList masks(list);
+    const auto& all = names();
+    std::size_t hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (const std::string& n : all) hits += masks.matches(n) ? 1 : 0;
+        benchmark::DoNotOptimize(hits);
+    }
+    reportPerName(state, hits);
+}
+BENCHMARK_CAPTURE(BM_OtherList, every_name, std::string_view("*.*"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OtherList, dot_names, std::string_view(".*"))->Unit(benchmark::kMillisecond);
+
 void BM_NaiveReference(benchmark::State& state)
 {
     const auto& list = names();

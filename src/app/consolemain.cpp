@@ -6,8 +6,8 @@
 // console: Windows hands a console program its standard handles whoever starts it (a pipe,
 // a file, the task scheduler) and makes cmd.exe wait for it, where a GUI program gets no
 // standard handles under a pipe and returns the prompt at once.
+#include "app/StatusConsole.h"
 #include "core/App.h"
-#include "platform/console/ConsoleFrontEnd.h"
 #include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32Host.h"
 
@@ -19,10 +19,11 @@ int main()
     // A console shows what the person typed; a pipe or a file gets it echoed after the prompt.
     ConsoleOptions options;
     options.echo = !streams.inputIsConsole();
-    ConsoleFrontEnd frontEnd(streams.in(), streams.out(), streams.err(), options);
+    StatusConsoleFrontEnd frontEnd(streams.in(), streams.out(), streams.err(), options);
     Toolkit tk(frontEnd);
     frontEnd.attach(tk);
     App app(tk, host.services);
+    frontEnd.endWithStatusOf(app);
     app.start();
     return frontEnd.run();
 }

@@ -19,9 +19,10 @@
 //
 // This file picks a front-end (VELMORA_UI=console, or the console when no display can be
 // opened), builds the host services, creates App and runs the front-end's loop until the
-// main window closes. See docs/ARCHITECTURE.md, "How an event travels".
+// main window closes, or a switch's run ends the process with its status (app/StatusConsole.h).
+// See docs/ARCHITECTURE.md, "How an event travels".
+#include "app/StatusConsole.h"
 #include "core/App.h"
-#include "platform/console/ConsoleFrontEnd.h"
 #include "platform/posix/PosixArchiveReader.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -104,10 +105,11 @@ int main(int argc, char** argv)
         // A terminal shows what the person typed; a pipe or a script gets it echoed after the prompt.
         ConsoleOptions options;
         options.echo = !isatty(STDIN_FILENO);
-        ConsoleFrontEnd frontEnd(std::cin, std::cout, std::cerr, options);
+        StatusConsoleFrontEnd frontEnd(std::cin, std::cout, std::cerr, options);
         Toolkit tk(frontEnd);
         frontEnd.attach(tk);
         App app(tk, services);
+        frontEnd.endWithStatusOf(app);
         app.start();
         return frontEnd.run();
     }
@@ -116,6 +118,8 @@ int main(int argc, char** argv)
     Toolkit tk(frontEnd);
     frontEnd.attach(tk);
     App app(tk, services);
+    // Qt's end flushes the standard streams, then this ends the process with the run's status.
+    frontEnd.endProgramHook = [&app] { std::_Exit(app.exitStatus()); };
     app.start();
     return frontEnd.run();
 #endif

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     using namespace velmora;
@@ -14,6 +16,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     Toolkit tk(frontEnd);
     frontEnd.attach(tk);
     App app(tk, host.services);
+    // The front-end's end flushes the standard streams, then this ends the process with the
+    // status a switch's run left.
+    frontEnd.endProgramHook = [&app] { std::_Exit(app.exitStatus()); };
     app.start();
     return frontEnd.run();
 }

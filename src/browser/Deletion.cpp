@@ -70,18 +70,19 @@ void tellDeletion(Toolkit& tk, std::size_t deleted, std::size_t tried, const std
     tk.msgBox(text, MsgButtons::OK, MsgIcon::Exclamation, MessageTitle);
 }
 
-void deleteAll(const DeletionTargets& t)
+std::size_t deleteAll(const DeletionTargets& t)
 {
-    if (t.files.listCount() == 0) return;
+    if (t.files.listCount() == 0) return 0;
     const Doomed doomed = take(t.files, false);
-    if (!confirm(t.tk, "все временные файлы", doomed.entries.size(), t.folders.path())) return;
-    if (t.files.listCount() == 0) return;
+    if (!confirm(t.tk, "все временные файлы", doomed.entries.size(), t.folders.path())) return 0;
+    if (t.files.listCount() == 0) return 0;
     const std::size_t deleted = deleteEntries(t, doomed);
     tellDeletion(t.tk, deleted, doomed.entries.size(), "Успешно завершено.");
     t.files.refresh();
     t.folders.refresh();
     t.drive.refresh();
     t.scanStatus.setCaption(std::string(ReadyToScan));
+    return doomed.entries.size() - deleted;
 }
 
 void deleteSelected(const DeletionTargets& t, const MayDelete& mayDelete)

@@ -25,8 +25,8 @@ struct DeletionTargets {
 
 // Asks, then clears the attributes of every listed file and deletes it by its exact name in
 // the folder that was listed; ends with "Успешно завершено." (or the count of what stayed)
-// and a re-read. Nothing happens for an empty list.
-void deleteAll(const DeletionTargets& t);
+// and a re-read. Nothing happens for an empty list. Returns how many files stayed.
+std::size_t deleteAll(const DeletionTargets& t);
 // Whether one entry may still go, asked right before it is deleted, after the question: false
 // keeps it, and it counts among those that could not be deleted.
 using MayDelete = std::function<bool(const Folder& folder, const std::string& name)>;

@@ -34,6 +34,10 @@ public:
     // showed stays in front of it.
     void start();
 
+    // The status the process ends with: what a switch's run left, else 0.
+    int exitStatus() const { return m_exitStatus; }
+    void setExitStatus(int status) { m_exitStatus = status; }
+
     frmScanTemps& mainWindow();
     FormSlot<frmReport>& reportWindow() { return m_reportWindow; }
     FormSlot<frmDrivePass>& driveScanWindow() { return m_driveScanWindow; }
@@ -60,6 +64,7 @@ private:
     FormSlot<frmCustomizeArchivers> m_archiverEditor;
     FormSlot<frmProperties> m_propertiesWindow;
     FormSlot<frmWelcome> m_welcomeWindow;
+    int m_exitStatus = 0;
 };
 
 } // namespace velmora

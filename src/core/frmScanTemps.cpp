@@ -40,6 +40,12 @@ struct ButtonText {
 constexpr const char* HelpFiles[] = {"vlm2-2.htm", "comp.gif",   "getinto.gif", "install.gif",
                                      "new.gif",    "report.gif", "search.gif",  "settings.gif"};
 
+// "C:\..." (or "C:/..."): a folder that does not depend on any drive's current folder.
+bool isAbsoluteOnADrive(std::string_view path)
+{
+    return path.size() >= 3 && path::driveLetter(path) != 0 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 constexpr int ListWidth = 5415;
 constexpr int ListWidthWithPanel = 4000;
 constexpr int PanelHiddenLeft = 6240;
@@ -248,11 +254,15 @@ void frmScanTemps::Form_Load()
                          "флажок ''Режим новичка'' на вкладке ''Общие''.",
                          MsgButtons::OK, MsgIcon::Exclamation, "Velmora - Предупреждение");
 
-    const std::string jumpDrive = jumpOnStartup.substr(0, 3);
-    drvDrive.setDrive(jumpDrive);
-    dirDirectories.setPath(jumpOnStartup);
-    if (!jumpDrive.empty()) sv.fs.setCurrentDrive(jumpDrive[0]);
-    sv.fs.setCurrentFolder(jumpOnStartup);
+    // "C:" or "." is the folder the process happens to be in; a run nobody watches opens
+    // only a folder named in full.
+    if (given == Switch::None || isAbsoluteOnADrive(jumpOnStartup)) {
+        const std::string jumpDrive = jumpOnStartup.substr(0, 3);
+        drvDrive.setDrive(jumpDrive);
+        dirDirectories.setPath(jumpOnStartup);
+        if (!jumpDrive.empty()) sv.fs.setCurrentDrive(jumpDrive[0]);
+        sv.fs.setCurrentFolder(jumpOnStartup);
+    }
 
     const bool toolbarHidden = settings::flagEquals(showToolbars, 0, 1);
     if (settings::flagEquals(backForward, 0, 1) && !toolbarHidden) {
@@ -274,18 +284,23 @@ void frmScanTemps::Form_Load()
 }
 
 // A switch runs its command as if clicked, questions and messages included, and then ends the
-// program at once. Delete-all runs on the start-up folder or not at all: when that folder
-// could not be opened, the list shows whatever folder the program happened to be in, and a
-// scheduled job that answers Yes unseen would clean that one.
+// program at once, with a status that says whether every file went. Delete-all runs on the
+// start-up folder, named in full, or not at all: otherwise the list shows whatever folder the
+// program happened to be in, and a scheduled job that answers Yes unseen would clean that one.
 bool frmScanTemps::runCommandLineSwitch(Switch given, const std::string& startFolder)
 {
     if (given == Switch::None) return false;
+    int status = exitstatus::Done;
     if (given == Switch::AutoRecent) {
-        cmdRecentPass_Click();
+        if (recentPass(scanContext()) > 0) status = exitstatus::FilesStayed;
     } else {
-        const auto start = m_app.services().fs.openFolder(startFolder);
-        if (start && start->id() == filFiles.listedFolder().id) cmdDelete_Click();
+        const auto start = isAbsoluteOnADrive(startFolder) ? m_app.services().fs.openFolder(startFolder) : nullptr;
+        if (!start || !(start->id() == filFiles.listedFolder().id))
+            status = exitstatus::NoStartFolder;
+        else if (deleteAllShown() > 0)
+            status = exitstatus::FilesStayed;
     }
+    m_app.setExitStatus(status);
     toolkit().endProgram();
 }
 
@@ -383,9 +398,11 @@ void frmScanTemps::cboTypes_Click() { maskeditor::categoryChosen(cboTypes, txtFi
 void frmScanTemps::cmdConfirm_Click() { maskeditor::apply(txtFilter, picPopUp, filFiles); }
 void frmScanTemps::cmdClosePopUp_Click() { maskeditor::cancel(picPopUp); }
 
-void frmScanTemps::cmdDelete_Click()
+void frmScanTemps::cmdDelete_Click() { deleteAllShown(); }
+
+std::size_t frmScanTemps::deleteAllShown()
 {
-    deleteAll({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
+    return deleteAll({toolkit(), m_app.services().fs, drvDrive, dirDirectories, filFiles, lblScanReady});
 }
 
 void frmScanTemps::cmdDeleteSelected_Click() { deleteSelected({}); }

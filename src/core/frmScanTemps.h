@@ -138,6 +138,8 @@ private:
     void mnuExt_Click();
     void applyNoviceMode();
     bool runCommandLineSwitch(Switch given, const std::string& startFolder);
+    // Delete-all on the folder shown; how many files stayed.
+    std::size_t deleteAllShown();
     void showWelcomeLauncher();
     ScanContext scanContext();
 

@@ -57,11 +57,12 @@ bool hasWildcard(std::string_view s) { return s.find_first_of("*?") != std::stri
 bool allStars(std::string_view s) { return s.find_first_not_of('*') == std::string_view::npos; }
 
 // A mask whose part after its last dot is all stars (or empty) also matches a name with no
-// dot by its part before that dot; this returns that part, or nothing.
+// dot by its part before that dot; this returns that part, or nothing. With nothing before
+// the dot there is no such name: ".*" takes only names that begin with a dot.
 std::optional<std::string_view> dotlessStem(std::string_view foldedMask)
 {
     const std::size_t dot = foldedMask.rfind('.');
-    if (dot == std::string_view::npos || !allStars(foldedMask.substr(dot + 1))) return std::nullopt;
+    if (dot == std::string_view::npos || dot == 0 || !allStars(foldedMask.substr(dot + 1))) return std::nullopt;
     return foldedMask.substr(0, dot);
 }
 
@@ -172,9 +173,9 @@ std::string_view extensionOf(std::string_view name)
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
 }
 
-} // namespace
-
-struct MaskList::Impl {
+// Masks compiled for matching: the shortcuts below stand for the general rule (glob plus
+// the dotless form) and never answer otherwise than it would.
+struct Compiled {
     bool matchAll = false;
     // "*.EXT" masks by EXT, masks without wildcards by name; the length sets spare most
     // names a hash of text that cannot be there.
@@ -197,8 +198,21 @@ struct MaskList::Impl {
             if (!mask.empty()) add(mask, plain);
             start = end + 1;
         }
-        // A plain name that an extension mask already takes ("alexa.tmp" beside "*.tmp")
-        // would only cost a second lookup.
+        addPlain(plain);
+    }
+
+    // One mask as it stands: no ";" splits it and no blank is trimmed.
+    void compileOne(std::string_view mask)
+    {
+        std::vector<std::string> plain;
+        if (!mask.empty()) add(mask, plain);
+        addPlain(plain);
+    }
+
+    // A plain name that an extension mask already takes ("alexa.tmp" beside "*.tmp") would
+    // only cost a second lookup.
+    void addPlain(std::vector<std::string>& plain)
+    {
         for (std::string& name : plain) {
             const std::string_view ext = extensionOf(name);
             if (name.find('.') != std::string::npos && extensions.contains(ext)) continue;
@@ -253,6 +267,10 @@ struct MaskList::Impl {
     }
 };
 
+} // namespace
+
+struct MaskList::Impl : Compiled {};
+
 MaskList::MaskList() : m_impl(std::make_unique<Impl>()) {}
 
 MaskList::MaskList(std::string_view list) : m_text(list), m_impl(std::make_unique<Impl>()) { m_impl->compile(list); }
@@ -281,10 +299,9 @@ bool MaskList::empty() const { return !m_impl || m_impl->empty(); }
 
 bool matchMask(std::string_view mask, std::string_view name)
 {
-    if (mask.empty()) return false;
-    const std::string foldedMask = text::toUpper(mask);
-    const std::string foldedName = text::toUpper(name);
-    return matchFolded(foldedMask, dotlessStem(foldedMask), foldedName);
+    Compiled one;
+    one.compileOne(mask);
+    return one.matches(name);
 }
 
 } // namespace velmora

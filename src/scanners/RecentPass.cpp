@@ -59,9 +59,17 @@ std::unique_ptr<Folder> openOwnSubfolder(FileSystem& fs, const Profile& profile,
     return folder ? folder->openSubfolder(sub, NameMatch::AnyCase) : nullptr;
 }
 
+// The files still in a folder that was emptied; one that cannot be read is not known to be
+// empty and counts as one.
+std::size_t filesLeft(const Folder& folder)
+{
+    const auto files = folder.listFiles();
+    return files ? files->size() : 1;
+}
+
 } // namespace
 
-void recentPass(const ScanContext& c)
+std::size_t recentPass(const ScanContext& c)
 {
     FileSystem& fs = c.services.fs;
     const std::string savedFolder = fs.currentFolder(fs.currentDrive());
@@ -105,6 +113,7 @@ void recentPass(const ScanContext& c)
     c.tk.msgBox(std::to_string(total) + " ярлык" + scan::ending(total) +
                     " было найдено при осмотре директорий документов.",
                 MsgButtons::OK, MsgIcon::Information, MessageTitle);
+    std::size_t stayed = 0;
     if (total > 0) {
         const MaskList everything("*.*");
         std::size_t next = 0;
@@ -115,6 +124,7 @@ void recentPass(const ScanContext& c)
                 if (!own || !(own->id() == wasCounted)) continue;
                 c.folders.setPath(profile.path + "\\" + std::string(sub));
                 own->removeMatching(everything);
+                stayed += filesLeft(*own);
             }
         }
     } else {
@@ -126,6 +136,7 @@ void recentPass(const ScanContext& c)
     c.scanStatus.setCaption(std::string(ReadyToScan));
     c.drive.setDrive(savedFolder.substr(0, 3));
     c.folders.setPath(savedFolder);
+    return stayed;
 }
 
 } // namespace velmora

@@ -71,6 +71,23 @@ TEST_F(SwitchRun, AutoPassDeletesTheJunkOfTheStartFolderOnYes)
     EXPECT_TRUE(h.root.exists("c/TEMP/keep.txt"));
     ASSERT_EQ(h.fe.boxes.size(), 2u);
     EXPECT_EQ(h.fe.boxes[1].spec.text, "Успешно завершено.");
+    EXPECT_EQ(h.app->exitStatus(), exitstatus::Done);
+}
+
+TEST_F(SwitchRun, AFileThatStaysMakesTheRunEndWithAFailureStatus)
+{
+    // While the question waits, a folder takes the place of one junk file: it cannot go.
+    h.fe.onBox = [this](const MessageBoxSpec& box) {
+        if (box.buttons != MsgButtons::YesNo) return;
+        std::filesystem::remove(h.host("c/TEMP/a.tmp"));
+        h.root.mkdir("c/TEMP/a.tmp");
+    };
+    h.fe.answers = {MsgResult::Yes};
+    EXPECT_TRUE(startWith("/AUTOPASS"));
+    EXPECT_FALSE(h.root.exists("c/TEMP/b.bak"));
+    ASSERT_EQ(h.fe.boxes.size(), 2u);
+    EXPECT_EQ(h.fe.boxes[1].spec.text, "Удалено файлов: 1 из 2.\r\nНе удалось удалить: 1.");
+    EXPECT_EQ(h.app->exitStatus(), exitstatus::FilesStayed);
 }
 
 TEST_F(SwitchRun, AutoPassOnAnEmptyFolderEndsWithoutAQuestion)
@@ -84,15 +101,27 @@ TEST_F(SwitchRun, AutoPassOnAnEmptyFolderEndsWithoutAQuestion)
 TEST_F(SwitchRun, AutoPassWithoutItsStartFolderCleansNoOtherFolder)
 {
     // A scheduled job answers Yes unseen: the folder the program happens to be in must not
-    // take the start folder's place.
+    // take the start folder's place, whether the start folder is gone or is only a drive's
+    // current folder ("C:", ".").
     h.root.write("c/Home/thesis.bak", "the only copy");
-    h.setOption(settings::JumpOnStartup, "C:\\Gone");
+    for (const char* start : {"C:\\Gone", "C:", "c:.", "."}) {
+        testsupport::ProgramHarness run;
+        run.root.write("c/Home/thesis.bak", "the only copy");
+        run.setOption(settings::JumpOnStartup, start);
+        run.fs->setCurrentFolder("C:\\Home");
+        run.fe.answers = {MsgResult::Yes};
+        run.env.cmdLine = "/AUTOPASS";
+        EXPECT_THROW(run.start(), testing::ProgramEnded) << start;
+        EXPECT_TRUE(run.fe.boxes.empty()) << start;
+        EXPECT_TRUE(run.root.exists("c/Home/thesis.bak")) << start;
+        EXPECT_EQ(run.app->exitStatus(), exitstatus::NoStartFolder) << start;
+    }
+    // A person starting the program is shown that folder, as the setting says.
+    h.setOption(settings::JumpOnStartup, "C:");
     h.fs->setCurrentFolder("C:\\Home");
-    h.fe.answers = {MsgResult::Yes};
-    EXPECT_TRUE(startWith("/AUTOPASS"));
-    EXPECT_TRUE(h.fe.boxes.empty());
-    EXPECT_TRUE(h.root.exists("c/Home/thesis.bak"));
-    EXPECT_TRUE(h.root.exists("c/TEMP/a.tmp"));
+    EXPECT_FALSE(startWith(""));
+    EXPECT_EQ(h.main().dirDirectories.path(), "C:\\Home");
+    EXPECT_EQ(listed(h.main().filFiles), std::set<std::string>{"thesis.bak"});
 }
 
 TEST_F(SwitchRun, InNoviceModeTheWarningComesButThePeriodicUpdateStillNeverTicks)
@@ -110,6 +139,7 @@ TEST_F(SwitchRun, AutoRecentScansThenEndsAndAnythingElseStartsNormally)
     EXPECT_FALSE(h.root.exists("c/Documents and Settings/Anna/Recent/doc.lnk"));
     EXPECT_TRUE(h.root.exists("c/TEMP/a.tmp"));
     EXPECT_EQ(statusUpdates, 0);
+    EXPECT_EQ(h.app->exitStatus(), exitstatus::Done);
 
     for (const char* normal : {"/AUTOPASS /AUTORECENT", "AUTOPASS"}) {
         testsupport::ProgramHarness other;

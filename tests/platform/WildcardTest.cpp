@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using velmora::MaskList;
@@ -14,8 +16,7 @@ namespace {
 const char* const kJunkMasks = "*.tmp;*.tm_;*._mp;*.000;*.00;*.!!!;*.DIZ;mscreate.dir;*.gid;*.fts;*.mfd;*.wps;"
                                "*.chk;*.bak;*.err;*.@@@;*.BK!;*.BBS;*.$$$;alexa.tmp";
 
-// Every case is checked through a compiled list and through the single-mask path, so the
-// hash shortcuts can never disagree with the general matcher.
+// Every case is checked through a compiled list and through the single-mask entry.
 void expectMatch(const std::string& mask, const std::string& name, bool expected)
 {
     EXPECT_EQ(MaskList(mask).matches(name), expected) << "list \"" << mask << "\" vs \"" << name << '"';
@@ -212,6 +213,71 @@ TEST(Wildcard, StarExtensionAlsoMatchesNamesWithoutADot)
     expectMatch("a.b.*", "a.b", false);
     expectMatch("a.b.*", "a", false);
     expectMatch("*.t*", "noext", false);
+    // Nothing before the dot: only names that begin with one.
+    expectMatch(".*", ".profile", true);
+    expectMatch(".*", "a.tmp", false);
+    expectMatch(".*", "README", false);
+    expectMatch(".**", "a.b", false);
+    expectMatch(".", "a", false);
+}
+
+// The rules written out plainly, for names and masks of ASCII letters, dots and wildcards.
+bool byTheRules(std::string mask, std::string name)
+{
+    for (std::string* s : {&mask, &name})
+        for (char& c : *s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto glob = [](auto&& self, std::string_view m, std::string_view n) -> bool {
+        if (m.empty()) return n.empty();
+        if (m[0] == '*') return self(self, m.substr(1), n) || (!n.empty() && self(self, m, n.substr(1)));
+        return !n.empty() && (m[0] == '?' || m[0] == n[0]) && self(self, m.substr(1), n.substr(1));
+    };
+    if (glob(glob, mask, name)) return true;
+    const std::size_t dot = mask.rfind('.');
+    const bool dotless = dot != std::string::npos && dot > 0 &&
+                         mask.find_first_not_of('*', dot + 1) == std::string::npos &&
+                         name.find('.') == std::string::npos;
+    return dotless && glob(glob, mask.substr(0, dot), name);
+}
+
+// Every word of up to `length` characters from `alphabet`, the empty one first.
+std::vector<std::string> words(std::string_view alphabet, std::size_t length)
+{
+    std::vector<std::string> all{""};
+    for (std::size_t from = 0; all.back().size() < length;) {
+        const std::size_t to = all.size();
+        for (std::size_t i = from; i < to; ++i)
+            for (char c : alphabet) all.push_back(all[i] + c);
+        from = to;
+    }
+    return all;
+}
+
+TEST(Wildcard, EveryShortMaskAndListAnswersAsTheRulesSay)
+{
+    const auto names = words("aB.", 5);
+    const auto masks = words("Ab.*?", 4);
+    for (const std::string& mask : masks) {
+        const MaskList list(mask);
+        for (const std::string& name : names) {
+            const bool expected = !mask.empty() && byTheRules(mask, name);
+            ASSERT_EQ(list.matches(name), expected) << "\"" << mask << "\" vs \"" << name << '"';
+            ASSERT_EQ(matchMask(mask, name), expected) << "\"" << mask << "\" vs \"" << name << '"';
+        }
+    }
+    // Two masks together take what either takes: a shortcut of one never hides the other.
+    const auto shortMasks = words("a.*?", 3);
+    std::vector<std::vector<bool>> takes(shortMasks.size());
+    for (std::size_t m = 0; m < shortMasks.size(); ++m)
+        for (const std::string& name : names)
+            takes[m].push_back(!shortMasks[m].empty() && byTheRules(shortMasks[m], name));
+    for (std::size_t a = 0; a < shortMasks.size(); ++a) {
+        for (std::size_t b = 0; b < shortMasks.size(); ++b) {
+            const MaskList list(shortMasks[a] + ";" + shortMasks[b]);
+            for (std::size_t n = 0; n < names.size(); ++n)
+                ASSERT_EQ(list.matches(names[n]), takes[a][n] || takes[b][n])
+                    << shortMasks[a] << ";" << shortMasks[b] << " vs \"" << names[n] << '"';
+        }
+    }
 }
 
 TEST(Wildcard, BracketsAreOrdinaryCharacters)

@@ -74,5 +74,25 @@ TEST_F(MaskEditor, AFileMatchingTwoMasksIsListedOnce)
     EXPECT_EQ(listed(), std::vector<std::string>{"a.tmp"});
 }
 
+// ".*" names the files that begin with a dot, in the list and in what delete-all takes; a
+// name before the dot still takes that name without an extension.
+TEST_F(MaskEditor, DotStarTakesOnlyNamesBeginningWithADot)
+{
+    h.root.write("c/TEMP/.session");
+    h.root.write("c/TEMP/CHKLIST");
+    main->txtFilter.type(".*");
+    main->cmdConfirm.click();
+    EXPECT_EQ(listed(), std::vector<std::string>{".session"});
+    h.fe.answers = {MsgResult::Yes};
+    main->cmdDelete.click();
+    EXPECT_FALSE(h.root.exists("c/TEMP/.session"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/plain.txt"));
+    EXPECT_TRUE(h.root.exists("c/TEMP/a.tmp"));
+
+    main->mnuExt.click();
+    applyCategory(6);
+    EXPECT_EQ(listed(), (std::vector<std::string>{"CHKLIST", "CHKLIST.CPS", "CHKLIST.MS", "x.chk"}));
+}
+
 } // namespace
 } // namespace velmora

@@ -170,5 +170,34 @@ TEST_F(ConsoleProgram, TheCommandLineAsTypedRunsAutoPassUnattended)
     EXPECT_NE(out.find("== frmScanTemps"), std::string::npos) << "a normal start: " << out;
 }
 
+// A scheduled task learns from the exit status whether every file went: 1 when one stayed,
+// 2 when the start-up folder did not open (then nothing is deleted).
+TEST_F(ConsoleProgram, AnUnattendedRunEndsWithAStatusThatSaysWhetherEveryFileWent)
+{
+    root.write("c/TEMP/held.tmp", "1");
+    root.write("c/TEMP/b.tmp", "2");
+    // Another program holds the file open and lets nobody delete it meanwhile.
+    const HANDLE held = ::CreateFileW((root.path() / "c" / "TEMP" / "held.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string out = run("yes\n", "/AUTOPASS");
+    ::CloseHandle(held);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("Не удалось удалить: 1."), std::string::npos) << out;
+    EXPECT_TRUE(root.exists("c/TEMP/held.tmp"));
+    EXPECT_FALSE(root.exists("c/TEMP/b.tmp"));
+    out = run("yes\n", "/AUTOPASS");
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_FALSE(root.exists("c/TEMP/held.tmp"));
+
+    // "C:" is drive C's current folder, whatever that is when the task starts.
+    root.write("c/stray.tmp", "3");
+    RegistrySettingsStore(m_settingsKey).save("Quorvik", "[Options]", "JumpOnStartup", "C:");
+    out = run("yes\n", "/AUTOPASS");
+    EXPECT_EQ(status, 2) << out;
+    EXPECT_EQ(out.find("удалить"), std::string::npos) << out;
+    EXPECT_TRUE(root.exists("c/stray.tmp"));
+}
+
 } // namespace
 } // namespace velmora
