@@ -633,6 +633,12 @@ private:
         for (;;) {
             s.wake.wait(lock, [&s] { return s.stop || !s.idle(); });
             if (s.stop) return;
+            if (!s.folder) { // nothing listed: nothing to read
+                s.reads.clear();
+                s.namesWanted = s.sweepWanted = false;
+                s.quiet.notify_all();
+                continue;
+            }
             s.working = true;
             const std::uint64_t listing = s.listing;
             const std::shared_ptr<Folder> folder = s.folder;
@@ -647,7 +653,7 @@ private:
                 s.done.push_back({i, size});
                 return true;
             };
-            if (s.namesWanted && folder) {
+            if (s.namesWanted) {
                 const bool all = std::exchange(s.allWanted, false);
                 std::vector<std::size_t> present = std::exchange(s.present, {});
                 s.namesWanted = false;
@@ -678,12 +684,12 @@ private:
                     }
                 }
             }
-            while (current() && !s.reads.empty() && folder) {
+            while (current() && !s.reads.empty()) {
                 const std::size_t i = s.reads.front();
                 s.reads.pop_front();
                 if (!read(i)) break;
             }
-            if (current() && s.sweepWanted && folder) {
+            if (current() && s.sweepWanted) {
                 s.sweepWanted = false;
                 const std::vector<char> wanted = std::exchange(s.sweep, {});
                 const Clock::time_point until = s.sweepUntil;
