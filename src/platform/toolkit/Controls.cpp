@@ -515,10 +515,14 @@ public:
         bool names = false;
         bool all = false;
         std::vector<std::size_t> present;
-        // Entries to read again in turn until `until`, going on from where the last slice ended.
+        // Entries to read again in turn, going on from where the last slice ended, until `until`
+        // or as long after the reader took the request as `until` is after `asked`.
         std::vector<char> sweep;
+        Clock::time_point asked;
         Clock::time_point until;
     };
+    // How long an update waits for a waiting reader to start on its request.
+    static constexpr auto kLongestStart = std::chrono::milliseconds(50);
 
     SizeReader() : m_state(std::make_shared<State>()) {}
     ~SizeReader()
@@ -577,7 +581,7 @@ public:
         if (!r.sweep.empty()) {
             s.sweep = std::move(r.sweep);
             s.sweepWanted = true;
-            s.sweepUntil = r.until;
+            s.sweepTime = r.until - r.asked;
         }
         if (s.idle()) return;
         if (!m_thread.joinable()) {
@@ -587,8 +591,17 @@ public:
                 return; // no thread to be had now: the next update tries again
             }
         }
+        // A reader inside a call of an earlier request (a slow volume) gets the update's time
+        // and no more. One that was waiting for work gets the same time from when it takes
+        // this request: a busy machine may be slow to run it, and that is no file system call.
+        const bool waiting = !s.working;
+        const std::uint64_t ticket = ++s.asked;
         s.wake.notify_one();
-        s.quiet.wait_until(lock, r.until, [&s] { return s.idle(); });
+        const auto done = [&s] { return s.idle(); };
+        if (!waiting || s.quiet.wait_until(lock, r.until, done)) return;
+        const auto taken = [&s, ticket] { return s.idle() || s.taken >= ticket; };
+        if (!s.quiet.wait_until(lock, r.until + kLongestStart, taken) || s.idle()) return;
+        s.quiet.wait_until(lock, std::max(r.until, s.takenAt + (r.until - r.asked)), done);
     }
 
     // What has been read since the last take; `watch` gets the new watch when one was made.
@@ -615,8 +628,10 @@ private:
         std::vector<std::size_t> present;
         std::vector<char> sweep;
         bool sweepWanted = false;
-        Clock::time_point sweepUntil;
-        std::size_t cursor = 0; // where the next slice of the sweep starts
+        Clock::duration sweepTime{};
+        std::uint64_t asked = 0, taken = 0; // requests handed over, and taken by the reader
+        Clock::time_point takenAt;          // when the reader took the last of them
+        std::size_t cursor = 0;             // where the next slice of the sweep starts
         std::vector<Read> done;
         std::unique_ptr<FolderWatch> watch;
         bool watchMade = false;
@@ -640,6 +655,9 @@ private:
                 continue;
             }
             s.working = true;
+            s.taken = s.asked;
+            s.takenAt = Clock::now();
+            s.quiet.notify_all();
             const std::uint64_t listing = s.listing;
             const std::shared_ptr<Folder> folder = s.folder;
             const std::shared_ptr<const std::vector<std::string>> names = s.names;
@@ -692,7 +710,7 @@ private:
             if (current() && s.sweepWanted) {
                 s.sweepWanted = false;
                 const std::vector<char> wanted = std::exchange(s.sweep, {});
-                const Clock::time_point until = s.sweepUntil;
+                const Clock::time_point until = s.takenAt + s.sweepTime;
                 const std::size_t count = std::min(wanted.size(), names->size());
                 // At least one read, even when the time was up before the slice began, so that a
                 // slow volume's sizes are still read again in turn.
@@ -806,7 +824,8 @@ void FileListBox::updateSizes()
     // selection finds them read.
     constexpr auto budget = std::chrono::microseconds(2500);
     SizeReader::Request request;
-    request.until = SizeReader::Clock::now() + budget;
+    request.asked = SizeReader::Clock::now();
+    request.until = request.asked + budget;
     takeSizes();
     const std::size_t count = m_entries.size();
     // A selected entry's size is asked for first, whatever reading it costs.
