@@ -581,6 +581,7 @@ public:
         if (!r.sweep.empty()) {
             s.sweep = std::move(r.sweep);
             s.sweepWanted = true;
+            s.sweepUntil = r.until;
             s.sweepTime = r.until - r.asked;
         }
         if (s.idle()) return;
@@ -598,10 +599,10 @@ public:
         const std::uint64_t ticket = ++s.asked;
         s.wake.notify_one();
         const auto done = [&s] { return s.idle(); };
-        if (!waiting || s.quiet.wait_until(lock, r.until, done)) return;
+        if (s.quiet.wait_until(lock, r.until, done) || !waiting) return;
         const auto taken = [&s, ticket] { return s.idle() || s.taken >= ticket; };
         if (!s.quiet.wait_until(lock, r.until + kLongestStart, taken) || s.idle()) return;
-        s.quiet.wait_until(lock, std::max(r.until, s.takenAt + (r.until - r.asked)), done);
+        s.quiet.wait_until(lock, s.deadline(), done);
     }
 
     // What has been read since the last take; `watch` gets the new watch when one was made.
@@ -628,6 +629,7 @@ private:
         std::vector<std::size_t> present;
         std::vector<char> sweep;
         bool sweepWanted = false;
+        Clock::time_point sweepUntil;
         Clock::duration sweepTime{};
         std::uint64_t asked = 0, taken = 0; // requests handed over, and taken by the reader
         Clock::time_point takenAt;          // when the reader took the last of them
@@ -639,6 +641,9 @@ private:
         bool stop = false;
 
         bool idle() const { return !working && reads.empty() && !namesWanted && !sweepWanted; }
+        // Until when the sweep goes on: the update's time, or as much of it from when the reader
+        // took the request, if that came later.
+        Clock::time_point deadline() const { return takenAt <= sweepUntil ? sweepUntil : takenAt + sweepTime; }
     };
 
     static void work(std::shared_ptr<State> state)
@@ -710,7 +715,7 @@ private:
             if (current() && s.sweepWanted) {
                 s.sweepWanted = false;
                 const std::vector<char> wanted = std::exchange(s.sweep, {});
-                const Clock::time_point until = s.takenAt + s.sweepTime;
+                const Clock::time_point until = s.deadline();
                 const std::size_t count = std::min(wanted.size(), names->size());
                 // At least one read, even when the time was up before the slice began, so that a
                 // slow volume's sizes are still read again in turn.
