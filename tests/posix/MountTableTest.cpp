@@ -1,6 +1,15 @@
 #include "platform/posix/MountTable.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 namespace velmora::posixhost {
 namespace {
@@ -21,6 +30,10 @@ TEST(MountTable, MountInfoLinesGiveTheirPointTypeAndSourceDecoded)
     EXPECT_EQ(mounts[1].point, "/media/anna/MY USB"); // optional fields before the dash skipped
     EXPECT_EQ(mounts[1].type, "vfat");
     EXPECT_EQ(mounts[1].source, "/dev/sdb1");
+    EXPECT_EQ(mounts[1].id, 90u);
+    EXPECT_EQ(mounts[1].device, makedev(8, 17));
+    EXPECT_EQ(mounts[1].root, "/");
+    EXPECT_EQ(mounts[3].root, "/sub");
     EXPECT_EQ(mounts[2].point, "/mnt/back\\slash\ttab");
     EXPECT_EQ(mounts[3].point, "/mnt/part\\0"); // not three octal digits: kept as written
     EXPECT_EQ(mounts[3].source, "/dev/my disk");
@@ -31,9 +44,39 @@ TEST(MountTable, MountInfoLinesGiveTheirPointTypeAndSourceDecoded)
 TEST(MountTable, WindowsVolumesAreFatExfatAndNtfsOfTheKernelOrOfFuse)
 {
     for (const char* type : {"vfat", "msdos", "exfat", "ntfs", "ntfs3", "fuseblk", "fuseblk.ntfs-3g", "fuse.exfat"})
-        EXPECT_TRUE(isWindowsVolume({"/mnt/x", type, "/dev/sdb1"})) << type;
+        EXPECT_TRUE(isWindowsVolume({"/mnt/x", type, "/dev/sdb1", 0, 0, "/"})) << type;
     for (const char* type : {"ext4", "tmpfs", "btrfs", "fuse", "fuse.sshfs", "fuseblk.ext4", "iso9660", "vfatx", ""})
-        EXPECT_FALSE(isWindowsVolume({"/mnt/x", type, "/dev/sdb1"})) << type;
+        EXPECT_FALSE(isWindowsVolume({"/mnt/x", type, "/dev/sdb1", 0, 0, "/"})) << type;
+}
+
+TEST(MountTable, AVolumeIsKnownAgainByItsFileSystemFolderDeviceAndUuid)
+{
+    testsupport::TempDir dev;
+    const std::string byUuid = dev.mkdir("by-uuid").string();
+    ASSERT_EQ(::mknod((dev.path() / "sdb1").c_str(), S_IFBLK | 0600, makedev(8, 17)), 0) << std::strerror(errno);
+    std::filesystem::create_symlink("../sdb1", dev.path() / "by-uuid/6E1C-27F2");
+    const std::string source = (dev.path() / "sdb1").string();
+    const MountEntry stick{"/media/s", "vfat", "/dev/sdb1", 90, makedev(8, 17), "/"};
+    const Volume given = volumeOf(stick, byUuid.c_str());
+    EXPECT_EQ(given.uuid, "6E1C-27F2");
+    EXPECT_TRUE(isVolume({"/media/s", "vfat", "/dev/sdb1", 120, makedev(8, 17), "/"}, given, byUuid.c_str()))
+        << "mounted again";
+    EXPECT_FALSE(isVolume({"/media/s", "tmpfs", "/dev/sdb1", 121, makedev(8, 17), "/"}, given, byUuid.c_str()));
+    EXPECT_FALSE(isVolume({"/media/s", "vfat", "/dev/sdb1", 122, makedev(8, 17), "/DCIM"}, given, byUuid.c_str()));
+    EXPECT_FALSE(isVolume({"/media/s", "vfat", "/dev/sdc1", 123, makedev(8, 33), "/"}, given, byUuid.c_str()));
+    // Another stick in the same slot gets the same device number, not the same UUID.
+    std::filesystem::rename(dev.path() / "by-uuid/6E1C-27F2", dev.path() / "by-uuid/0BAD-F00D");
+    EXPECT_FALSE(isVolume(stick, given, byUuid.c_str()));
+
+    // A FUSE volume gets a new device number at every mount: its block device tells it.
+    const MountEntry fuse{"/mnt/w", "fuseblk.ntfs-3g", source, 95, makedev(0, 51), "/"};
+    const Volume ntfs = volumeOf(fuse, byUuid.c_str());
+    EXPECT_TRUE(isVolume({"/mnt/w", "fuseblk.ntfs-3g", source, 130, makedev(0, 60), "/"}, ntfs, byUuid.c_str()));
+    EXPECT_FALSE(isVolume({"/mnt/w", "fuseblk.ntfs-3g", "/dev/null", 131, makedev(0, 51), "/"}, ntfs, byUuid.c_str()));
+    // One on no block device is known by its device number alone.
+    const Volume memory = volumeOf({"/mnt/m", "tmpfs", "none", 96, makedev(0, 52), "/"}, byUuid.c_str());
+    EXPECT_TRUE(isVolume({"/mnt/m", "tmpfs", "none", 140, makedev(0, 52), "/"}, memory, byUuid.c_str()));
+    EXPECT_FALSE(isVolume({"/mnt/m", "tmpfs", "none", 141, makedev(0, 53), "/"}, memory, byUuid.c_str()));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/Text.h"
 #include "platform/Wildcard.h"
+#include "platform/posix/MountTable.h"
 #include "platform/posix/PosixHost.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +16,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +29,10 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 namespace velmora {
@@ -1291,7 +1295,7 @@ std::vector<std::string> boxTexts(const std::vector<PosixFileSystem::Drive>& dri
 {
     std::vector<std::string> out;
     for (const auto& d : drives)
-        out.push_back(std::string(1, d.letter) + ": [" + d.folder + "]" + (d.mount ? " mount" : ""));
+        out.push_back(std::string(1, d.letter) + ": [" + d.folder + "]" + (d.volume ? " mount" : ""));
     return out;
 }
 
@@ -1306,13 +1310,30 @@ TEST_F(PosixFileSystemTest, TheMachinesWindowsVolumesGetTheLettersFromDOnInTheKe
                              "32 27 8:17 / /media/anna/MY\\040STICK rw shared:9 - exfat /dev/sdb1 rw\n"
                              "33 27 8:4 / /mnt/old/ rw - fuseblk /dev/sda4 rw\n"
                              "34 27 8:3 / /mnt/windows rw - ntfs3 /dev/sda3 rw\n"
-                             "35 27 8:5 / / rw - vfat /dev/sda5 rw\n")
+                             "35 27 8:5 / / rw - vfat /dev/sda5 rw\n"
+                             "36 33 8:6 / /mnt/old rw - vfat /dev/sda6 rw\n")
             .string();
+    // udev's names of volumes by UUID: links to device nodes.
+    const std::string byUuid = c.mkdir("by-uuid").string();
+    ASSERT_EQ(::mknod((c.path() / "sda3").c_str(), S_IFBLK | 0600, makedev(8, 3)), 0) << std::strerror(errno);
+    ASSERT_EQ(::mknod((c.path() / "sda9").c_str(), S_IFBLK | 0600, makedev(8, 9)), 0) << std::strerror(errno);
+    fs::create_symlink("../sda9", c.path() / "by-uuid/0000-0009");
+    fs::create_symlink("../sda3", c.path() / "by-uuid/01D9F00DCAFE");
     {
         const DrivesVariable unset(nullptr);
         EXPECT_EQ(boxTexts(PosixFileSystem::drivesFromEnvironment(table.c_str())),
                   (std::vector<std::string>{"c: [/]", "d: [/boot/efi] mount", "e: [/mnt/windows] mount",
                                             "f: [/media/anna/MY STICK] mount", "g: [/mnt/old] mount"}));
+        // Each letter holds to the volume listed there: its device, folder, file system and UUID.
+        const auto drives = PosixFileSystem::drivesFromEnvironment(table.c_str(), byUuid.c_str());
+        ASSERT_EQ(drives.size(), 5u);
+        ASSERT_TRUE(drives[2].volume);
+        EXPECT_EQ(drives[2].volume->device, makedev(8, 3));
+        EXPECT_EQ(drives[2].volume->root, "/");
+        EXPECT_EQ(drives[2].volume->type, "ntfs3");
+        EXPECT_EQ(drives[2].volume->uuid, "01D9F00DCAFE");
+        EXPECT_EQ(drives[4].volume->type, "vfat") << "the volume on top of another takes its letter";
+        EXPECT_EQ(drives[4].volume->uuid, "");
         // No table to read: the one drive of old.
         EXPECT_EQ(boxTexts(PosixFileSystem::drivesFromEnvironment((c.path() / "none").c_str())),
                   std::vector<std::string>{"c: [/]"});
@@ -1340,15 +1361,64 @@ TEST_F(PosixFileSystemTest, TheMachinesWindowsVolumesGetTheLettersFromDOnInTheKe
     EXPECT_EQ(drives.back().folder, "/mnt/v22");
 }
 
-TEST_F(PosixFileSystemTest, AVolumeIsReadyOnlyWhileMountedAndOpensNothingOnceItIsNot)
+// A tmpfs mounted for one test and always taken down again, even when the test fails.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const fs::path& onto) : m_onto(onto)
+    {
+        m_mounted = ::mount("velmora-test", onto.c_str(), "tmpfs", 0, "size=1m") == 0;
+        if (!m_mounted) m_error = std::strerror(errno);
+    }
+    ~TmpfsMount()
+    {
+        if (m_mounted) ::umount2(m_onto.c_str(), MNT_DETACH);
+    }
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+    explicit operator bool() const { return m_mounted; }
+    const std::string& error() const { return m_error; }
+
+private:
+    fs::path m_onto;
+    bool m_mounted = false;
+    std::string m_error;
+};
+
+// The volume on top at `point`, as start-up finds it in the kernel's table.
+std::optional<posixhost::Volume> volumeAt(const fs::path& point)
+{
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::optional<posixhost::Volume> found;
+    for (const auto& mount : posixhost::parseMountInfo(text.str()))
+        if (mount.point == fs::canonical(point).string()) found = posixhost::volumeOf(mount);
+    return found;
+}
+
+TEST_F(PosixFileSystemTest, AVolumesLetterOpensThatVolumeAndNothingElseMountedAtItsFolder)
 {
     const fs::path point = d.mkdir("point");
     d.write("point/stray.tmp"); // written into the bare mount point: not the volume's
-    const TempDir volume;
-    volume.write("TEMP/junk.tmp");
-    const PosixFileSystem host(
-        {{'c', c.path().string(), false}, {'d', point.string(), true}, {'e', (d.path() / "gone").string(), true}});
+    const fs::path store = d.mkdir("store");
+    const TmpfsMount volume(store);
+    if (!volume) GTEST_SKIP() << "cannot mount a tmpfs here: " << volume.error();
+    std::ofstream(store / "junk.tmp") << "junk";
+    fs::create_directory(store / "TEMP");
+    std::optional<BindMount> atPoint(std::in_place, store, point); // the volume at its folder
+    ASSERT_TRUE(*atPoint) << atPoint->error();
+    const auto found = volumeAt(point);
+    ASSERT_TRUE(found);
+    const PosixFileSystem host({{'c', c.path().string(), std::nullopt},
+                                {'d', point.string(), found},
+                                {'e', (d.path() / "gone").string(), found}});
 
+    auto expectReady = [&host, &point](const char* when) {
+        EXPECT_TRUE(host.driveReady('d')) << when;
+        EXPECT_FALSE(host.driveError('d')) << when;
+        EXPECT_EQ(names(host.listFiles("d:\\")), std::vector<std::string>{"junk.tmp"}) << when;
+        EXPECT_EQ(host.hostPath("D:\\JUNK.TMP"), (point / "junk.tmp").string()) << when;
+    };
     auto expectNotReady = [&host, &point](const char* when) {
         const auto drives = host.drives();
         ASSERT_EQ(drives.size(), 3u) << when;
@@ -1363,23 +1433,34 @@ TEST_F(PosixFileSystemTest, AVolumeIsReadyOnlyWhileMountedAndOpensNothingOnceItI
         EXPECT_FALSE(host.openFolder("D:\\")) << when;
         EXPECT_FALSE(host.listFiles("D:\\")) << when;
         EXPECT_FALSE(host.folderExists("D:\\TEMP")) << when;
-        EXPECT_FALSE(host.hostPath("D:\\stray.tmp")) << when;
+        EXPECT_FALSE(host.hostPath("D:\\junk.tmp")) << when;
     };
-    expectNotReady("never mounted");
-    EXPECT_TRUE(host.driveReady('c'));
-
+    expectReady("mounted");
+    EXPECT_FALSE(host.driveReady('e'));
     {
-        const BindMount mounted(volume.path(), point);
-        if (!mounted) GTEST_SKIP() << "cannot bind-mount here: " << mounted.error();
-        EXPECT_TRUE(host.driveReady('d'));
-        EXPECT_FALSE(host.driveError('d'));
-        EXPECT_TRUE(host.drives()[1].ready);
-        EXPECT_EQ(names(host.listFiles("d:\\temp")), std::vector<std::string>{"junk.tmp"});
-        EXPECT_EQ(host.hostPath("D:\\TEMP\\junk.tmp"), (point / "TEMP/junk.tmp").string());
-        EXPECT_FALSE(host.driveReady('e'));
+        const TmpfsMount over(point);
+        ASSERT_TRUE(over) << over.error();
+        std::ofstream(point / "junk.tmp") << "another volume's";
+        fs::create_directory(point / "TEMP");
+        expectNotReady("another volume mounted over it");
     }
+    expectReady("uncovered again");
+    {
+        const BindMount part(store / "TEMP", point);
+        ASSERT_TRUE(part) << part.error();
+        expectNotReady("a folder of the volume mounted there");
+    }
+    atPoint.reset();
     expectNotReady("unmounted");
+    {
+        const TmpfsMount other(point);
+        ASSERT_TRUE(other) << other.error();
+        std::ofstream(point / "junk.tmp") << "another volume's";
+        expectNotReady("another volume mounted where it was");
+    }
     EXPECT_TRUE(d.exists("point/stray.tmp"));
+    atPoint.emplace(store, point);
+    expectReady("mounted again");
 }
 
 TEST_F(PosixFileSystemTest, AVolumesFolderReplacedByALinkIsNotReadyWhereverTheLinkLeads)
@@ -1392,7 +1473,9 @@ TEST_F(PosixFileSystemTest, AVolumesFolderReplacedByALinkIsNotReadyWhereverTheLi
     const BindMount mounted(volume.path(), elsewhere);
     if (!mounted) GTEST_SKIP() << "cannot bind-mount here: " << mounted.error();
     fs::create_directory_symlink(elsewhere, d.path() / "point");
-    const PosixFileSystem host({{'c', c.path().string(), false}, {'d', (d.path() / "point").string(), true}});
+    const auto there = volumeAt(elsewhere); // the very volume the link leads to
+    ASSERT_TRUE(there);
+    const PosixFileSystem host({{'c', c.path().string(), std::nullopt}, {'d', (d.path() / "point").string(), there}});
 
     EXPECT_FALSE(host.driveReady('d'));
     ASSERT_TRUE(host.driveError('d'));

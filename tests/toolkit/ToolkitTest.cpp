@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <random>
+#include <thread>
 
 namespace velmora {
 namespace {
@@ -211,6 +214,95 @@ TEST(ListSelection, ExtendedSelectionFollowsClickShiftAndCtrl)
 }
 
 // The browser controls on a real folder mapped as a drive.
+// A volume on which every look at a file's size takes long, as on a network or FUSE mount
+// under load.
+class SlowSizes final : public Folder {
+public:
+    SlowSizes(std::unique_ptr<Folder> f, std::chrono::milliseconds delay) : m_f(std::move(f)), m_delay(delay) {}
+    FolderId id() const override { return m_f->id(); }
+    std::optional<std::vector<DirEntry>> listFiles(const ListOptions& o) const override { return m_f->listFiles(o); }
+    std::optional<std::vector<DirEntry>> listFolders(const ListOptions& o) const override
+    {
+        return m_f->listFolders(o);
+    }
+    std::optional<std::vector<DirEntry>> listEntries() const override { return m_f->listEntries(); }
+    std::optional<std::vector<std::string>> names() const override { return m_f->names(); }
+    std::optional<std::int64_t> size(std::string_view n) const override
+    {
+        std::this_thread::sleep_for(m_delay);
+        return m_f->size(n);
+    }
+    std::optional<DateTime> modificationTime(std::string_view n) const override { return m_f->modificationTime(n); }
+    std::optional<std::uint32_t> attributes(std::string_view n) const override { return m_f->attributes(n); }
+    std::optional<bool> contains(std::string_view n) const override { return m_f->contains(n); }
+    std::optional<FileStamp> stamp(std::string_view n) const override { return m_f->stamp(n); }
+    bool setAttributes(std::string_view n, std::uint32_t a) override { return m_f->setAttributes(n, a); }
+    bool remove(std::string_view n) override { return m_f->remove(n); }
+    int removeMatching(const MaskList& m) override { return m_f->removeMatching(m); }
+    bool removeFolder(std::string_view n) override { return m_f->removeFolder(n); }
+    std::unique_ptr<Folder> openSubfolder(std::string_view n, NameMatch m) const override
+    {
+        return m_f->openSubfolder(n, m);
+    }
+    bool walk(const std::string& p, const MaskList* m, const WalkCallback& c) override { return m_f->walk(p, m, c); }
+    std::unique_ptr<FolderWatch> watch() const override { return m_f->watch(); }
+
+private:
+    std::unique_ptr<Folder> m_f;
+    std::chrono::milliseconds m_delay;
+};
+
+class SlowVolume : public testsupport::HostFileSystem {
+public:
+    using Host = testsupport::HostFileSystem;
+    using Host::Host;
+    std::chrono::milliseconds delay{200};
+    std::unique_ptr<Folder> openFolder(std::string_view path) const override
+    {
+        auto folder = Host::openFolder(path);
+        if (!folder) return folder;
+        return std::make_unique<SlowSizes>(std::move(folder), delay);
+    }
+};
+
+TEST(SlowVolume, NoSizeUpdateHoldsTheWindowLongerThanItsBudgetAndOneLookAtAFile)
+{
+    testsupport::TempDir root;
+    std::int64_t total = 0;
+    for (int i = 1; i <= 7; ++i) {
+        root.write("TEMP/f" + std::to_string(i) + ".tmp", std::string(static_cast<std::size_t>(i), 'x'));
+        total += i;
+    }
+    SlowVolume files(testsupport::driveEntry('c', root.path()));
+    ScriptedFrontEnd fe;
+    Toolkit tk{fe};
+    struct F : Form {
+        F(Toolkit& t, FileSystem& fs) : Form(t, "f"), fil(*this, "fil", fs) {}
+        FileListBox fil;
+    } f{tk, files};
+    f.load();
+    ASSERT_TRUE(f.fil.setPath("C:\\TEMP"));
+    ASSERT_EQ(f.fil.listCount(), 7u);
+    f.fil.setAllSelected(true);
+
+    // Seven sizes never read, 200 ms a look: read in the window's update, they held it 1.4 s.
+    const auto budget = std::chrono::microseconds(2500) + files.delay;
+    auto sum = [&f] {
+        std::int64_t bytes = 0;
+        for (const DirEntry& e : f.fil.entries()) bytes += e.size;
+        return bytes;
+    };
+    auto slowest = std::chrono::steady_clock::duration::zero();
+    for (int tick = 0; tick < 100 && sum() != total; ++tick) {
+        if (tick > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto begun = std::chrono::steady_clock::now();
+        f.fil.updateSizes();
+        slowest = std::max(slowest, std::chrono::steady_clock::now() - begun);
+    }
+    EXPECT_EQ(sum(), total) << "the sizes read meanwhile reach the list";
+    EXPECT_LE(slowest, budget) << std::chrono::duration_cast<std::chrono::milliseconds>(slowest).count() << " ms";
+}
+
 class BrowserControls : public ::testing::Test {
 protected:
     testsupport::TempDir root;

@@ -157,7 +157,7 @@ std::vector<PosixFileSystem::Drive> PosixFileSystem::parseDriveMap(std::string_v
             if (cwd.empty()) continue;
             host = cwd + "/" + host;
         }
-        drives.push_back({static_cast<char>('a' + drive), std::move(host), false});
+        drives.push_back({static_cast<char>('a' + drive), std::move(host), std::nullopt});
     }
     return drives;
 }
@@ -171,7 +171,7 @@ PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives) : m_memo(std:
         const int d = driveIndex(drive.letter);
         if (d < 0 || drive.folder.empty() || drive.folder.front() != '/') continue;
         m_roots[static_cast<std::size_t>(d)] = posixhost::normalize(drive.folder);
-        m_mounts[static_cast<std::size_t>(d)] = drive.mount;
+        m_volumes[static_cast<std::size_t>(d)] = drive.volume;
     }
     if (std::all_of(m_roots.begin(), m_roots.end(), [](const std::string& r) { return r.empty(); }))
         m_roots[2].assign(1, '/'); // not `= "/"`: GCC 12 at -O3 warns falsely on that (-Wrestrict)
@@ -201,21 +201,26 @@ PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives) : m_memo(std:
     }
 }
 
-std::vector<PosixFileSystem::Drive> PosixFileSystem::drivesFromEnvironment(const char* mountTable)
+std::vector<PosixFileSystem::Drive> PosixFileSystem::drivesFromEnvironment(const char* mountTable, const char* byUuid)
 {
     if (const char* value = std::getenv("VELMORA_DRIVES"); value && *value) return parseDriveMap(value);
-    std::vector<Drive> drives{{'c', "/", false}};
+    std::vector<Drive> drives{{'c', "/", std::nullopt}};
     const Fd table(::open(mountTable, O_RDONLY | O_CLOEXEC));
     const auto text = table ? posixhost::readAll(table.get()) : std::nullopt;
     if (!text) return drives;
-    std::vector<std::string> given{"/"};
     char next = 'd';
     for (const posixhost::MountEntry& mount : posixhost::parseMountInfo(*text)) {
-        if (next > 'z') break;
+        if (!posixhost::isWindowsVolume(mount)) continue;
         std::string point = posixhost::normalize(mount.point);
-        if (!posixhost::isWindowsVolume(mount) || std::find(given.begin(), given.end(), point) != given.end()) continue;
-        given.push_back(point);
-        drives.push_back({next++, std::move(point), true});
+        const auto given =
+            std::find_if(drives.begin(), drives.end(), [&](const Drive& d) { return d.folder == point; });
+        // A volume mounted over another takes the place of the one it hides.
+        if (given != drives.end()) {
+            if (given->volume) given->volume = posixhost::volumeOf(mount, byUuid);
+            continue;
+        }
+        if (next > 'z') continue;
+        drives.push_back({next++, std::move(point), posixhost::volumeOf(mount, byUuid)});
     }
     return drives;
 }
@@ -245,10 +250,29 @@ const std::string& PosixFileSystem::presentRoot(int drive) const
     static const std::string none;
     if (drive < 0 || drive >= 26) return none;
     const std::string& root = m_roots[static_cast<std::size_t>(drive)];
-    if (root.empty() || !m_mounts[static_cast<std::size_t>(drive)]) return root;
+    if (root.empty() || !m_volumes[static_cast<std::size_t>(drive)]) return root;
     // The kernel lists a mount point without links: a link found there is not the volume.
     const Fd fd(::open(root.c_str(), kWalkFlags | O_NOFOLLOW));
-    return fd && posixhost::isMountRoot(fd.get()) ? root : none;
+    return fd && posixhost::isMountRoot(fd.get()) && holdsVolume(drive, fd.get()) ? root : none;
+}
+
+bool PosixFileSystem::holdsVolume(int drive, int fd) const
+{
+    const auto d = static_cast<std::size_t>(drive);
+    const auto mount = posixhost::mountOf(fd);
+    if (!mount) return false;
+    if (m_provenMounts[d] == mount) return true;
+    // Another mount than the one last proven: the kernel's table tells what it is.
+    const Fd table(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+    const auto text = table ? posixhost::readAll(table.get()) : std::nullopt;
+    if (!text) return false;
+    for (const posixhost::MountEntry& entry : posixhost::parseMountInfo(*text)) {
+        if (entry.id != mount->id) continue;
+        if (entry.device != mount->device || !posixhost::isVolume(entry, *m_volumes[d])) return false;
+        m_provenMounts[d] = mount;
+        return true;
+    }
+    return false;
 }
 
 bool PosixFileSystem::driveReady(char letter) const

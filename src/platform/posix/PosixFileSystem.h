@@ -1,6 +1,7 @@
 #pragma once
 // The host's file system seen through a drive map: each drive letter stands for a host folder.
 #include "platform/FileSystem.h"
+#include "platform/posix/MountTable.h"
 
 #include <array>
 #include <memory>
@@ -34,13 +35,14 @@ class FolderMemo;
 class PosixFileSystem : public FileSystem {
 public:
     // One drive: its letter and the host folder it stands for. A drive that stands for a
-    // mounted volume is ready only while its folder is still that mount's root: once the medium
-    // is unmounted, the bare mount point (or no folder at all) is "Disk not ready" and nothing
-    // on it opens.
+    // mounted volume is ready only while its folder is the root of a mount of that very volume
+    // (device, file system, the volume's folder mounted, UUID where known): once the medium is
+    // unmounted, the bare mount point, no folder at all, or anything else mounted in its place
+    // is "Disk not ready" and nothing on it opens.
     struct Drive {
         char letter = 'c';
         std::string folder;
-        bool mount = false;
+        std::optional<posixhost::Volume> volume;
     };
 
     // `driveMap` maps letters to host folders: "c:=/;d:=/media/usb". Entries that cannot be
@@ -57,10 +59,12 @@ public:
     static std::vector<Drive> parseDriveMap(std::string_view driveMap);
     // The drives of VELMORA_DRIVES when it is set and not empty. Otherwise c: for "/" and then,
     // from d: on, each mounted FAT, exFAT or NTFS volume of `mountTable` (the kernel's list of
-    // mounts, in the format of /proc/self/mountinfo) in its order, as a mount; a mount point
-    // listed twice gets one letter, and the letters run out at z:. a: and b: are never given:
-    // the scans pass them over as floppies.
-    static std::vector<Drive> drivesFromEnvironment(const char* mountTable = "/proc/self/mountinfo");
+    // mounts, in the format of /proc/self/mountinfo) in its order, as that volume (its UUID
+    // looked up in `byUuid`); a mount point listed twice gets one letter, for the volume listed
+    // last there (the one on top), and the letters run out at z:. a: and b: are never given: the scans pass
+    // them over as floppies.
+    static std::vector<Drive> drivesFromEnvironment(const char* mountTable = "/proc/self/mountinfo",
+                                                    const char* byUuid = posixhost::kVolumesByUuid);
 
     std::vector<DriveInfo> drives() const override;
     bool driveReady(char letter) const override;
@@ -116,8 +120,10 @@ private:
     std::optional<Located> locate(std::string_view path) const;
     std::string rootText(int drive) const;
     // The drive's host folder while it can be used: "" when no drive maps the letter, or when a
-    // mounted volume's folder is no longer its mount's root.
+    // volume's folder is not the root of a mount of that volume.
     const std::string& presentRoot(int drive) const;
+    // Whether the mount root open on `fd` is the drive's volume.
+    bool holdsVolume(int drive, int fd) const;
 
     // The host name matching a program name without regard to case, in the folder open on
     // `dirFd` (posixhost::findNoCase, answered from the memo where it can be).
@@ -125,8 +131,10 @@ private:
 
     // Shared with every folder this file system opens, which may outlive it.
     std::shared_ptr<posixhost::FolderMemo> m_memo;
-    std::array<std::string, 26> m_roots;   // host folder per drive; empty when unmapped
-    std::array<bool, 26> m_mounts{};       // the drive stands for a mounted volume
+    std::array<std::string, 26> m_roots;                        // host folder per drive; empty when unmapped
+    std::array<std::optional<posixhost::Volume>, 26> m_volumes; // the volume a drive stands for
+    // The mount last found to be the drive's volume: looked up again only when another is there.
+    mutable std::array<std::optional<posixhost::MountOf>, 26> m_provenMounts;
     std::array<std::string, 26> m_current; // each drive's current folder, in drive form
     int m_currentDrive = 2;
     bool m_workingFolderOffDrive = false;

@@ -7,8 +7,15 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
+#include <utility>
 
 namespace velmora {
 
@@ -488,6 +495,246 @@ void DirListBox::open(std::size_t i)
 
 // ---- file list ----
 
+// Reads the sizes of a file list's entries on a thread of its own, so that a folder on a slow
+// volume (a network or FUSE mount under load, where one look at a file can take a good part of a
+// second) never holds the window: each update hands over what it wants read and takes what has
+// been read. The folder listed is handed over whole; from then on only that thread uses it.
+class FileListBox::SizeReader {
+public:
+    using Clock = std::chrono::steady_clock;
+    struct Read {
+        std::size_t index;
+        std::int64_t size; // 0 when it could not be read
+    };
+    // What one update asks for.
+    struct Request {
+        std::vector<std::size_t> reads; // read these, in this order
+        // Read the folder's names first: of `present`, those not there count 0 without a look
+        // and the others are read; with `all`, every entry not there counts 0, and a new
+        // watch is made (the old one lost count).
+        bool names = false;
+        bool all = false;
+        std::vector<std::size_t> present;
+        // Entries to read again in turn, going on from where the last slice ended, until `until`
+        // or as long after the reader took the request as `until` is after `asked`.
+        std::vector<char> sweep;
+        Clock::time_point asked;
+        Clock::time_point until;
+    };
+    // How long an update waits for a waiting reader to start on its request.
+    static constexpr auto kLongestStart = std::chrono::milliseconds(50);
+
+    SizeReader() : m_state(std::make_shared<State>()) {}
+    ~SizeReader()
+    {
+        bool working = false;
+        {
+            const std::lock_guard lock(m_state->mutex);
+            m_state->stop = true;
+            working = m_state->working;
+        }
+        m_state->wake.notify_all();
+        if (!m_thread.joinable()) return;
+        // A thread inside a file system call that does not come back (a hung network mount)
+        // must not hold the window's closing: it ends on its own once the call returns.
+        if (working)
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
+    SizeReader(const SizeReader&) = delete;
+    SizeReader& operator=(const SizeReader&) = delete;
+
+    // A new listing: nothing asked or read of the last one is taken any more.
+    void start(std::unique_ptr<Folder> folder, std::vector<std::string> names)
+    {
+        std::shared_ptr<Folder> old;
+        {
+            const std::lock_guard lock(m_state->mutex);
+            State& s = *m_state;
+            ++s.listing;
+            old = std::exchange(s.folder, std::shared_ptr<Folder>(std::move(folder)));
+            s.names = std::make_shared<const std::vector<std::string>>(std::move(names));
+            s.reads.clear();
+            s.namesWanted = s.allWanted = false;
+            s.present.clear();
+            s.sweep.clear();
+            s.sweepWanted = false;
+            s.cursor = 0;
+            s.done.clear();
+            s.watch.reset();
+            s.watchMade = false;
+        }
+    }
+
+    // Hands `r` over and waits until it is done or its time is up.
+    void ask(Request r)
+    {
+        State& s = *m_state;
+        std::unique_lock lock(s.mutex);
+        s.reads.insert(s.reads.end(), r.reads.begin(), r.reads.end());
+        if (r.names) {
+            s.namesWanted = true;
+            s.allWanted = s.allWanted || r.all;
+            s.present.insert(s.present.end(), r.present.begin(), r.present.end());
+        }
+        if (!r.sweep.empty()) {
+            s.sweep = std::move(r.sweep);
+            s.sweepWanted = true;
+            s.sweepUntil = r.until;
+            s.sweepTime = r.until - r.asked;
+        }
+        if (s.idle()) return;
+        if (!m_thread.joinable()) {
+            try {
+                m_thread = std::thread(work, m_state);
+            } catch (const std::system_error&) {
+                return; // no thread to be had now: the next update tries again
+            }
+        }
+        // A reader inside a call of an earlier request (a slow volume) gets the update's time
+        // and no more. One that was waiting for work gets the same time from when it takes
+        // this request: a busy machine may be slow to run it, and that is no file system call.
+        const bool waiting = !s.working;
+        const std::uint64_t ticket = ++s.asked;
+        s.wake.notify_one();
+        const auto done = [&s] { return s.idle(); };
+        if (s.quiet.wait_until(lock, r.until, done) || !waiting) return;
+        const auto taken = [&s, ticket] { return s.idle() || s.taken >= ticket; };
+        if (!s.quiet.wait_until(lock, r.until + kLongestStart, taken) || s.idle()) return;
+        s.quiet.wait_until(lock, s.deadline(), done);
+    }
+
+    // What has been read since the last take; `watch` gets the new watch when one was made.
+    std::vector<Read> take(std::unique_ptr<FolderWatch>& watch)
+    {
+        const std::lock_guard lock(m_state->mutex);
+        if (m_state->watchMade) {
+            watch = std::move(m_state->watch);
+            m_state->watchMade = false;
+        }
+        return std::exchange(m_state->done, {});
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable wake;  // the reader waits for work
+        std::condition_variable quiet; // an update waits for the reader
+        std::uint64_t listing = 0;
+        std::shared_ptr<Folder> folder;
+        std::shared_ptr<const std::vector<std::string>> names;
+        std::deque<std::size_t> reads;
+        bool namesWanted = false, allWanted = false;
+        std::vector<std::size_t> present;
+        std::vector<char> sweep;
+        bool sweepWanted = false;
+        Clock::time_point sweepUntil;
+        Clock::duration sweepTime{};
+        std::uint64_t asked = 0, taken = 0; // requests handed over, and taken by the reader
+        Clock::time_point takenAt;          // when the reader took the last of them
+        std::size_t cursor = 0;             // where the next slice of the sweep starts
+        std::vector<Read> done;
+        std::unique_ptr<FolderWatch> watch;
+        bool watchMade = false;
+        bool working = false;
+        bool stop = false;
+
+        bool idle() const { return !working && reads.empty() && !namesWanted && !sweepWanted; }
+        // Until when the sweep goes on: the update's time, or as much of it from when the reader
+        // took the request, if that came later.
+        Clock::time_point deadline() const { return takenAt <= sweepUntil ? sweepUntil : takenAt + sweepTime; }
+    };
+
+    static void work(std::shared_ptr<State> state)
+    {
+        State& s = *state;
+        std::unique_lock lock(s.mutex);
+        for (;;) {
+            s.wake.wait(lock, [&s] { return s.stop || !s.idle(); });
+            if (s.stop) return;
+            if (!s.folder) { // nothing listed: nothing to read
+                s.reads.clear();
+                s.namesWanted = s.sweepWanted = false;
+                s.quiet.notify_all();
+                continue;
+            }
+            s.working = true;
+            s.taken = s.asked;
+            s.takenAt = Clock::now();
+            s.quiet.notify_all();
+            const std::uint64_t listing = s.listing;
+            const std::shared_ptr<Folder> folder = s.folder;
+            const std::shared_ptr<const std::vector<std::string>> names = s.names;
+            const auto current = [&] { return !s.stop && s.listing == listing; };
+            // One size, read with the lock let go; false when the listing changed meanwhile.
+            const auto read = [&](std::size_t i) {
+                lock.unlock();
+                const std::int64_t size = i < names->size() ? folder->size((*names)[i]).value_or(0) : 0;
+                lock.lock();
+                if (!current()) return false;
+                s.done.push_back({i, size});
+                return true;
+            };
+            if (s.namesWanted) {
+                const bool all = std::exchange(s.allWanted, false);
+                std::vector<std::size_t> present = std::exchange(s.present, {});
+                s.namesWanted = false;
+                lock.unlock();
+                // Watch first, so that nothing changing between the read and the watch goes unseen.
+                std::unique_ptr<FolderWatch> watch = all ? folder->watch() : nullptr;
+                std::optional<std::unordered_set<std::string>> there;
+                // Many changes at once are mostly a mass deletion: one read of the names that are
+                // left tells which have gone far sooner than looking at each of them.
+                if (auto found = folder->names()) there.emplace(found->begin(), found->end());
+                lock.lock();
+                if (current()) {
+                    if (all) {
+                        s.watch = std::move(watch);
+                        s.watchMade = true;
+                    }
+                    const auto gone = [&](std::size_t i) {
+                        return there && i < names->size() && !there->count((*names)[i]);
+                    };
+                    if (all)
+                        for (std::size_t i = 0; i < names->size(); ++i)
+                            if (gone(i)) s.done.push_back({i, 0});
+                    for (std::size_t i : present) {
+                        if (gone(i))
+                            s.done.push_back({i, 0});
+                        else
+                            s.reads.push_back(i);
+                    }
+                }
+            }
+            while (current() && !s.reads.empty()) {
+                const std::size_t i = s.reads.front();
+                s.reads.pop_front();
+                if (!read(i)) break;
+            }
+            if (current() && s.sweepWanted) {
+                s.sweepWanted = false;
+                const std::vector<char> wanted = std::exchange(s.sweep, {});
+                const Clock::time_point until = s.deadline();
+                const std::size_t count = std::min(wanted.size(), names->size());
+                // At least one read, even when the time was up before the slice began, so that a
+                // slow volume's sizes are still read again in turn.
+                for (std::size_t looked = 0; looked < count; ++looked) {
+                    if (s.cursor >= count) s.cursor = 0;
+                    const std::size_t i = s.cursor++;
+                    if (!wanted[i]) continue;
+                    if (!read(i) || Clock::now() >= until || !s.reads.empty() || s.namesWanted) break;
+                }
+            }
+            s.working = false;
+            s.quiet.notify_all();
+        }
+    }
+
+    std::shared_ptr<State> m_state;
+    std::thread m_thread;
+};
+
 FileListBox::FileListBox(Form& form, std::string name, FileSystem& fs, Control* container)
     : Control(form, std::move(name), ControlKind::FileListBox, container), m_fs(fs),
       m_mask(std::make_unique<MaskList>(m_pattern))
@@ -512,7 +759,6 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     auto files = opened->listFiles(options);
     if (!files) return false;
     m_watch = std::move(watch);
-    m_folder = std::move(opened);
     std::vector<char> selected(files->size(), 0);
     if (keepSelection) {
         std::unordered_set<std::string> was;
@@ -524,13 +770,19 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     m_entries = std::move(*files);
     m_selected = std::move(selected);
     m_sized.assign(m_entries.size(), 0);
-    m_sweep = 0;
+    m_pending.assign(m_entries.size(), 0);
+    m_folderId = opened->id();
+    std::vector<std::string> names;
+    names.reserve(m_entries.size());
+    for (const DirEntry& e : m_entries) names.push_back(e.name);
+    if (!m_reader) m_reader = std::make_unique<SizeReader>();
+    m_reader->start(std::move(opened), std::move(names));
     if (m_listIndex >= static_cast<int>(m_entries.size())) m_listIndex = static_cast<int>(m_entries.size()) - 1;
     if (!keepSelection) m_listIndex = m_entries.empty() ? -1 : 0;
     return true;
 }
 
-ListedFolder FileListBox::listedFolder() const { return {m_path, m_folder ? m_folder->id() : FolderId{}}; }
+ListedFolder FileListBox::listedFolder() const { return {m_path, m_reader ? m_folderId : FolderId{}}; }
 
 bool FileListBox::setPath(std::string_view folder)
 {
@@ -558,64 +810,56 @@ bool FileListBox::refresh()
     return true;
 }
 
+void FileListBox::takeSizes()
+{
+    for (const SizeReader::Read& r : m_reader->take(m_watch)) {
+        if (r.index >= m_entries.size()) continue;
+        m_entries[r.index].size = r.size;
+        m_sized[r.index] = 1;
+        m_pending[r.index] = 0;
+    }
+}
+
 void FileListBox::updateSizes()
 {
-    using SteadyClock = std::chrono::steady_clock;
-    if (!m_folder) return;
-    // Sizes are read by exact name in the folder that was listed, wherever it has gone; a
-    // name that has gone costs one failed look-up.
-    auto restat = [&](std::size_t i) {
-        DirEntry& e = m_entries[i];
-        e.size = m_folder->size(e.name).value_or(0);
-        m_sized[i] = 1;
-    };
-    auto gone = [&](std::size_t i) {
-        m_entries[i].size = 0;
-        m_sized[i] = 1;
-    };
-    // A selected entry's size is never summed unread, whatever reading it now costs.
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
-        if (m_selected[i] && !m_sized[i]) restat(i);
+    if (!m_reader) return;
+    // What no watch reports (a file grown through a link elsewhere, a network folder) is caught
+    // by the sweep, some 2,000 files within the time an update waits, so even 100,000 are each
+    // read again within 50 updates. The same slices read the sizes not read yet, so a later
+    // selection finds them read.
+    constexpr auto budget = std::chrono::microseconds(2500);
+    SizeReader::Request request;
+    request.asked = SizeReader::Clock::now();
+    request.until = request.asked + budget;
+    takeSizes();
+    const std::size_t count = m_entries.size();
+    // A selected entry's size is asked for first, whatever reading it costs.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_selected[i] && !m_sized[i] && !m_pending[i]) {
+            request.reads.push_back(i);
+            m_pending[i] = 1;
+        }
+    }
     if (m_watch) {
         const auto changedNames = m_watch->poll();
-        // Many changes at once are mostly a mass deletion: one read of the names that are
-        // left tells which have gone far sooner than looking at each of them.
-        constexpr std::size_t many = 256;
-        std::optional<std::unordered_set<std::string>> present;
-        if (!changedNames || changedNames->size() > many) {
-            if (auto names = m_folder->names()) present.emplace(names->begin(), names->end());
-        }
         if (!changedNames) {
-            if (present)
-                for (std::size_t i = 0; i < m_entries.size(); ++i)
-                    if (!present->count(m_entries[i].name)) gone(i);
-            // A watch that lost count (or its folder) starts afresh, so the read above is
-            // not repeated at every call.
-            m_watch = m_folder->watch();
+            // A watch that lost count (or its folder) is made afresh by the reader, with one read
+            // of the names telling which entries have gone.
+            request.names = request.all = true;
+            m_watch.reset();
         } else if (!changedNames->empty()) {
+            constexpr std::size_t many = 256;
             const std::unordered_set<std::string> names(changedNames->begin(), changedNames->end());
-            for (std::size_t i = 0; i < m_entries.size(); ++i) {
-                if (!names.count(m_entries[i].name)) continue;
-                if (present && !present->count(m_entries[i].name))
-                    gone(i);
-                else
-                    restat(i);
-            }
+            std::vector<std::size_t>& to = changedNames->size() > many ? request.present : request.reads;
+            request.names = changedNames->size() > many;
+            for (std::size_t i = 0; i < count; ++i)
+                if (names.count(m_entries[i].name)) to.push_back(i);
         }
     }
-    // What no watch reports (a file grown through a link elsewhere, a network folder) is
-    // caught by reading the selected sizes in turn, a slice per call within a small time
-    // budget (some 2,000 files), so even 100,000 are each read again within 50 calls. The same slices read the sizes
-    // not read yet, so a later selection finds them read.
-    constexpr auto budget = std::chrono::microseconds(2500);
-    const auto start = SteadyClock::now();
-    const std::size_t count = m_entries.size();
-    for (std::size_t done = 0; done < count; ++done) {
-        if ((done & 63) == 63 && SteadyClock::now() - start > budget) break;
-        if (m_sweep >= count) m_sweep = 0;
-        const std::size_t i = m_sweep++;
-        if (m_selected[i] || !m_sized[i]) restat(i);
-    }
+    request.sweep.resize(count);
+    for (std::size_t i = 0; i < count; ++i) request.sweep[i] = m_selected[i] || !m_sized[i] ? 1 : 0;
+    m_reader->ask(std::move(request));
+    takeSizes();
 }
 
 std::vector<std::string> FileListBox::items() const

@@ -278,11 +278,13 @@ public:
     // Re-lists the folder; the selection of names still listed is kept.
     bool refresh();
     // Brings the sizes of the listed entries up to date without re-listing. A listing reads
-    // names only: every selected entry whose size was never read is read at once, and the
-    // others a slice at each call. Then at once what the folder watch reports, and for the
-    // selected entries a slice at each call, so each is read again within 50 calls
-    // even when nothing reports a change. A vanished file stays listed with 0 bytes until the
-    // next re-read. Takes a few milliseconds, unless many selected sizes were never read.
+    // names only; sizes are read on a thread of the list's own, in this order: every selected
+    // entry whose size was never read, what the folder watch reports, then a slice of the
+    // selected entries and of those never read, so that each is read again within some 50
+    // calls even when nothing reports a change. A call hands that over, waits at most 2.5 ms
+    // for it and takes what has been read by then: on a slow volume the rest comes at later
+    // calls, and until then an entry never read counts 0 bytes. A vanished file stays listed
+    // with 0 bytes until the next re-read.
     void updateSizes();
     // The folder the entries came from: act on them through FileSystem::openListed.
     ListedFolder listedFolder() const;
@@ -318,22 +320,28 @@ public:
     std::string displayText() const override { return m_path; }
 
 private:
+    class SizeReader;
+
     // Lists `folder` into the entries without telling the front-end; false, with nothing
     // changed, when it cannot be listed.
     bool relist(std::string_view folder, bool keepSelection);
+    // Takes the sizes read since the last take.
+    void takeSizes();
 
     FileSystem& m_fs;
     std::string m_path;
     std::string m_pattern = "*.*";
     std::unique_ptr<MaskList> m_mask;
     std::unique_ptr<FolderWatch> m_watch;
-    std::unique_ptr<Folder> m_folder; // the folder listed, kept open for reading sizes
+    FolderId m_folderId; // who the listed folder was
+    // Holds the listed folder open and reads sizes in it; nullptr before a first listing.
+    std::unique_ptr<SizeReader> m_reader;
     std::vector<DirEntry> m_entries;
     std::vector<char> m_selected;
-    std::vector<char> m_sized; // whether entry i's size has been read since the listing
+    std::vector<char> m_sized;   // whether entry i's size has been read since the listing
+    std::vector<char> m_pending; // entry i is asked for and not read yet
     int m_listIndex = -1;
     std::size_t m_anchor = 0;
-    std::size_t m_sweep = 0; // where the next slice of size reading starts
 };
 
 class MenuItem;
