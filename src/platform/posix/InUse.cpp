@@ -152,9 +152,10 @@ public:
             m_probed.wait(lock, [&] { return m_next > m_wanted; });
             m_waiting = false;
         }
-        // Those passed over were not asked for: let them go.
+        // Those passed over were not asked for, and are still there: let them go at once, as
+        // another program's open of them waits while a lease is held.
         while (m_readyFrom < m_wanted) {
-            m_closing.push_back(std::move(m_ready.front().file));
+            m_ready.front().file.reset();
             m_ready.pop_front();
             ++m_readyFrom;
         }
@@ -260,6 +261,11 @@ bool InUseGuard::heldByOthers(const struct stat& seen)
     return m_snapshot->holds(seen.st_dev, seen.st_ino);
 }
 
+void InUseGuard::forget(const std::string& host)
+{
+    if (m_ahead) m_ahead->take(host);
+}
+
 bool InUseGuard::remove(int dirFd, const std::string& host, const struct stat& seen)
 {
     std::optional<Probe> ahead = m_ahead ? m_ahead->take(host) : std::nullopt;
@@ -279,7 +285,8 @@ bool InUseGuard::remove(int dirFd, const std::string& host, const struct stat& s
         // EAGAIN: held by another, or under another's lease. Otherwise no lease could be had.
         removed = !heldByOthers(seen) && unlinkIfStill();
     }
-    if (m_ahead && p.file) m_ahead->letGo(std::move(p.file));
+    // A file that went is closed later, on the thread; one that stays is let go at once.
+    if (m_ahead && removed) m_ahead->letGo(std::move(p.file));
     return removed;
 }
 

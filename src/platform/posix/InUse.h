@@ -53,6 +53,8 @@ public:
     // lease can be taken (a file of another owner, a file system without leases), /proc is
     // asked instead.
     bool remove(int dirFd, const std::string& host, const struct stat& seen);
+    // `host` is not removed after all: a lease prepared for it is let go.
+    void forget(const std::string& host);
 
     // What was learnt of one file: its descriptor, the file it opened, and 0 when a lease is
     // held on it, else why none is (the errno of the open or the lease).

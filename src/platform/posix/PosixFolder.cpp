@@ -193,8 +193,12 @@ bool PosixFolder::remove(std::string_view name)
 {
     const std::string host = toHostName(name);
     struct stat st {};
-    if (!isEntryName(host) || ::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st)) return false;
+    if (!isEntryName(host)) return false;
+    if (::fstatat(fd(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || isReadOnlyFile(st)) {
+        m_inUse.forget(host);
+        return false;
+    }
     // A link is no file anyone can hold open: it goes itself. A file in use stays, as on Windows.
     if (S_ISLNK(st.st_mode)) return ::unlinkat(fd(), host.c_str(), 0) == 0;
     return m_inUse.remove(fd(), host, st);
@@ -220,6 +224,7 @@ int PosixFolder::removeMatching(const MaskList& masks)
         for (const DirEntry& file : *files) names.push_back(file.name);
         prepareRemoval(names);
         for (const DirEntry& file : *files) count += remove(file.name) ? 1 : 0;
+        prepareRemoval({});
     }
     return count;
 }
