@@ -717,13 +717,18 @@ private:
                 const std::vector<char> wanted = std::exchange(s.sweep, {});
                 const Clock::time_point until = s.deadline();
                 const std::size_t count = std::min(wanted.size(), names->size());
-                // At least one read, even when the time was up before the slice began, so that a
-                // slow volume's sizes are still read again in turn.
+                // Some reads, even when the time was up before the slice began: the update waits
+                // only for its time, and a host whose every look costs more than a little (Wine, a
+                // network volume) still has each size read again within a few updates.
+                constexpr std::size_t leastSlice = 64;
+                std::size_t slice = 0;
                 for (std::size_t looked = 0; looked < count; ++looked) {
                     if (s.cursor >= count) s.cursor = 0;
                     const std::size_t i = s.cursor++;
                     if (!wanted[i]) continue;
-                    if (!read(i) || Clock::now() >= until || !s.reads.empty() || s.namesWanted) break;
+                    if (!read(i) || (++slice >= leastSlice && Clock::now() >= until) || !s.reads.empty() ||
+                        s.namesWanted)
+                        break;
                 }
             }
             s.working = false;
