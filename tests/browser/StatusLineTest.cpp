@@ -64,7 +64,9 @@ TEST(HostMappingStatusLine, OneHundredThousandVanishedSelectedNamesCostOneQuickU
 
     const std::string expected = "100000 файлов, 100000 файлов выделено, всего 0 байт";
     int updates = 0;
+    // At the timer's pace: sizes are read off the window's thread, between updates too.
     while (updates < 20 && main.lblEntries.caption() != expected) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(main.timUpdate.interval()));
         main.timUpdate_Timer();
         ++updates;
     }
@@ -89,7 +91,9 @@ TEST(HostMappingStatusLine, AFileGrownThroughAHardLinkElsewhereIsCountedWithinTw
     }
     const std::string expected = "501 файл, 501 файл выделен, всего 5002 байт";
     int updates = 0;
+    // At the timer's pace: sizes are read off the window's thread, between updates too.
     while (updates < 20 && main.lblEntries.caption() != expected) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(main.timUpdate.interval()));
         main.timUpdate_Timer();
         ++updates;
     }

@@ -592,20 +592,21 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
     EXPECT_EQ(failed, 0) << "99: unreachable";
 }
 
-// A bind mount made for one test and always taken down again, even when the test fails.
-class BindMount {
+// A mount made for one test and always taken down again, even when the test fails.
+class ScopedMount {
 public:
-    BindMount(const fs::path& from, const fs::path& onto) : m_onto(onto)
+    ScopedMount(const char* source, const fs::path& onto, const char* type, unsigned long flags, const char* data)
+        : m_onto(onto)
     {
-        m_mounted = ::mount(from.c_str(), onto.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        m_mounted = ::mount(source, onto.c_str(), type, flags, data) == 0;
         if (!m_mounted) m_error = std::strerror(errno);
     }
-    ~BindMount()
+    ~ScopedMount()
     {
         if (m_mounted) ::umount2(m_onto.c_str(), MNT_DETACH);
     }
-    BindMount(const BindMount&) = delete;
-    BindMount& operator=(const BindMount&) = delete;
+    ScopedMount(const ScopedMount&) = delete;
+    ScopedMount& operator=(const ScopedMount&) = delete;
     explicit operator bool() const { return m_mounted; }
     const std::string& error() const { return m_error; }
 
@@ -613,6 +614,11 @@ private:
     fs::path m_onto;
     bool m_mounted = false;
     std::string m_error;
+};
+
+struct BindMount : ScopedMount {
+    BindMount(const fs::path& from, const fs::path& onto) : ScopedMount(from.c_str(), onto, nullptr, MS_BIND, nullptr)
+    {}
 };
 
 // Who the host folder `p` is, as an opened Folder tells it.
@@ -1362,26 +1368,8 @@ TEST_F(PosixFileSystemTest, TheMachinesWindowsVolumesGetTheLettersFromDOnInTheKe
 }
 
 // A tmpfs mounted for one test and always taken down again, even when the test fails.
-class TmpfsMount {
-public:
-    explicit TmpfsMount(const fs::path& onto) : m_onto(onto)
-    {
-        m_mounted = ::mount("velmora-test", onto.c_str(), "tmpfs", 0, "size=1m") == 0;
-        if (!m_mounted) m_error = std::strerror(errno);
-    }
-    ~TmpfsMount()
-    {
-        if (m_mounted) ::umount2(m_onto.c_str(), MNT_DETACH);
-    }
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-    explicit operator bool() const { return m_mounted; }
-    const std::string& error() const { return m_error; }
-
-private:
-    fs::path m_onto;
-    bool m_mounted = false;
-    std::string m_error;
+struct TmpfsMount : ScopedMount {
+    explicit TmpfsMount(const fs::path& onto) : ScopedMount("velmora-test", onto, "tmpfs", 0, "size=1m") {}
 };
 
 // The volume on top at `point`, as start-up finds it in the kernel's table.
