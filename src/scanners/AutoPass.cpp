@@ -50,8 +50,15 @@ void autoPass(const ScanContext& c)
         c.scanStatus.setCaption("Составляю список папок - диск " + text::toUpper(entry.substr(0, 1)));
     }
 
+    // Two spellings of one folder (C:\WINDOWS\TEMP from the environment, c:\Windows\temp) are
+    // one candidate: the first keeps its place, so no file is counted twice.
+    std::vector<FolderId> scanned;
     for (const std::string& candidate : candidates) {
         c.tk.yield();
+        if (const auto folder = c.services.fs.openFolder(candidate)) {
+            if (std::find(scanned.begin(), scanned.end(), folder->id()) != scanned.end()) continue;
+            scanned.push_back(folder->id());
+        }
         if (scan::openInBrowser(c, candidate)) {
             const auto n = static_cast<std::int64_t>(c.files.listCount());
             total += n;

@@ -97,6 +97,12 @@ TEST_F(AutoPass, TheEnvironmentFolderJoinsOnlyItsOwnDriveAndNeverTwice)
     h.env.set("temp", "c:\\Windows\\temp"); // exactly a standard folder's text
     main.cmdAutoPass.click();
     EXPECT_EQ(std::count(report.text.begin(), report.text.end(), '\n'), 4) << report.text;
+
+    // Another spelling of a standard folder is the same folder: scanned and counted once.
+    h.env.set("temp", "C:\\WINDOWS\\TEMP\\.");
+    main.cmdAutoPass.click();
+    EXPECT_EQ(std::count(report.text.begin(), report.text.end(), '\n'), 4) << report.text;
+    EXPECT_EQ(h.fe.boxes.back().spec.text, "1 файл было найдено в директориях временных файлов.");
 }
 
 TEST_F(AutoPass, CountsWithTheMaskInForceAndNeverOnFloppies)
