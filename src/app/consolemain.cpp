@@ -8,14 +8,22 @@
 // standard handles under a pipe and returns the prompt at once.
 #include "app/StatusConsole.h"
 #include "core/App.h"
+#include "core/Switches.h"
 #include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32Host.h"
+
+#include <cstdlib>
+#include <ostream>
 
 int main()
 {
     using namespace velmora;
     Win32Host host;
     win32::ConsoleStreams streams;
+    if (const Request request = requestOf(host.env.commandLine(), Host::Windows); request != Request::Start) {
+        streams.out() << (request == Request::Usage ? usageText(Host::Windows) : versionText()) << std::flush;
+        return streams.out() ? exitstatus::Done : EXIT_FAILURE;
+    }
     // A console shows what the person typed; a pipe or a file gets it echoed after the prompt.
     ConsoleOptions options;
     options.echo = !streams.inputIsConsole();

@@ -17,12 +17,13 @@
 //   core/                the main window (start-up, shut-down, its handlers) and App,
 //                        which owns the services, the runtime and every window's slot
 //
-// This file picks a front-end (VELMORA_UI=console, or the console when no display can be
+// This file answers --help and --version, picks a front-end (VELMORA_UI=console, or the console when no display can be
 // opened), builds the host services, creates App and runs the front-end's loop until the
 // main window closes, or a switch's run ends the process with its status (app/StatusConsole.h).
 // See docs/ARCHITECTURE.md, "How an event travels".
 #include "app/StatusConsole.h"
 #include "core/App.h"
+#include "core/Switches.h"
 #include "platform/posix/PosixArchiveReader.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -44,6 +45,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -66,6 +68,15 @@ int main(int argc, char** argv)
     // The program's argument text is every argument as given: Qt takes its own options (such as
     // "-style") out of argv, which would make "/AUTOPASS -style x" read as "/AUTOPASS".
     std::vector<char*> arguments(argv, argv + argc);
+    PosixFileSystem fs(PosixFileSystem::drivesFromEnvironment());
+    PosixEnvironment env(static_cast<int>(arguments.size()), arguments.data(), fs);
+
+    // Answered before a display is looked for, so that it works anywhere.
+    if (const Request request = requestOf(env.commandLine(), Host::Linux); request != Request::Start) {
+        const std::string text = request == Request::Usage ? usageText(Host::Linux) : versionText();
+        std::fputs(text.c_str(), stdout);
+        return std::fflush(stdout) == 0 ? exitstatus::Done : EXIT_FAILURE;
+    }
 
 #if VELMORA_WITH_QT
     bool console = consoleRequested();
@@ -93,8 +104,6 @@ int main(int argc, char** argv)
     NoPrinter printer;
 #endif
 
-    PosixFileSystem fs(PosixFileSystem::drivesFromEnvironment());
-    PosixEnvironment env(static_cast<int>(arguments.size()), arguments.data(), fs);
     PosixProcessStarter processes(fs);
     PosixShell shell(processes);
     SystemClock clock;

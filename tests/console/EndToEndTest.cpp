@@ -75,6 +75,22 @@ TEST_F(Console, WithoutADisplayTheConsoleIsChosenWithANote)
               "velmora: no display; using the console front-end\n");
 }
 
+// Answered on standard output with no display and no drive looked at; any other text starts.
+TEST_F(Console, HelpAndVersionArePrintedAndEndWellAnythingElseStarts)
+{
+    std::string out = run("", "", "--help");
+    EXPECT_TRUE(endedWell()) << out;
+    EXPECT_EQ(out.rfind("Использование: velmora [/AUTOPASS | /AUTORECENT]\n", 0), 0u) << out;
+    for (const char* told : {"VELMORA_UI=console", "VELMORA_DRIVES", "/AUTORECENT", "  2  /AUTOPASS"})
+        EXPECT_NE(out.find(told), std::string::npos) << told;
+    EXPECT_EQ(run("", "", " -h "), out);
+    EXPECT_EQ(testsupport::readHostFile(root.path() / "stderr.txt"), "") << "no note about a display";
+    EXPECT_EQ(run("", "", "--version"), "Velmora 2.2.0\n");
+    EXPECT_TRUE(endedWell());
+    out = run("show\n", "VELMORA_UI=console", "--help --version");
+    EXPECT_NE(out.find("== frmScanTemps"), std::string::npos) << "a normal start: " << out;
+}
+
 TEST_F(Console, APersonWalksFoldersSeesOnlyJunkGoesBackAndAppliesACategory)
 {
     root.write("c/Windows/TEMP/setup.tmp");

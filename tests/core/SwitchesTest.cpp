@@ -21,6 +21,16 @@ TEST(Switches, TheWholeTextUpperCasedAndTrimmedNamesOneSwitchOrNone)
         EXPECT_EQ(switchOf(none), Switch::None) << "[" << none << "]";
 }
 
+TEST(Switches, HelpAndVersionAreAskedByTheWholeTextSlashQuestionMarkOnWindowsOnly)
+{
+    EXPECT_EQ(requestOf(" --help ", Host::Linux), Request::Usage);
+    EXPECT_EQ(requestOf("/?", Host::Windows), Request::Usage);
+    EXPECT_EQ(requestOf("/?", Host::Linux), Request::Start);
+    EXPECT_EQ(requestOf("--version", Host::Windows), Request::Version);
+    for (const char* start : {"--HELP", "-h /AUTOPASS", "--version x", "-help", ""})
+        EXPECT_EQ(requestOf(start, Host::Windows), Request::Start) << "[" << start << "]";
+}
+
 class SwitchRun : public testsupport::MainWindow {
 protected:
     void SetUp() override

@@ -150,6 +150,15 @@ TEST_F(ConsoleProgram, AutoPassSavesItsReportInWindows1251)
     EXPECT_NE(saved.find("Найден(ы) файл(ы): 1 шт. в папке c:\\Windows\\temp\r\n"), std::string::npos) << saved;
 }
 
+TEST_F(ConsoleProgram, SlashQuestionMarkPrintsTheUsageInRussian)
+{
+    const std::string out = run("", "/?");
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out.rfind("Использование: velmora.exe [/AUTOPASS | /AUTORECENT]\n", 0), 0u) << out;
+    EXPECT_NE(out.find("velmora-console.exe  текстовый интерфейс"), std::string::npos) << out;
+    EXPECT_EQ(run("", "--version"), "Velmora 2.2.0\n");
+}
+
 // A scheduled task's line: the switch as typed, answers piped in, nothing shown.
 TEST_F(ConsoleProgram, TheCommandLineAsTypedRunsAutoPassUnattended)
 {
