@@ -1,5 +1,8 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the build needs.
 VELMORA_PACKAGES="g++ cmake ninja-build pkg-config clang-format libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core zip unzip p7zip-full"
+# The package's test (scripts/test-package): Debian's checkers of a package, its desktop entry and
+# its metainfo, and ntfs-3g for the real NTFS volume it cleans.
+VELMORA_PACKAGE_TEST_PACKAGES="lintian appstream desktop-file-utils ntfs-3g"
 # The Windows leg (scripts/test-windows): the cross compiler (posix threads), GoogleTest's
 # sources, Wine to run the tests, its fonts, a display for the windows, the Russian locale's
 # sources.
@@ -26,10 +29,18 @@ velmora_install_deps() {
 }
 
 # velmora_build DIR BUILD_TYPE [cmake options...]
+# With ccache on the machine, compiling goes through it: its cache (in the user's home) outlives
+# a clean clone, and paths inside the clone are taken relative to it, so another clone of the same
+# sources hits it too.
 velmora_build() {
     local dir="$1" type="$2"
     shift 2
-    cmake -S "$VELMORA_ROOT" -B "$VELMORA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" || exit 1
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        export CCACHE_BASEDIR="$VELMORA_ROOT" CCACHE_NOHASHDIR=1
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S "$VELMORA_ROOT" -B "$VELMORA_ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@" || exit 1
     cmake --build "$VELMORA_ROOT/$dir" -j "$(nproc)" || exit 1
 }
 

@@ -143,6 +143,13 @@ inline std::vector<std::string> entries(int dir)
     return names;
 }
 
+// Lets the owner into the folder `name` of `dir`, as far as it can: one whose mode stays is still
+// tried as it is, and what then cannot be opened or removed stays.
+inline void allowOwner(int dir, const char* name)
+{
+    if (::fchmodat(dir, name, 0700, 0) != 0) return;
+}
+
 // Removes everything below the private folder `dir`, never following a link.
 inline void clear(int dir)
 {
@@ -150,7 +157,7 @@ inline void clear(int dir)
         struct stat st {};
         if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
-            ::fchmodat(dir, name.c_str(), 0700, 0);
+            allowOwner(dir, name.c_str());
             const int sub = openDir(dir, name.c_str());
             if (sub >= 0) {
                 clear(sub);
@@ -185,7 +192,7 @@ inline void place(int from, int to, Placing& p)
                     ++p.skipped;
             }
         } else if (S_ISDIR(st.st_mode)) {
-            ::fchmodat(from, name, 0700, 0); // its own mode goes on the placed folder at the end
+            allowOwner(from, name); // its own mode goes on the placed folder at the end
             const bool made = ::mkdirat(to, name, 0700) == 0;
             const int source = openDir(from, name);
             const int target = openDir(to, name); // an existing link or file: not a folder
