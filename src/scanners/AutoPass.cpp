@@ -7,10 +7,12 @@
 #include "platform/Text.h"
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
+#include "scanners/Profiles.h"
 #include "settings/Product.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -19,6 +21,24 @@ namespace {
 
 constexpr std::array<std::string_view, 6> StandardFolders{
     "\\Windows", "\\Windows\\temp", "\\Windows\\Temporary Internet Files", "\\Windows\\tmp", "\\temp", "\\tmp"};
+
+// A folder to scan. One found inside a profile was opened name by name, so that it is known
+// to lie in the profile's own tree; it is counted only while the browser shows that folder.
+struct Candidate {
+    std::string path;
+    std::optional<FolderId> profileFolder;
+};
+
+// The temporary folders of the profiles under one parent of the drive, those that exist.
+void addProfileTemps(const ScanContext& c, char drive, const std::string& parent, std::string_view temp,
+                     std::vector<Candidate>& candidates)
+{
+    std::vector<scan::Profile> profiles;
+    scan::collectProfiles(c, drive, parent, scan::EnterEach::No, profiles);
+    for (const scan::Profile& profile : profiles)
+        if (const auto folder = scan::openProfileFolder(c.services.fs, profile, temp))
+            candidates.push_back({profile.path + "\\" + std::string(temp), folder->id()});
+}
 
 } // namespace
 
@@ -33,7 +53,7 @@ void autoPass(const ScanContext& c)
     std::int64_t total = 0;
     std::string lastJunkFolder;
 
-    std::vector<std::string> candidates;
+    std::vector<Candidate> candidates;
     for (std::size_t i = 0; i < c.drive.listCount(); ++i) {
         c.tk.yield();
         if (i >= c.drive.listCount()) break;
@@ -41,25 +61,32 @@ void autoPass(const ScanContext& c)
         if (scan::isFloppy(entry)) continue;
         const std::string prefix = entry.substr(0, 2);
         const auto first = static_cast<std::ptrdiff_t>(candidates.size());
-        for (std::string_view folder : StandardFolders) candidates.push_back(prefix + std::string(folder));
+        for (std::string_view folder : StandardFolders) candidates.push_back({prefix + std::string(folder), {}});
         std::string envTemp = c.services.env.get("temp");
         if (envTemp.empty()) envTemp = c.services.env.get("tmp");
         if (!envTemp.empty() && text::toUpper(envTemp.substr(0, 2)) == text::toUpper(prefix) &&
-            std::find(candidates.begin() + first, candidates.end(), envTemp) == candidates.end())
-            candidates.push_back(envTemp);
+            std::none_of(candidates.begin() + first, candidates.end(),
+                         [&](const Candidate& known) { return known.path == envTemp; }))
+            candidates.push_back({envTemp, {}});
+        const char letter = path::driveLetter(entry);
+        addProfileTemps(c, letter, prefix + "\\Documents and Settings\\", "Local Settings\\Temp", candidates);
+        addProfileTemps(c, letter, prefix + "\\Users\\", "AppData\\Local\\Temp", candidates);
         c.scanStatus.setCaption("Составляю список папок - диск " + text::toUpper(entry.substr(0, 1)));
     }
 
     // Two spellings of one folder (C:\WINDOWS\TEMP from the environment, c:\Windows\temp) are
     // one candidate: the first keeps its place, so no file is counted twice.
     std::vector<FolderId> scanned;
-    for (const std::string& candidate : candidates) {
+    for (const auto& [candidate, profileFolder] : candidates) {
         c.tk.yield();
-        if (const auto folder = c.services.fs.openFolder(candidate)) {
-            if (std::find(scanned.begin(), scanned.end(), folder->id()) != scanned.end()) continue;
-            scanned.push_back(folder->id());
+        std::optional<FolderId> id = profileFolder;
+        if (!id)
+            if (const auto folder = c.services.fs.openFolder(candidate)) id = folder->id();
+        if (id) {
+            if (std::find(scanned.begin(), scanned.end(), *id) != scanned.end()) continue;
+            scanned.push_back(*id);
         }
-        if (scan::openInBrowser(c, candidate)) {
+        if (scan::openInBrowser(c, candidate) && (!profileFolder || c.files.listedFolder().id == *profileFolder)) {
             const auto n = static_cast<std::int64_t>(c.files.listCount());
             total += n;
             if (n != 0) {

@@ -8,9 +8,11 @@
 #include "platform/toolkit/Form.h"
 #include "reports/ReportHandOver.h"
 #include "rules/Masks.h"
+#include "scanners/Profiles.h"
 #include "settings/Product.h"
 
-#include <cctype>
+#include <array>
+#include <span>
 #include <vector>
 
 namespace velmora {
@@ -19,44 +21,24 @@ namespace {
 
 constexpr std::string_view ShortcutMask = "*.lnk;*@*[*].txt";
 
-// A profile folder: the parent it was listed in and its exact name there.
+// The folders a profile keeps shortcuts and cookies in, cookies first: at the profile's top
+// in the older layouts, under AppData in a Users folder.
+constexpr std::array<std::string_view, 2> OlderFolders{"Cookies", "Recent"};
+constexpr std::array<std::string_view, 3> AppDataFolders{"AppData\\Roaming\\Microsoft\\Windows\\Cookies",
+                                                         "AppData\\Local\\Microsoft\\Windows\\INetCookies",
+                                                         "AppData\\Roaming\\Microsoft\\Windows\\Recent"};
+
 struct Profile {
-    std::string path;
-    std::string parent;
-    std::string name;
+    scan::Profile folder;
+    std::span<const std::string_view> subfolders;
 };
 
-// The profile folders under one parent folder, judged entry by entry: an entry that cannot
-// be entered (a file, a locked folder), a link or another mount is passed over.
-void collectProfiles(const ScanContext& c, char drive, const std::string& parent, std::vector<Profile>& profiles)
+void collect(const ScanContext& c, char drive, const std::string& parent, std::span<const std::string_view> subfolders,
+             std::vector<Profile>& profiles)
 {
-    FileSystem& fs = c.services.fs;
-    const auto parentFolder = fs.openFolder(parent);
-    const auto entries = parentFolder ? parentFolder->listEntries() : std::nullopt;
-    if (!entries) return;
-    const std::string* previous = nullptr;
-    for (const DirEntry& entry : *entries) {
-        if (previous && *previous == entry.name) break; // a listing that repeats itself has ended
-        previous = &entry.name;
-        c.tk.yield();
-        fs.setCurrentDrive(drive);
-        const std::string candidate = parent + entry.name;
-        // A link or another mount is judged before it is entered, so the working folder never
-        // moves into someone else's tree.
-        if (entry.name == "." || entry.name == ".." || !parentFolder->openSubfolder(entry.name) ||
-            !fs.setCurrentFolder(candidate))
-            continue;
-        profiles.push_back({candidate, parent, entry.name});
-    }
-}
-
-// The Cookies or Recent folder of a profile when it belongs to the profile's own tree: a
-// linked or mounted one leads into someone else's and is passed over.
-std::unique_ptr<Folder> openOwnSubfolder(FileSystem& fs, const Profile& profile, std::string_view sub)
-{
-    const auto parent = fs.openFolder(profile.parent);
-    const auto folder = parent ? parent->openSubfolder(profile.name) : nullptr;
-    return folder ? folder->openSubfolder(sub, NameMatch::AnyCase) : nullptr;
+    std::vector<scan::Profile> found;
+    scan::collectProfiles(c, drive, parent, scan::EnterEach::Yes, found);
+    for (scan::Profile& p : found) profiles.push_back({std::move(p), subfolders});
 }
 
 // The files still in a folder that was emptied; one that cannot be read is not known to be
@@ -85,8 +67,9 @@ std::size_t recentPass(const ScanContext& c)
         c.scanStatus.setCaption("Составляю список папок - диск " + text::toUpper(entry.substr(0, 1)));
         c.tk.yield();
         const char letter = path::driveLetter(entry);
-        collectProfiles(c, letter, prefix + "\\Documents and Settings\\", profiles);
-        collectProfiles(c, letter, prefix + "\\Windows\\Profiles\\", profiles);
+        collect(c, letter, prefix + "\\Documents and Settings\\", OlderFolders, profiles);
+        collect(c, letter, prefix + "\\Windows\\Profiles\\", OlderFolders, profiles);
+        collect(c, letter, prefix + "\\Users\\", AppDataFolders, profiles);
     }
 
     std::int64_t total = 0;
@@ -94,11 +77,11 @@ std::size_t recentPass(const ScanContext& c)
     std::vector<FolderId> counted;
     for (const Profile& profile : profiles) {
         c.tk.yield();
-        c.drive.setDrive(profile.path.substr(0, 3));
-        for (std::string_view sub : {"Cookies", "Recent"}) {
-            const std::string folder = profile.path + "\\" + std::string(sub);
+        c.drive.setDrive(profile.folder.path.substr(0, 3));
+        for (std::string_view sub : profile.subfolders) {
+            const std::string folder = profile.folder.path + "\\" + std::string(sub);
             // A subfolder that is missing, cannot be opened or is not the profile's own counts nothing.
-            const auto own = openOwnSubfolder(fs, profile, sub);
+            const auto own = scan::openProfileFolder(fs, profile.folder, sub);
             const bool shown = own && scan::openInBrowser(c, folder) && c.files.listedFolder().id == own->id();
             const auto count = shown ? static_cast<std::int64_t>(c.files.listCount()) : 0;
             counted.push_back(shown ? own->id() : FolderId{});
@@ -118,11 +101,11 @@ std::size_t recentPass(const ScanContext& c)
         const MaskList everything("*.*");
         std::size_t next = 0;
         for (const Profile& profile : profiles) {
-            for (std::string_view sub : {"Cookies", "Recent"}) {
+            for (std::string_view sub : profile.subfolders) {
                 const FolderId& wasCounted = counted[next++];
-                const auto own = openOwnSubfolder(fs, profile, sub);
+                const auto own = scan::openProfileFolder(fs, profile.folder, sub);
                 if (!own || !(own->id() == wasCounted)) continue;
-                c.folders.setPath(profile.path + "\\" + std::string(sub));
+                c.folders.setPath(profile.folder.path + "\\" + std::string(sub));
                 own->removeMatching(everything);
                 stayed += filesLeft(*own);
             }

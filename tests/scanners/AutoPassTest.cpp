@@ -105,6 +105,33 @@ TEST_F(AutoPass, TheEnvironmentFolderJoinsOnlyItsOwnDriveAndNeverTwice)
     EXPECT_EQ(h.fe.boxes.back().spec.text, "1 файл было найдено в директориях временных файлов.");
 }
 
+TEST_F(AutoPass, ProfileTempFoldersFollowTheirDrivesFoldersOnceEachAndNeverThroughALink)
+{
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
+    h.root.write("c/Windows/temp/w.tmp");
+    h.root.write("c/Documents and Settings/anna/Local Settings/Temp/1.tmp");
+    h.root.write("c/Documents and Settings/anna/Local Settings/Temp/2.bak");
+    h.root.write("c/Users/bob/AppData/Local/Temp/b.tmp");
+    h.root.write("c/Users/eva/AppData/Local/Temp/e.tmp");
+    h.root.mkdir("c/Users/carl/AppData/Local");
+    h.root.write("c/Elsewhere/x.tmp");
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Elsewhere"), h.host("c/Users/carl/AppData/Local/Temp")));
+    h.root.write("d/tmp/d.tmp");
+    h.env.set("temp", "C:\\USERS\\BOB\\APPDATA\\LOCAL\\TEMP"); // bob's own, named before his profile is
+    auto& main = h.start();
+    ReportCatcher report(h);
+    main.cmdAutoPass.click();
+    EXPECT_EQ(report.text,
+              lines({"Отчет об автоматическом сканировании", Started,
+                     "Ниже приведен список папок, содержащих временные файлы.",
+                     "Найден(ы) файл(ы): 1 шт. в папке c:\\Windows\\temp",
+                     "Найден(ы) файл(ы): 1 шт. в папке C:\\USERS\\BOB\\APPDATA\\LOCAL\\TEMP",
+                     "Найден(ы) файл(ы): 2 шт. в папке c:\\Documents and Settings\\anna\\Local Settings\\Temp",
+                     "Найден(ы) файл(ы): 1 шт. в папке c:\\Users\\eva\\AppData\\Local\\Temp",
+                     "Найден(ы) файл(ы): 1 шт. в папке d:\\tmp", Ended}));
+    EXPECT_EQ(h.fe.boxes.back().spec.text, "6 файлов было найдено в директориях временных файлов.");
+}
+
 TEST_F(AutoPass, CountsWithTheMaskInForceAndNeverOnFloppies)
 {
     h.root.write("c/temp/a.tmp");

@@ -161,5 +161,37 @@ TEST_F(RecentPass, ALinkedProfileOrSubfolderIsNeverEmptied)
     EXPECT_TRUE(h.root.exists("c/Precious/Cookies/x@y[1].txt"));
 }
 
+TEST_F(RecentPass, UsersProfilesKeepTheirsUnderAppDataReachedWithoutLinks)
+{
+    if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
+    const std::string anna = "c/Users/anna/AppData/";
+    h.root.write("c/Documents and Settings/old/Recent/a.lnk");
+    h.root.write(anna + "Roaming/Microsoft/Windows/Cookies/anna@site[1].txt");
+    h.root.write(anna + "Local/Microsoft/Windows/INetCookies/anna@other[1].txt");
+    h.root.write(anna + "Local/Microsoft/Windows/INetCookies/Low/kept.txt");
+    h.root.write(anna + "Roaming/Microsoft/Windows/Recent/doc.lnk");
+    h.root.write(anna + "Roaming/Microsoft/Windows/Recent/pic.lnk");
+    h.root.write(anna + "Roaming/Microsoft/Windows/Recent/note.txt");
+    h.root.write("c/Precious/Microsoft/Windows/Recent/mine.lnk");
+    h.root.mkdir("c/Users/lara/AppData");
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious"), h.host("c/Users/lara/AppData/Roaming")));
+    run();
+    EXPECT_EQ(
+        report,
+        lines({"Отчет о сканировании на наличие ярлыков", Started,
+               "Ниже приведен список папок, содержащих временные файлы.",
+               "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Documents and Settings\\old\\Recent",
+               "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Users\\anna\\AppData\\Roaming\\Microsoft\\Windows\\Cookies",
+               "Найден(ы) ярлык(и): 1 шт. Папка: c:\\Users\\anna\\AppData\\Local\\Microsoft\\Windows\\INetCookies",
+               "Найден(ы) ярлык(и): 2 шт. Папка: c:\\Users\\anna\\AppData\\Roaming\\Microsoft\\Windows\\Recent",
+               Ended}));
+    EXPECT_EQ(summary(), "5 ярлыков было найдено при осмотре директорий документов.");
+    for (const char* sub : {"Roaming/Microsoft/Windows/Cookies", "Roaming/Microsoft/Windows/Recent"})
+        EXPECT_TRUE(fs::is_empty(h.host(anna + sub))) << sub;
+    EXPECT_FALSE(h.root.exists(anna + "Local/Microsoft/Windows/INetCookies/anna@other[1].txt"));
+    EXPECT_TRUE(h.root.exists(anna + "Local/Microsoft/Windows/INetCookies/Low/kept.txt")) << "subfolders stay";
+    EXPECT_TRUE(h.root.exists("c/Precious/Microsoft/Windows/Recent/mine.lnk"));
+}
+
 } // namespace
 } // namespace velmora
