@@ -11,6 +11,7 @@
 #include "scanners/Profiles.h"
 #include "settings/Product.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <vector>
@@ -80,9 +81,13 @@ std::size_t recentPass(const ScanContext& c)
         c.drive.setDrive(profile.folder.path.substr(0, 3));
         for (std::string_view sub : profile.subfolders) {
             const std::string folder = profile.folder.path + "\\" + std::string(sub);
-            // A subfolder that is missing, cannot be opened or is not the profile's own counts nothing.
+            // A subfolder that is missing, cannot be opened or is not the profile's own counts
+            // nothing; nor does one already counted by another way to it (a profile parent that
+            // is a link to another), so no file is counted twice.
             const auto own = scan::openProfileFolder(fs, profile.folder, sub);
-            const bool shown = own && scan::openInBrowser(c, folder) && c.files.listedFolder().id == own->id();
+            const bool again = own && std::find(counted.begin(), counted.end(), own->id()) != counted.end();
+            const bool shown =
+                own && !again && scan::openInBrowser(c, folder) && c.files.listedFolder().id == own->id();
             const auto count = shown ? static_cast<std::int64_t>(c.files.listCount()) : 0;
             counted.push_back(shown ? own->id() : FolderId{});
             if (count > 0) {

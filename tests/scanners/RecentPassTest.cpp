@@ -155,7 +155,11 @@ TEST_F(RecentPass, ALinkedProfileOrSubfolderIsNeverEmptied)
     h.root.write("c/Documents and Settings/Real/Recent/own.lnk");
     ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious"), h.host("c/Documents and Settings/Linked")));
     ASSERT_TRUE(testsupport::makeLink(h.host("c/Precious/Cookies"), h.host("c/Documents and Settings/Real/Cookies")));
+    // The same profiles again through a linked parent: counted once.
+    h.root.mkdir("c/Windows");
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Documents and Settings"), h.host("c/Windows/Profiles")));
     run();
+    EXPECT_EQ(summary(), "1 ярлык было найдено при осмотре директорий документов.");
     EXPECT_FALSE(h.root.exists("c/Documents and Settings/Real/Recent/own.lnk"));
     EXPECT_TRUE(h.root.exists("c/Precious/Recent/mine.lnk"));
     EXPECT_TRUE(h.root.exists("c/Precious/Cookies/x@y[1].txt"));
