@@ -134,7 +134,7 @@ void emptyTrash(Folder& trash, const std::string& path)
         const bool gone = folder ? removeTrashedFolder(*files, entry.name, path::join(filesPath, entry.name))
                                  : removeTrashed(*files, entry.name);
         folderGone = folderGone || (folder && gone);
-        if (gone && info) info->remove(entry.name + ".trashinfo");
+        if (gone && info) removeTrashed(*info, entry.name + ".trashinfo");
     }
     files->prepareRemoval({});
 
@@ -145,10 +145,10 @@ void emptyTrash(Folder& trash, const std::string& path)
             const std::string& name = record.name;
             if (name.size() <= suffix.size() || !name.ends_with(suffix)) continue;
             const auto entryThere = files->contains(name.substr(0, name.size() - suffix.size()));
-            if (entryThere && !*entryThere) info->remove(name);
+            if (entryThere && !*entryThere) removeTrashed(*info, name);
         }
     }
-    if (folderGone) trash.remove("directorysizes");
+    if (folderGone) removeTrashed(trash, "directorysizes");
 }
 
 // The desktop's trash at a drive's root: ".Trash-<user>", and "<user>" inside ".Trash" only
