@@ -12,6 +12,7 @@
 
 namespace velmora {
 
+class Environment;
 class MaskList;
 
 // Windows attribute bits, as SetFileAttributes knows them.
@@ -168,6 +169,21 @@ public:
 
     // Watches this folder's entries; nothing when the host cannot watch it.
     virtual std::unique_ptr<FolderWatch> watch() const { return nullptr; }
+
+    // Whether only an entry's owner may remove or rename it here, as in a folder every user
+    // shares (the sticky bit); false where the host has no such mark.
+    virtual bool ownersOnly() const { return false; }
+};
+
+// Where the desktop keeps the user's trash, besides the drives' recycle bins. Each trash
+// folder holds "files" (the trashed entries) and "info" (one "<name>.trashinfo" record each).
+struct DesktopTrash {
+    // The user's own trash folders in drive form ("C:\home\ann\.local\share\Trash"); one
+    // that lies on no drive is left out.
+    std::vector<std::string> folders;
+    // The user's name in a drive root's trash folders: ".Trash-<user>", and "<user>" inside
+    // ".Trash" when that is a real folder marked owners-only. Empty: a drive root holds none.
+    std::string user;
 };
 
 // Paths are Windows paths ("C:\WINDOWS\TEMP"); a relative path is taken against the current
@@ -223,6 +239,14 @@ public:
 
     // Watches one folder's entries; nothing when the host cannot watch it.
     std::unique_ptr<FolderWatch> watch(std::string_view folder) const;
+
+    // The desktop's trash of the user, found through `env` (the host's variables as the
+    // program sees them); a host without one (Windows) gives none.
+    virtual DesktopTrash desktopTrash(const Environment& env) const
+    {
+        (void)env;
+        return {};
+    }
 };
 
 // Sorts entries in the order an NTFS volume lists them (text::compareNoCase), each name

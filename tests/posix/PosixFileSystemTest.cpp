@@ -3,6 +3,7 @@
 #include "platform/Wildcard.h"
 #include "platform/posix/MountTable.h"
 #include "platform/posix/PosixHost.h"
+#include "platform/testing/Doubles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,18 @@ TEST_F(PosixFileSystemTest, DriveMapAndReadiness)
 
     EXPECT_EQ(PosixFileSystem("").drives().front().boxText(), "c: [/]");
     EXPECT_EQ(PosixFileSystem("nonsense;c:=").drives().front().label, "/");
+}
+
+TEST_F(PosixFileSystemTest, TheDesktopTrashIsInTheDataFolderElseTheHomesAndOnADrive)
+{
+    testing::MapEnvironment env;
+    env.set("XDG_DATA_HOME", "relative/data"); // not absolute: ignored
+    env.set("HOME", (d.path() / "ann").string());
+    const DesktopTrash trash = vfs.desktopTrash(env);
+    EXPECT_EQ(trash.user, std::to_string(::getuid()));
+    EXPECT_EQ(trash.folders, std::vector<std::string>{"D:\\ann\\.local\\share\\Trash"});
+    env.set("XDG_DATA_HOME", "/elsewhere/data");
+    EXPECT_TRUE(vfs.desktopTrash(env).folders.empty()) << "a trash on no drive";
 }
 
 TEST_F(PosixFileSystemTest, AbsolutePathsAreCleanedAndKeepTheirSpelling)

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace velmora {
 namespace {
 
@@ -131,6 +135,83 @@ TEST_F(RecycleBin, ASubfolderWithAFileThatCannotGoStays)
         },
         ::testing::ExitedWithCode(0), "");
 }
+
+TEST_F(RecycleBin, EachUsersBinOfLaterWindowsIsEmptiedAndKept)
+{
+    h.root.write("c/RECYCLER/S-1-5-21-1/Dc1.txt");
+    h.root.write("c/RECYCLER/S-1-5-21-1/INFO2");
+    h.root.write("c/$Recycle.Bin/S-1-5-21-1/$RABC.txt");
+    h.root.write("c/$Recycle.Bin/S-1-5-21-1/$IABC.txt");
+    h.root.write("c/$Recycle.Bin/S-1-5-21-1/$RDEF/sub/file");
+    h.root.write("c/$Recycle.Bin/S-1-5-21-1/$IDEF");
+    h.root.write("d/$RECYCLE.BIN/S-1-5-21-2/$RXYZ.txt"); // any spelling
+    h.root.write("c/Outside/Inner/keep.txt", "keep");
+    h.root.mkdir("c/$Recycle.Bin/S-1-5-21-3");
+    if (!testsupport::linksMissing()) {
+        ASSERT_TRUE(testsupport::makeLink(h.host("c/Outside"), h.host("c/$Recycle.Bin/S-1-5-21-3/$RLNK")));
+    }
+    auto& main = h.start();
+    main.cmdRecycled.click();
+    for (const char* user : {"c/RECYCLER/S-1-5-21-1", "c/$Recycle.Bin/S-1-5-21-1", "d/$RECYCLE.BIN/S-1-5-21-2"}) {
+        ASSERT_TRUE(h.root.exists(user)) << "a user's bin stays: " << user;
+        EXPECT_TRUE(fs::is_empty(h.host(user))) << user;
+    }
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/Outside/Inner/keep.txt")), "keep");
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, "Очистка корзины Windows успешно завершена.");
+}
+
+#ifndef _WIN32
+TEST(DesktopTrash, TrashedEntriesGoWithTheirRecordsOnlyInTheUsersOwnTrash)
+{
+    if (const auto why = testsupport::fifosMissing()) GTEST_SKIP() << *why;
+    ProgramHarness h;
+    h.root.mkdir("c/TEMP");
+    const std::string uid = std::to_string(::getuid());
+    h.env.set("HOME", h.hostText("c/home"));
+    h.env.set("XDG_DATA_HOME", h.hostText("d/data"));
+    h.root.write("c/Outside/keep.txt", "keep");
+
+    const std::string home = "d/data/Trash/";
+    for (const char* name : {"a.txt", "Project", "link", "pipe", "ghost"})
+        h.root.write(home + "info/" + name + ".trashinfo");
+    h.root.write(home + "files/a.txt");
+    h.root.write(home + "files/Project/.git/objects/ab/cdef");
+    testsupport::setMode(h.host(home + "files/Project/.git/objects/ab/cdef"), 0444);
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Outside"), h.host(home + "files/Project/out")));
+    ASSERT_TRUE(testsupport::makeLink(h.host("c/Outside"), h.host(home + "files/link")));
+    ASSERT_TRUE(testsupport::makeFifo(h.host(home + "files/pipe"))); // never deleted: keeps its record
+    h.root.write(home + "directorysizes", "4096 1700000000 Project\n");
+
+    const std::string own = "c/.Trash-" + uid + "/";
+    h.root.write(own + "files/v.txt");
+    h.root.write(own + "info/v.txt.trashinfo");
+    h.root.write("c/.Trash-99999/files/theirs.txt");
+    h.root.write("c/.Trash/" + uid + "/files/n.txt"); // a shared trash without the sticky bit
+    h.root.write("d/.Trash/" + uid + "/files/s.txt");
+    testsupport::setMode(h.host("c/.Trash"), 0777);
+    testsupport::setMode(h.host("d/.Trash"), 01777);
+
+    auto& main = h.start();
+    main.cmdRecycled.click();
+    EXPECT_TRUE(fs::is_empty(h.host(own + "files")));
+    EXPECT_TRUE(fs::is_empty(h.host(own + "info")));
+    EXPECT_FALSE(h.root.exists("d/.Trash/" + uid + "/files/s.txt"));
+    EXPECT_TRUE(h.root.exists("c/.Trash/" + uid + "/files/n.txt"));
+    EXPECT_TRUE(h.root.exists("c/.Trash-99999/files/theirs.txt"));
+    for (const char* gone : {"files/a.txt", "files/Project", "files/link", "info/a.txt.trashinfo",
+                             "info/Project.trashinfo", "info/link.trashinfo", "info/ghost.trashinfo"})
+        EXPECT_FALSE(h.root.exists(home + gone)) << gone;
+    EXPECT_TRUE(h.root.exists(home + "files/pipe"));
+    EXPECT_TRUE(h.root.exists(home + "info/pipe.trashinfo"));
+    if (h.root.exists(home + "directorysizes")) {
+        EXPECT_EQ(testsupport::readHostFile(h.host(home + "directorysizes")).find("Project"), std::string::npos);
+    }
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/Outside/keep.txt")), "keep");
+    ASSERT_EQ(h.fe.boxes.size(), 1u);
+    EXPECT_EQ(h.fe.boxes[0].spec.text, "Очистка корзины Windows успешно завершена.");
+}
+#endif
 
 } // namespace
 } // namespace velmora

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixFileSystem.h"
 
+#include "platform/Environment.h"
+
 #include "platform/posix/Fd.h"
 #include "platform/posix/FolderMemo.h"
 #include "platform/posix/HostDirectory.h"
@@ -578,6 +580,23 @@ std::optional<std::string> PosixFileSystem::hostPath(std::string_view path) cons
         appendHost(host, name);
     }
     return host;
+}
+
+DesktopTrash PosixFileSystem::desktopTrash(const Environment& env) const
+{
+    DesktopTrash trash;
+    trash.user = std::to_string(::getuid());
+    // A relative XDG_DATA_HOME is invalid and ignored; with no home either, there is no
+    // home trash to look for (the password database's home is not asked: a caller that
+    // names no home means none).
+    std::string data = env.get("XDG_DATA_HOME");
+    if (data.empty() || data.front() != '/') {
+        const std::string home = env.get("HOME");
+        if (home.empty() || home.front() != '/') return trash;
+        data = home + "/.local/share";
+    }
+    if (auto folder = posixhost::toDriveForm(data + "/Trash", drives())) trash.folders.push_back(std::move(*folder));
+    return trash;
 }
 
 } // namespace velmora

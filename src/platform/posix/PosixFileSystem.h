@@ -104,6 +104,10 @@ public:
     // Existing components in their host spelling, missing ones as given.
     std::optional<std::string> hostPath(std::string_view path) const override;
 
+    // $XDG_DATA_HOME/Trash (else $HOME/.local/share/Trash, both read from `env`) when a drive
+    // covers it; the user is the process's uid.
+    DesktopTrash desktopTrash(const Environment& env) const override;
+
 private:
     // A path made absolute: its drive (0 = a) and cleaned components.
     struct Parsed {

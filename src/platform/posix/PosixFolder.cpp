@@ -254,6 +254,12 @@ std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameM
 
 std::unique_ptr<FolderWatch> PosixFolder::watch() const { return InotifyWatch::open(fd()); }
 
+bool PosixFolder::ownersOnly() const
+{
+    struct stat st {};
+    return ::fstat(fd(), &st) == 0 && (st.st_mode & S_ISVTX) != 0;
+}
+
 bool PosixFolder::own(std::string_view name, struct stat& st) const
 {
     const std::string host = toHostName(name);

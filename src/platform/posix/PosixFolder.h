@@ -58,6 +58,7 @@ public:
     bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) override;
 
     std::unique_ptr<FolderWatch> watch() const override;
+    bool ownersOnly() const override;
 
 private:
     // The entry's own stat (a link's, not its target's); false when `name` is no entry name
