@@ -93,7 +93,7 @@ int main(int argc, char** argv)
     NoPrinter printer;
 #endif
 
-    PosixFileSystem fs(PosixFileSystem::drivesFromEnvironment());
+    PosixFileSystem fs(PosixFileSystem::VolumeSources{});
     PosixEnvironment env(static_cast<int>(arguments.size()), arguments.data(), fs);
     PosixProcessStarter processes(fs);
     PosixShell shell(processes);

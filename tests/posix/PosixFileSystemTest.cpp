@@ -1397,9 +1397,9 @@ TEST_F(PosixFileSystemTest, AVolumesLetterOpensThatVolumeAndNothingElseMountedAt
     ASSERT_TRUE(*atPoint) << atPoint->error();
     const auto found = volumeAt(point);
     ASSERT_TRUE(found);
-    const PosixFileSystem host({{'c', c.path().string(), std::nullopt},
-                                {'d', point.string(), found},
-                                {'e', (d.path() / "gone").string(), found}});
+    const PosixFileSystem host({{'c', c.path().string(), std::nullopt, {}},
+                                {'d', point.string(), found, {}},
+                                {'e', (d.path() / "gone").string(), found, {}}});
 
     auto expectReady = [&host, &point](const char* when) {
         EXPECT_TRUE(host.driveReady('d')) << when;
@@ -1463,7 +1463,8 @@ TEST_F(PosixFileSystemTest, AVolumesFolderReplacedByALinkIsNotReadyWhereverTheLi
     fs::create_directory_symlink(elsewhere, d.path() / "point");
     const auto there = volumeAt(elsewhere); // the very volume the link leads to
     ASSERT_TRUE(there);
-    const PosixFileSystem host({{'c', c.path().string(), std::nullopt}, {'d', (d.path() / "point").string(), there}});
+    const PosixFileSystem host(
+        {{'c', c.path().string(), std::nullopt, {}}, {'d', (d.path() / "point").string(), there, {}}});
 
     EXPECT_FALSE(host.driveReady('d'));
     ASSERT_TRUE(host.driveError('d'));
