@@ -154,10 +154,11 @@ std::vector<PosixFileSystem::Drive> machineDrives(const std::vector<posixhost::M
                                                   const PosixFileSystem::VolumeSources& from)
 {
     std::vector<PosixFileSystem::Drive> drives{{'c', "/", std::nullopt, {}}};
-    for (const posixhost::MountEntry& mount : mounts)
-        if (posixhost::normalize(mount.point) == "/")
-            drives[0].label =
-                posixhost::labelOf(mount, posixhost::volumeOf(mount, from.byUuid.c_str()), from.byLabel.c_str());
+    const auto top = std::find_if(mounts.rbegin(), mounts.rend(),
+                                  [](const posixhost::MountEntry& m) { return posixhost::normalize(m.point) == "/"; });
+    if (top != mounts.rend())
+        drives[0].label =
+            posixhost::labelOf(*top, posixhost::volumeOf(*top, from.byUuid.c_str()), from.byLabel.c_str());
     char next = 'd';
     for (std::size_t i : posixhost::volumeMounts(mounts)) {
         if (next > 'z') break;
