@@ -53,3 +53,5 @@ velmora_check_format() {
 # The package test (scripts/test-package): dpkg-shlibdeps, the two validators, man to render the
 # manual page, and ntfs-3g to mount a real NTFS volume for the installed program to find.
 VELMORA_PACKAGES="$VELMORA_PACKAGES dpkg-dev desktop-file-utils appstream man-db groff-base ntfs-3g"
+# The volume test (tests/posix): ext4 and FAT images made and mounted through loop devices.
+VELMORA_PACKAGES="$VELMORA_PACKAGES e2fsprogs dosfstools mount util-linux"

@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     // The program's argument text is every argument as given: Qt takes its own options (such as
     // "-style") out of argv, which would make "/AUTOPASS -style x" read as "/AUTOPASS".
     std::vector<char*> arguments(argv, argv + argc);
-    PosixFileSystem fs(PosixFileSystem::drivesFromEnvironment());
+    PosixFileSystem fs(PosixFileSystem::VolumeSources{});
     PosixEnvironment env(static_cast<int>(arguments.size()), arguments.data(), fs);
 
     // Answered before a display is looked for, so that it works anywhere.

@@ -49,6 +49,68 @@ TEST(MountTable, WindowsVolumesAreFatExfatAndNtfsOfTheKernelOrOfFuse)
         EXPECT_FALSE(isWindowsVolume({"/mnt/x", type, "/dev/sdb1", 0, 0, "/"})) << type;
 }
 
+TEST(MountTable, EachLocalDiskVolumeOnceAndNothingElseGetsALetterInTheTablesOrder)
+{
+    testsupport::TempDir dir;
+    const std::string hosts = dir.write("hosts").string(); // a file bind-mounted over a file
+    const auto mounts = parseMountInfo("27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                                       "28 27 0:5 / /tmp rw - tmpfs tmpfs rw\n"
+                                       "29 27 8:65 /photos /mnt/photos rw - ext4 /dev/sde1 rw\n"
+                                       "30 27 0:31 /@home /home rw - btrfs /dev/sdb2 rw,subvol=/@home\n"
+                                       "31 27 254:0 /var/www /srv/www rw - ext4 /dev/vda rw\n"
+                                       "32 27 8:33 / /mnt/backup rw - xfs /dev/sdc1 rw\n"
+                                       "33 27 0:40 / /var/lib/docker/m rw - overlay overlay rw\n"
+                                       "34 27 7:1 / /snap/core/1 ro - squashfs /dev/loop1 ro\n"
+                                       "35 27 0:41 / /mnt/nfs rw - nfs4 server:/export rw\n"
+                                       "36 27 0:42 / /mnt/ssh rw - fuse.sshfs anna@host: rw\n"
+                                       "37 27 8:49 /hosts " +
+                                       hosts +
+                                       " rw - ext4 /dev/sdd1 rw\n"
+                                       "38 27 0:31 /@home/anna/shared /mnt/shared rw - btrfs /dev/sdb2 rw\n"
+                                       "39 27 8:33 / /mnt/backup2 rw - xfs /dev/sdc1 rw\n"
+                                       "40 27 8:65 / /mnt/disk rw - ext4 /dev/sde1 rw\n"
+                                       "41 27 0:43 / /proc/fs/nfsd rw - nfsd nfsd rw\n"
+                                       "42 27 8:81 / /media/cd ro - iso9660 /dev/sr0 ro\n");
+    std::vector<std::string> lettered;
+    for (std::size_t i : volumeMounts(mounts)) lettered.push_back(mounts[i].point);
+    // A btrfs subvolume is a volume of its own; binds of a lettered file system's folders (the
+    // root's included), a second mount of a whole one and a folder of one mounted whole later
+    // are not; nor are memory, pseudo, image, network and FUSE file systems, nor a file.
+    EXPECT_EQ(lettered, (std::vector<std::string>{"/home", "/mnt/backup", "/mnt/disk", "/media/cd"}));
+}
+
+TEST(MountTable, ALabelIsUdevsNameDecodedOrAFatVolumesOwn)
+{
+    testsupport::TempDir dev;
+    const std::string byLabel = dev.mkdir("by-label").string();
+    ASSERT_EQ(::mknod((dev.path() / "sdb1").c_str(), S_IFBLK | 0600, makedev(8, 17)), 0) << std::strerror(errno);
+    std::filesystem::create_symlink("../sdb1", dev.path() / "by-label/MY\\x20STICK\\x2f2");
+    const MountEntry stick{"/nowhere", "vfat", "/nowhere/sdb1", 90, makedev(8, 17), "/"};
+    EXPECT_EQ(labelOf(stick, Volume{makedev(8, 17), makedev(8, 17), "/", "vfat", ""}, byLabel.c_str()), "MY STICK/2");
+
+    // FAT16: the label in the root folder wins over the boot sector's; code page 866 read.
+    std::string boot(512, '\0');
+    const auto put = [&boot](std::size_t at, unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i) boot[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(11, 512, 2), put(13, 4, 1), put(14, 1, 2), put(16, 2, 1), put(17, 512, 2), put(22, 32, 2);
+    put(0x26, 0x29, 1), put(510, 0xAA55, 2);
+    boot.replace(0x2B, 11, "NO NAME    ");
+    const auto root = fatRootFolder(boot);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->first, (1u + 2u * 32u) * 512u);
+    std::string entries(3 * 32, '\0');
+    entries[0] = 0x41, entries[11] = 0x0F;                          // a piece of a long name
+    entries[32] = static_cast<char>(0xE5), entries[32 + 11] = 0x08; // a deleted label
+    entries.replace(64, 11, "\x84\x88\x91\x8A       ");
+    entries[64 + 11] = 0x08;
+    EXPECT_EQ(fatLabel(boot, entries), "ДИСК");
+    EXPECT_EQ(fatLabel(boot, ""), "") << "NO NAME is none";
+    boot.replace(0x2B, 11, "BOOT       ");
+    EXPECT_EQ(fatLabel(boot, ""), "BOOT");
+    EXPECT_FALSE(fatRootFolder(std::string(512, '\0')));
+}
+
 TEST(MountTable, AVolumeIsKnownAgainByItsFileSystemFolderDeviceAndUuid)
 {
     testsupport::TempDir dev;

@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -1410,9 +1411,9 @@ TEST_F(PosixFileSystemTest, AVolumesLetterOpensThatVolumeAndNothingElseMountedAt
     ASSERT_TRUE(*atPoint) << atPoint->error();
     const auto found = volumeAt(point);
     ASSERT_TRUE(found);
-    const PosixFileSystem host({{'c', c.path().string(), std::nullopt},
-                                {'d', point.string(), found},
-                                {'e', (d.path() / "gone").string(), found}});
+    const PosixFileSystem host({{'c', c.path().string(), std::nullopt, {}},
+                                {'d', point.string(), found, {}},
+                                {'e', (d.path() / "gone").string(), found, {}}});
 
     auto expectReady = [&host, &point](const char* when) {
         EXPECT_TRUE(host.driveReady('d')) << when;
@@ -1476,7 +1477,8 @@ TEST_F(PosixFileSystemTest, AVolumesFolderReplacedByALinkIsNotReadyWhereverTheLi
     fs::create_directory_symlink(elsewhere, d.path() / "point");
     const auto there = volumeAt(elsewhere); // the very volume the link leads to
     ASSERT_TRUE(there);
-    const PosixFileSystem host({{'c', c.path().string(), std::nullopt}, {'d', (d.path() / "point").string(), there}});
+    const PosixFileSystem host(
+        {{'c', c.path().string(), std::nullopt, {}}, {'d', (d.path() / "point").string(), there, {}}});
 
     EXPECT_FALSE(host.driveReady('d'));
     ASSERT_TRUE(host.driveError('d'));
@@ -1484,6 +1486,97 @@ TEST_F(PosixFileSystemTest, AVolumesFolderReplacedByALinkIsNotReadyWhereverTheLi
     EXPECT_FALSE(host.openFolder("D:\\TEMP"));
     EXPECT_FALSE(host.listFiles("D:\\TEMP"));
     EXPECT_FALSE(host.hostPath("D:\\TEMP\\other.tmp"));
+}
+
+// Runs a program of the system's folders, its output dropped; true when it ended with 0.
+bool run(std::vector<std::string> command)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1), ::dup2(null, 2);
+        std::vector<char*> argv;
+        for (std::string& word : command) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        for (const char* folder : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"})
+            ::execv((folder + command[0]).c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(PosixMachineVolumes, VolumesMountedAndUnmountedComeAndGoWithTheirLabelsAndKeepTheirLetters)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+    const TempDir work;
+    const std::string ext = (work.path() / "ext.img").string(), fat = (work.path() / "fat.img").string();
+    for (const std::string& image : {ext, fat}) std::ofstream(image).close(), fs::resize_file(image, 8 << 20);
+    if (::access("/dev/loop-control", F_OK) != 0 || !run({"mkfs.ext4", "-q", "-F", "-L", "VLMEXT", ext}) ||
+        !run({"mkfs.vfat", "-n", "VLMFAT", fat}))
+        GTEST_SKIP() << "no loop devices, mkfs.ext4 or mkfs.vfat here";
+    const std::string extAt = work.mkdir("ext").string(), fatAt = work.mkdir("fat").string();
+    const std::string extAgain = work.mkdir("ext again").string();
+
+    // In a mount name space of its own, private, so that nothing is mounted on the machine: what
+    // went wrong comes back through the pipe, 77 when it could not be set up.
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        std::string failures;
+        auto check = [&failures](bool ok, const std::string& what) {
+            if (!ok) failures += what + "\n";
+        };
+        // A kernel without FAT gets a second ext4 volume in its place.
+        std::string second = "VLMFAT";
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            !run({"mount", "-o", "loop", ext, extAt}) ||
+            (!run({"mount", "-o", "loop", fat, fatAt}) &&
+             !(run({"mkfs.ext4", "-q", "-F", "-L", second = "VLMTWO", fat}) &&
+               run({"mount", "-o", "loop", fat, fatAt}))))
+            ::_exit(77);
+        ::unsetenv("VELMORA_DRIVES");
+        const PosixFileSystem host(PosixFileSystem::VolumeSources{});
+        auto letterOf = [&host](const std::string& label) {
+            for (const DriveInfo& d : host.drives())
+                if (d.boxText() == std::string(1, d.letter) + ": [" + label + "]") return d.letter;
+            return '\0';
+        };
+        const char extLetter = letterOf("VLMEXT"), otherLetter = letterOf(second);
+        check(extLetter >= 'd' && otherLetter >= 'd' && extLetter != otherLetter, "both volumes get letters by label");
+        check(host.driveReady(extLetter) && host.driveReady(otherLetter), "both are ready");
+
+        // mount(8) set the loop devices to go with their volumes' last unmount.
+        check(::umount(extAt.c_str()) == 0, "unmounted");
+        const auto notReady = host.driveError(extLetter);
+        check(notReady && notReady->number == 71, "gone and not yet seen: not ready");
+        check(letterOf("VLMEXT") == '\0', "gone from the drives");
+        const auto unavailable = host.driveError(extLetter);
+        check(unavailable && unavailable->number == 68, "its letter then unavailable");
+        check(letterOf(second) == otherLetter && host.driveReady(otherLetter), "the other keeps its letter");
+
+        check(run({"mount", "-o", "loop", ext, extAgain}), "mounted again elsewhere");
+        check(letterOf("VLMEXT") == extLetter, "back again at its old letter");
+        check(host.hostPath(std::string(1, extLetter) + ":\\") == extAgain, "at its new folder");
+        ::umount(extAgain.c_str());
+        ::umount(fatAt.c_str());
+        (void)!::write(report[1], failures.data(), failures.size());
+        ::_exit(failures.empty() ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string failures;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;)
+        failures.append(buffer, static_cast<std::size_t>(n));
+    ::close(report[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot mount loop devices in a mount name space of its own";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << failures;
 }
 
 } // namespace

@@ -376,6 +376,40 @@ TEST_F(BrowserControls, DriveBoxShowsLettersAndLabelsAndRejectsUnknownDrives)
     EXPECT_EQ(form->driveChanges, 1);
 }
 
+// A file system whose drives come and go as the test says.
+struct ChangingDrives : testsupport::HostFileSystem {
+    explicit ChangingDrives(const std::string& map) : testsupport::HostFileSystem(map) {}
+    std::vector<DriveInfo> now;
+    std::vector<DriveInfo> drives() const override { return now; }
+};
+
+TEST(DriveBox, DrivesComeAndGoWhenTheListOpensWhileTheDriveShownStays)
+{
+    testsupport::TempDir root;
+    ChangingDrives fs(testsupport::driveEntry('c', root.path()));
+    fs.now = {{'c', "SYSTEM", true}, {'e', "STICK", true}};
+    ScriptedFrontEnd fe;
+    Toolkit tk{fe};
+    Form form(tk, "f");
+    DriveListBox drv(form, "drv", fs);
+    int changes = 0;
+    drv.onChange = [&changes] { ++changes; };
+    ASSERT_TRUE(drv.setDrive("e:"));
+    fs.now = {{'c', "SYSTEM", true}, {'d', "NEW", true}};
+    drv.dropDown();
+    EXPECT_EQ(drv.items(), (std::vector<std::string>{"c: [SYSTEM]", "d: [NEW]", "e: [STICK]"}))
+        << "the drive that left stays shown until another is chosen";
+    EXPECT_EQ(drv.drive(), "e: [STICK]");
+    ASSERT_TRUE(drv.setDrive("c:"));
+    drv.dropDown();
+    EXPECT_EQ(drv.items(), (std::vector<std::string>{"c: [SYSTEM]", "d: [NEW]"}));
+    fs.now.push_back({'f', "LATE", true});
+    EXPECT_TRUE(drv.setDrive("F:\\")) << "a letter not listed has the list read again";
+    EXPECT_EQ(drv.drive(), "f: [LATE]");
+    EXPECT_FALSE(drv.setDrive("q:"));
+    EXPECT_EQ(changes, 3);
+}
+
 TEST_F(BrowserControls, RefreshKeepsTheSelectionOfFilesStillThere)
 {
     auto& fil = form->fil;

@@ -666,6 +666,9 @@ void ConsoleFrontEnd::cmdShow(Arguments)
 {
     Form* active = m_toolkit->activeForm();
     if (!active) return error("no form is shown");
+    // Showing a drive box's entries is opening it: volumes mounted or gone since are read.
+    for (Control* c : active->controls())
+        if (c->kind() == ControlKind::DriveListBox) static_cast<DriveListBox*>(c)->dropDown();
     console::writeForm(m_out, *active);
     m_presented = serialOf(active);
 }

@@ -27,7 +27,7 @@
 // the state the user acts on. First every form that appeared since then (shown or shown
 // modally) and is still visible, in the order they appeared; then the active form, when it
 // is not the one active at the previous print and was not just printed. `show` prints the
-// active form at once.
+// active form at once, its drive boxes read again first (as opening the list does).
 //
 // Input, one line each, read only at prompts. The command prompt is "> ". Blank lines and
 // lines starting with '#' are skipped; a trailing '\r' is dropped. Command words are not

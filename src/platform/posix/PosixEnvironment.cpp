@@ -64,14 +64,14 @@ std::string dataFolder()
 
 } // namespace
 
-PosixEnvironment::PosixEnvironment(int argc, char** argv, const FileSystem& fs) : m_fs(fs)
+PosixEnvironment::PosixEnvironment(int argc, char** argv, const PosixFileSystem& fs) : m_fs(fs)
 {
     for (int i = 1; i < argc && argv && argv[i]; ++i) m_arguments.emplace_back(argv[i]);
 }
 
 std::string PosixEnvironment::driveForm(const std::string& host) const
 {
-    auto form = posixhost::toDriveForm(host, m_fs.drives());
+    auto form = m_fs.driveForm(host);
     return form ? *form : posixhost::offDriveForm(host);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The host's environment variables and command line, as a Windows program reads them.
 #include "platform/Environment.h"
-#include "platform/FileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 
 #include <string>
 #include <string_view>
@@ -21,7 +21,7 @@ namespace velmora {
 class PosixEnvironment : public Environment {
 public:
     // Keeps copies of argv[1..]; `fs` must outlive the environment.
-    PosixEnvironment(int argc, char** argv, const FileSystem& fs);
+    PosixEnvironment(int argc, char** argv, const PosixFileSystem& fs);
 
     std::string get(std::string_view name) const override;
     std::string commandLine() const override;
@@ -30,7 +30,7 @@ private:
     std::string driveForm(const std::string& host) const;
 
     std::vector<std::string> m_arguments;
-    const FileSystem& m_fs;
+    const PosixFileSystem& m_fs;
 };
 
 } // namespace velmora

@@ -11,6 +11,7 @@
 #include "platform/posix/RegularFile.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -132,6 +133,56 @@ std::string PosixFileSystem::Parsed::text() const
     return s;
 }
 
+// The machine's mounts as the drive map follows them.
+struct PosixFileSystem::Machine {
+    VolumeSources sources;
+    Fd table; // the kernel's list of mounts, held open so that poll tells when it changed
+    // Letters whose volume went, latest last: each may take its letter again when it is back.
+    std::vector<std::pair<int, posixhost::Volume>> departed;
+};
+
+namespace {
+
+std::optional<std::vector<posixhost::MountEntry>> readMounts(const std::string& table)
+{
+    const Fd in(::open(table.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto text = in ? posixhost::readAll(in.get()) : std::nullopt;
+    if (!text) return std::nullopt;
+    return posixhost::parseMountInfo(*text);
+}
+
+// c: for "/", labelled as the volume shown there, then each volume of its own from d: on.
+std::vector<PosixFileSystem::Drive> machineDrives(const std::vector<posixhost::MountEntry>& mounts,
+                                                  const PosixFileSystem::VolumeSources& from)
+{
+    std::vector<PosixFileSystem::Drive> drives{{'c', "/", std::nullopt, {}}};
+    const auto top = std::find_if(mounts.rbegin(), mounts.rend(),
+                                  [](const posixhost::MountEntry& m) { return posixhost::normalize(m.point) == "/"; });
+    if (top != mounts.rend())
+        drives[0].label =
+            posixhost::labelOf(*top, posixhost::volumeOf(*top, from.byUuid.c_str()), from.byLabel.c_str());
+    char next = 'd';
+    for (std::size_t i : posixhost::volumeMounts(mounts)) {
+        if (next > 'z') break;
+        const posixhost::MountEntry& mount = mounts[i];
+        auto volume = posixhost::volumeOf(mount, from.byUuid.c_str());
+        std::string label = posixhost::labelOf(mount, volume, from.byLabel.c_str());
+        drives.push_back({next++, posixhost::normalize(mount.point), std::move(volume), std::move(label)});
+    }
+    return drives;
+}
+
+// The same volume mounted again, perhaps elsewhere: by its UUID where both have one, else by its
+// block device (a FUSE volume's own device number changes at every mount).
+bool sameVolume(const posixhost::Volume& a, const posixhost::Volume& b)
+{
+    if (a.type != b.type || a.root != b.root) return false;
+    if (!a.uuid.empty() && !b.uuid.empty()) return a.uuid == b.uuid;
+    return a.medium != 0 ? a.medium == b.medium : a.device == b.device;
+}
+
+} // namespace
+
 PosixFileSystem::~PosixFileSystem() = default;
 
 std::optional<std::string> PosixFileSystem::findNoCase(int dirFd, std::string_view name) const
@@ -159,7 +210,7 @@ std::vector<PosixFileSystem::Drive> PosixFileSystem::parseDriveMap(std::string_v
             if (cwd.empty()) continue;
             host = cwd + "/" + host;
         }
-        drives.push_back({static_cast<char>('a' + drive), std::move(host), std::nullopt});
+        drives.push_back({static_cast<char>('a' + drive), std::move(host), std::nullopt, {}});
     }
     return drives;
 }
@@ -168,12 +219,33 @@ PosixFileSystem::PosixFileSystem(std::string driveMap) : PosixFileSystem(parseDr
 
 PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives) : m_memo(std::make_shared<posixhost::FolderMemo>())
 {
+    setUp(drives);
+}
+
+PosixFileSystem::PosixFileSystem(const VolumeSources& sources) : m_memo(std::make_shared<posixhost::FolderMemo>())
+{
+    if (const char* value = std::getenv("VELMORA_DRIVES"); value && *value) {
+        setUp(parseDriveMap(value));
+        return;
+    }
+    auto machine = std::make_unique<Machine>();
+    machine->sources = sources;
+    // Opened before the list is read, so that no change after the reading goes unseen.
+    machine->table = Fd(::open(sources.mountTable.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto mounts = readMounts(sources.mountTable);
+    setUp(mounts ? machineDrives(*mounts, sources) : std::vector<Drive>{});
+    m_machine = std::move(machine);
+}
+
+void PosixFileSystem::setUp(const std::vector<Drive>& drives)
+{
     const std::string cwd = hostWorkingFolder();
     for (const Drive& drive : drives) {
         const int d = driveIndex(drive.letter);
         if (d < 0 || drive.folder.empty() || drive.folder.front() != '/') continue;
         m_roots[static_cast<std::size_t>(d)] = posixhost::normalize(drive.folder);
         m_volumes[static_cast<std::size_t>(d)] = drive.volume;
+        m_labels[static_cast<std::size_t>(d)] = drive.label;
     }
     if (std::all_of(m_roots.begin(), m_roots.end(), [](const std::string& r) { return r.empty(); }))
         m_roots[2].assign(1, '/'); // not `= "/"`: GCC 12 at -O3 warns falsely on that (-Wrestrict)
@@ -203,28 +275,86 @@ PosixFileSystem::PosixFileSystem(const std::vector<Drive>& drives) : m_memo(std:
     }
 }
 
-std::vector<PosixFileSystem::Drive> PosixFileSystem::drivesFromEnvironment(const char* mountTable, const char* byUuid)
+std::vector<PosixFileSystem::Drive> PosixFileSystem::drivesFromEnvironment(const char* mountTable, const char* byUuid,
+                                                                           const char* byLabel)
 {
     if (const char* value = std::getenv("VELMORA_DRIVES"); value && *value) return parseDriveMap(value);
-    std::vector<Drive> drives{{'c', "/", std::nullopt}};
-    const Fd table(::open(mountTable, O_RDONLY | O_CLOEXEC));
-    const auto text = table ? posixhost::readAll(table.get()) : std::nullopt;
-    if (!text) return drives;
-    char next = 'd';
-    for (const posixhost::MountEntry& mount : posixhost::parseMountInfo(*text)) {
-        if (!posixhost::isWindowsVolume(mount)) continue;
-        std::string point = posixhost::normalize(mount.point);
-        const auto given =
-            std::find_if(drives.begin(), drives.end(), [&](const Drive& d) { return d.folder == point; });
-        // A volume mounted over another takes the place of the one it hides.
-        if (given != drives.end()) {
-            if (given->volume) given->volume = posixhost::volumeOf(mount, byUuid);
-            continue;
+    const auto mounts = readMounts(mountTable);
+    if (!mounts) return {{'c', "/", std::nullopt, {}}};
+    return machineDrives(*mounts, {mountTable, byUuid, byLabel});
+}
+
+void PosixFileSystem::followMounts() const
+{
+    if (!m_machine || !m_machine->table) return;
+    pollfd changed{m_machine->table.get(), POLLPRI, 0};
+    if (::poll(&changed, 1, 0) != 1 || !(changed.revents & (POLLPRI | POLLERR))) return;
+    const VolumeSources& from = m_machine->sources;
+    const auto mounts = readMounts(from.mountTable);
+    if (!mounts) return;
+    const std::vector<std::size_t> found = posixhost::volumeMounts(*mounts);
+    std::vector<bool> placed(found.size(), false);
+    // A letter stays with its volume while that is still mounted at its folder; its label is
+    // read again, as it may have been changed.
+    for (std::size_t d = 3; d < 26; ++d) {
+        if (!m_volumes[d]) continue;
+        bool stays = false;
+        for (std::size_t k = 0; k < found.size() && !stays; ++k) {
+            const posixhost::MountEntry& mount = (*mounts)[found[k]];
+            if (placed[k] || posixhost::normalize(mount.point) != m_roots[d] ||
+                !posixhost::isVolume(mount, *m_volumes[d], from.byUuid.c_str()))
+                continue;
+            stays = placed[k] = true;
+            m_labels[d] = posixhost::labelOf(mount, *m_volumes[d], from.byLabel.c_str());
         }
-        if (next > 'z') continue;
-        drives.push_back({next++, std::move(point), posixhost::volumeOf(mount, byUuid)});
+        if (stays) continue;
+        m_machine->departed.emplace_back(static_cast<int>(d), std::move(*m_volumes[d]));
+        m_volumes[d].reset();
+        m_roots[d].clear();
+        m_labels[d].clear();
+        m_provenMounts[d].reset();
     }
-    return drives;
+    auto& departed = m_machine->departed;
+    auto isFree = [this](int d) { return m_roots[static_cast<std::size_t>(d)].empty(); };
+    auto heldForDeparted = [&departed](int d) {
+        return std::any_of(departed.begin(), departed.end(), [d](const auto& gone) { return gone.first == d; });
+    };
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        if (placed[k]) continue;
+        const posixhost::MountEntry& mount = (*mounts)[found[k]];
+        posixhost::Volume volume = posixhost::volumeOf(mount, from.byUuid.c_str());
+        int letter = -1;
+        for (auto it = departed.rbegin(); it != departed.rend(); ++it) {
+            if (isFree(it->first) && sameVolume(it->second, volume)) {
+                letter = it->first; // back again: its drive keeps its current folder
+                break;
+            }
+        }
+        for (int d = 3; d < 26 && letter < 0; ++d)
+            if (isFree(d) && !heldForDeparted(d)) letter = d;
+        for (int d = 3; d < 26 && letter < 0; ++d)
+            if (isFree(d)) letter = d;
+        if (letter < 0) continue;
+        const bool back = std::any_of(departed.begin(), departed.end(), [&](const auto& gone) {
+            return gone.first == letter && sameVolume(gone.second, volume);
+        });
+        std::erase_if(departed, [letter](const auto& gone) { return gone.first == letter; });
+        const auto d = static_cast<std::size_t>(letter);
+        if (!back) m_current[d] = rootText(letter);
+        m_labels[d] = posixhost::labelOf(mount, volume, from.byLabel.c_str());
+        m_roots[d] = posixhost::normalize(mount.point);
+        m_volumes[d] = std::move(volume);
+    }
+}
+
+std::optional<std::string> PosixFileSystem::driveForm(std::string_view host) const
+{
+    followMounts();
+    std::vector<DriveInfo> roots;
+    for (int d = 0; d < 26; ++d)
+        if (const std::string& root = m_roots[static_cast<std::size_t>(d)]; !root.empty())
+            roots.push_back({static_cast<char>('a' + d), root, true});
+    return posixhost::toDriveForm(host, roots);
 }
 
 std::string PosixFileSystem::rootText(int drive) const
@@ -236,12 +366,14 @@ std::string PosixFileSystem::rootText(int drive) const
 
 std::vector<DriveInfo> PosixFileSystem::drives() const
 {
+    followMounts();
     std::vector<DriveInfo> out;
     for (int d = 0; d < 26; ++d) {
         const std::string& root = m_roots[static_cast<std::size_t>(d)];
         if (!root.empty()) {
             const char letter = static_cast<char>('a' + d);
-            out.push_back({letter, root, driveReady(letter)});
+            const std::string& label = m_labels[static_cast<std::size_t>(d)];
+            out.push_back({letter, label.empty() ? root : label, driveReady(letter)});
         }
     }
     return out;
@@ -595,7 +727,7 @@ DesktopTrash PosixFileSystem::desktopTrash(const Environment& env) const
         if (home.empty() || home.front() != '/') return trash;
         data = home + "/.local/share";
     }
-    if (auto folder = posixhost::toDriveForm(data + "/Trash", drives())) trash.folders.push_back(std::move(*folder));
+    if (auto folder = driveForm(data + "/Trash")) trash.folders.push_back(std::move(*folder));
     return trash;
 }
 

@@ -43,6 +43,14 @@ public:
         char letter = 'c';
         std::string folder;
         std::optional<posixhost::Volume> volume;
+        std::string label; // the volume's label; "" shows the folder
+    };
+
+    // Where the machine's volumes are read from: the kernel's list of mounts and udev's names.
+    struct VolumeSources {
+        std::string mountTable = "/proc/self/mountinfo";
+        std::string byUuid = posixhost::kVolumesByUuid;
+        std::string byLabel = posixhost::kVolumesByLabel;
     };
 
     // `driveMap` maps letters to host folders: "c:=/;d:=/media/usb". Entries that cannot be
@@ -51,6 +59,14 @@ public:
     explicit PosixFileSystem(std::string driveMap);
     // The drives listed; a letter given twice takes its last folder, and with none the map is "c:=/".
     explicit PosixFileSystem(const std::vector<Drive>& drives);
+    // The drives of drivesFromEnvironment, and with VELMORA_DRIVES unset the machine's volumes
+    // followed as they come and go: drives() looks whether the kernel's list of mounts changed
+    // (one poll) and only then reads it again. A volume still mounted keeps its letter; one
+    // that went loses it (its letter is then "Device unavailable", and a current drive stays
+    // the current one); one newly mounted takes the first letter that is free and no departed
+    // volume's, or the letter it had when it comes back (the same UUID, else the same device),
+    // if that is free.
+    explicit PosixFileSystem(const VolumeSources& sources);
     ~PosixFileSystem() override;
     PosixFileSystem(const PosixFileSystem&) = delete;
     PosixFileSystem& operator=(const PosixFileSystem&) = delete;
@@ -58,14 +74,20 @@ public:
     // A drive map text as VELMORA_DRIVES holds it, read as the string constructor reads it.
     static std::vector<Drive> parseDriveMap(std::string_view driveMap);
     // The drives of VELMORA_DRIVES when it is set and not empty. Otherwise c: for "/" and then,
-    // from d: on, each mounted FAT, exFAT or NTFS volume of `mountTable` (the kernel's list of
-    // mounts, in the format of /proc/self/mountinfo) in its order, as that volume (its UUID
-    // looked up in `byUuid`); a mount point listed twice gets one letter, for the volume listed
-    // last there (the one on top), and the letters run out at z:. a: and b: are never given: the scans pass
-    // them over as floppies.
+    // from d: on, each local disk volume of `mountTable` (the kernel's list of mounts, in the
+    // format of /proc/self/mountinfo; posixhost::volumeMounts tells which) in its order, as that
+    // volume (its UUID looked up in `byUuid`) with its label (posixhost::labelOf, c: the label
+    // of the volume at "/"); the letters run out at z:. a: and b: are never given: the scans
+    // pass them over as floppies.
     static std::vector<Drive> drivesFromEnvironment(const char* mountTable = "/proc/self/mountinfo",
-                                                    const char* byUuid = posixhost::kVolumesByUuid);
+                                                    const char* byUuid = posixhost::kVolumesByUuid,
+                                                    const char* byLabel = posixhost::kVolumesByLabel);
 
+    // The drive form of a host path by the drives mapped now ("C:\tmp"); nothing when no drive
+    // holds it. The longest drive folder holding it wins.
+    std::optional<std::string> driveForm(std::string_view host) const;
+
+    // Each drive as "d: [label]": a volume's label, else its host folder.
     std::vector<DriveInfo> drives() const override;
     bool driveReady(char letter) const override;
     // A letter no drive maps, or whose folder is missing: "Device unavailable" (68); a folder
@@ -117,6 +139,11 @@ private:
         std::string text() const;
     };
     struct Located;
+    struct Machine;
+
+    void setUp(const std::vector<Drive>& drives);
+    // Gives and takes back letters when the kernel's list of mounts changed since last looked at.
+    void followMounts() const;
 
     std::optional<Parsed> parse(std::string_view path) const;
     // The folder holding the path's last component, links on the way followed.
@@ -135,11 +162,15 @@ private:
 
     // Shared with every folder this file system opens, which may outlive it.
     std::shared_ptr<posixhost::FolderMemo> m_memo;
-    std::array<std::string, 26> m_roots;                        // host folder per drive; empty when unmapped
-    std::array<std::optional<posixhost::Volume>, 26> m_volumes; // the volume a drive stands for
+    // The machine's volumes followed; none for a fixed map.
+    std::unique_ptr<Machine> m_machine;
+    // The drive map is the machine's: it changes as volumes come and go, whoever asks.
+    mutable std::array<std::string, 26> m_roots;                        // host folder per drive; empty when unmapped
+    mutable std::array<std::optional<posixhost::Volume>, 26> m_volumes; // the volume a drive stands for
+    mutable std::array<std::string, 26> m_labels;                       // its label; "" shows the folder
     // The mount last found to be the drive's volume: looked up again only when another is there.
     mutable std::array<std::optional<posixhost::MountOf>, 26> m_provenMounts;
-    std::array<std::string, 26> m_current; // each drive's current folder, in drive form
+    mutable std::array<std::string, 26> m_current; // each drive's current folder, in drive form
     int m_currentDrive = 2;
     bool m_workingFolderOffDrive = false;
 };

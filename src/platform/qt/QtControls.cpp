@@ -28,6 +28,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <type_traits>
 #include <vector>
 
 namespace velmora {
@@ -597,6 +599,18 @@ private:
 
 // ---- lists ----
 
+// A combo box that tells before its list drops down.
+class DroppingComboBox final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> beforeDropping;
+    void showPopup() override
+    {
+        if (beforeDropping) beforeDropping();
+        QComboBox::showPopup();
+    }
+};
+
 // A drop-down list of texts: the combo box, and the drive box with its "c: [label]" entries.
 template <class Model> class DropDownAdapter final : public ControlAdapter {
 public:
@@ -606,7 +620,11 @@ public:
 private:
     QWidget* create(QWidget* parent) override
     {
-        m_box = new QComboBox(parent);
+        auto* box = new DroppingComboBox(parent);
+        m_box = box;
+        // The drive box reads the drives again as it opens: volumes come and go.
+        if constexpr (std::is_same_v<Model, DriveListBox>)
+            box->beforeDropping = [this] { act([this] { m_model.dropDown(); }); };
         m_box->setEditable(false);
         QObject::connect(m_box, &QComboBox::activated, context(),
                          [this](int i) { act([this, i] { m_model.choose(i); }); });

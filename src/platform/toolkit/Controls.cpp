@@ -411,26 +411,39 @@ bool DriveListBox::setDrive(std::string_view text)
 {
     if (text.empty()) return false;
     const char letter = path::driveLetter(text);
-    for (std::size_t i = 0; i < m_drives.size(); ++i) {
-        if (m_drives[i].letter != letter) continue;
-        if (m_listIndex == static_cast<int>(i)) return true;
-        m_listIndex = static_cast<int>(i);
-        changed(selectionChange(0, 0));
-        fire(onChange);
-        return true;
-    }
-    return false;
+    auto listed = [this, letter] {
+        return std::find_if(m_drives.begin(), m_drives.end(),
+                            [letter](const DriveInfo& d) { return d.letter == letter; });
+    };
+    if (listed() == m_drives.end()) refresh();
+    const auto at = listed();
+    if (at == m_drives.end()) return false;
+    const auto i = static_cast<int>(at - m_drives.begin());
+    if (m_listIndex == i) return true;
+    m_listIndex = i;
+    changed(selectionChange(0, 0));
+    fire(onChange);
+    return true;
 }
 
 void DriveListBox::refresh()
 {
-    const std::string current = drive();
+    std::optional<DriveInfo> current;
+    if (m_listIndex >= 0) current = m_drives[static_cast<std::size_t>(m_listIndex)];
     m_drives = m_fs.drives();
+    if (current) {
+        const auto at = std::find_if(m_drives.begin(), m_drives.end(),
+                                     [&current](const DriveInfo& d) { return d.letter >= current->letter; });
+        if (at == m_drives.end() || at->letter != current->letter) {
+            current->ready = false;
+            m_drives.insert(at, *current);
+        }
+    }
     m_items.clear();
     m_listIndex = -1;
     for (std::size_t i = 0; i < m_drives.size(); ++i) {
         m_items.push_back(m_drives[i].boxText());
-        if (!current.empty() && m_drives[i].letter == current[0]) m_listIndex = static_cast<int>(i);
+        if (current && m_drives[i].letter == current->letter) m_listIndex = static_cast<int>(i);
     }
     changed();
 }

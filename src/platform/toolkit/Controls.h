@@ -226,11 +226,17 @@ public:
     // "c: [label]" of the current drive.
     std::string drive() const;
     // Takes the drive letter from `text` ("C:\", "c: [x]", "d:"); fires Change when the drive
-    // differs. A drive that is not ready can be chosen; its handler decides. False, with
-    // nothing changed, when the letter is not one of the box's drives.
+    // differs. A drive that is not ready can be chosen; its handler decides. A letter the box
+    // does not list has the list read again first (a volume mounted meanwhile). False, with
+    // nothing changed, when the letter is not one of the drives even then.
     bool setDrive(std::string_view text);
-    // Re-reads the drive list, keeping the current drive.
+    // Re-reads the drive list, keeping the current drive: one that left the file system stays
+    // listed as it was shown until another drive is chosen, so the drive shown never changes
+    // under the user.
     void refresh();
+    // The user opens the list: it is read again, so that volumes mounted or unmounted since
+    // come and go.
+    void dropDown() { refresh(); }
     std::function<void()> onChange;
     void choose(int i); // the user picks an entry
     std::string displayText() const override { return drive(); }

@@ -11,6 +11,7 @@
 #include <exception>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -765,6 +766,10 @@ private:
     {
         HWND w = window();
         switch (code) {
+        case CBN_DROPDOWN:
+            // The drive box reads the drives again as it opens: volumes come and go.
+            if constexpr (std::is_same_v<Model, DriveListBox>) act([this] { m_model.dropDown(); });
+            break;
         case CBN_SELENDOK:
             m_chosen = true;
             break;
