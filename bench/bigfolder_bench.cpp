@@ -289,8 +289,9 @@ double lsTime(const fs::path& folder)
     const std::string command = "ls -l '" + folder.string() + "' > /dev/null";
     if (std::system(command.c_str()) != 0) return 0; // warms the cache too
     double best = 1e9;
-    for (int i = 0; i < 3; ++i) best = std::min(best, msOf([&] { (void)std::system(command.c_str()); }));
-    return best;
+    bool ran = true;
+    for (int i = 0; i < 3; ++i) best = std::min(best, msOf([&] { ran = ran && std::system(command.c_str()) == 0; }));
+    return ran ? best : 0;
 }
 
 void row(const std::string& what, double qt, double scripted, const char* limit)

@@ -70,6 +70,14 @@ void generateDeep(const fs::path& root, int depth)
     ::close(dir);
 }
 
+// Runs the reference command; one that failed would have timed nothing.
+void reference(const std::string& command)
+{
+    if (std::system(command.c_str()) == 0) return;
+    std::fprintf(stderr, "the reference failed: %s\n", command.c_str());
+    std::exit(1);
+}
+
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 template <class F> double best(int runs, F&& f)
@@ -101,8 +109,8 @@ int main(int argc, char** argv)
     }
 
     const std::string findCommand = "find '" + root.string() + "' -xdev -false";
-    std::system(findCommand.c_str()); // warm the cache
-    const double findTime = best(5, [&] { std::system(findCommand.c_str()); });
+    reference(findCommand); // warm the cache
+    const double findTime = best(5, [&] { reference(findCommand); });
 
     PosixFileSystem files("c:=" + root.string());
     testing::MemorySettings settings;
@@ -144,8 +152,8 @@ int main(int argc, char** argv)
     const fs::path deep = fs::temp_directory_path() / "velmora-walk-bench-deep";
     if (!fs::exists(deep / "level0")) generateDeep(deep, 3000);
     const std::string findDeep = "find '" + deep.string() + "' -xdev -false";
-    std::system(findDeep.c_str());
-    const double findDeepTime = best(3, [&] { std::system(findDeep.c_str()); });
+    reference(findDeep);
+    const double findDeepTime = best(3, [&] { reference(findDeep); });
     PosixFileSystem deepFiles("c:=" + deep.string());
     testing::FixedClock deepClock;
     const Services deepServices{settings, deepFiles, env, processes, shell, printer, deepClock};
