@@ -168,11 +168,17 @@ TEST_F(QtControlsTest, LabelsImagesLinesAndShapesLieBelowEveryRealControl)
     EXPECT_LT(lastDrawn, firstReal);
 }
 
-TEST_F(QtControlsTest, LabelGivesItsAccessKeyToTheNextControlThatTakesTheFocus)
+TEST_F(QtControlsTest, LabelGivesItsAccessKeyToTheNextControlThatTakesTheFocusAndTabGoesThereToo)
 {
     auto* label = widget<QLabel>(form->lblName);
     EXPECT_EQ(label->buddy(), fe.widget(form->txtName)) << "the frame and the line between take no focus";
     EXPECT_EQ(label->text(), QString::fromUtf8("&Имя:"));
+
+    fe.widget(form->cmdOK)->setFocus();
+    sendKey(fe.widget(form->cmdOK), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), fe.widget(form->txtName));
+    sendKey(fe.widget(form->txtName), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), fe.widget(form->cmdOK));
 }
 
 TEST_F(QtControlsTest, PassiveControlsClickOnReleaseInsideThemButtonsHaveNoDoubleClick)
@@ -302,7 +308,7 @@ TEST_F(QtControlsTest, LinesDrawAtLeastOnePixelAcrossAndShapesABox)
     EXPECT_EQ(qobject_cast<QFrame*>(fe.widget(form->shpBox))->frameShape(), QFrame::Box);
 }
 
-TEST_F(QtControlsTest, FileListAndSimpleListShareTheKeysOfAList)
+TEST_F(QtControlsTest, ListKeysAndTypingReachTheModelAndTheWidgetNeverSelectsByItself)
 {
     ASSERT_TRUE(form->filFiles.setPath("C:\\Windows"));
     auto* files = widget<QListWidget>(form->filFiles);
@@ -310,21 +316,11 @@ TEST_F(QtControlsTest, FileListAndSimpleListShareTheKeysOfAList)
     clickRow(files, 0);
     sendKey(files, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(selectedRows(files), (std::vector<int>{0, 1}));
-    sendKey(files, Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(form->filFiles.listIndex(), 2) << "Ctrl moves the caret only";
-    sendKey(files, Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_EQ(selectedRows(files), (std::vector<int>{0, 1, 2}));
-    sendKey(files, Qt::Key_End);
-    EXPECT_EQ(selectedRows(files), (std::vector<int>{3})) << "a plain move selects the one file";
-
-    auto* simple = widget<QListWidget>(form->lstSimple);
-    EXPECT_EQ(simple->selectionMode(), QAbstractItemView::MultiSelection);
-    sendKey(simple, Qt::Key_Down);
-    sendKey(simple, Qt::Key_Down);
-    EXPECT_EQ(form->lstSimple.listIndex(), 1);
-    EXPECT_EQ(form->lstSimple.selCount(), 0u) << "moving in a simple list selects nothing";
-    sendKey(simple, Qt::Key_Space);
-    EXPECT_EQ(selectedRows(simple), (std::vector<int>{1}));
+    sendKey(files, Qt::Key_C, {}, QStringLiteral("C"));
+    EXPECT_EQ(selectedRows(files), (std::vector<int>{2})) << "typing finds c.tmp";
+    sendKey(files, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_EQ(selectedRows(files), (std::vector<int>{2}));
+    EXPECT_EQ(form->filFiles.selCount(), 1u);
 }
 
 TEST_F(QtControlsTest, FolderTreeMovesItsHighlightOnAClickAndDriveBoxPicksADrive)

@@ -2,6 +2,7 @@
 
 #include "platform/console/ConsoleRender.h"
 #include "platform/console/ConsoleText.h"
+#include "platform/toolkit/Interaction.h"
 #include "platform/toolkit/Reentry.h"
 
 #include <algorithm>
@@ -82,7 +83,7 @@ std::size_t entryCount(const Control& c)
     case ControlKind::FileListBox:
         return dynamic_cast<const SelectableList&>(c).entryCount();
     case ControlKind::DirListBox:
-        return static_cast<const DirListBox&>(c).listCount();
+        return static_cast<const DirListBox&>(c).rows().size();
     default:
         return 0;
     }
@@ -527,8 +528,8 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
     const bool takesIndex =
         kind == ControlKind::ListBox || kind == ControlKind::FileListBox || kind == ControlKind::DirListBox;
     if (args.size() < 2) {
-        // Double-clicking a folder tree opens the entry under the pointer; there is no pointer here.
-        if (kind == ControlKind::DirListBox) return error("usage: dblclick NAME INDEX (the subfolder to open)");
+        // Double-clicking a folder tree opens the row under the pointer; there is no pointer here.
+        if (kind == ControlKind::DirListBox) return error("usage: dblclick NAME INDEX (the row to open)");
         c.dblClick();
         return;
     }
@@ -539,7 +540,7 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
         return error("index " + std::to_string(*index) + " is out of range; " + escapeText(c.name()) + " has " +
                      std::to_string(entryCount(c)) + " entries");
     if (kind == ControlKind::DirListBox) {
-        static_cast<DirListBox&>(c).open(*index);
+        static_cast<DirListBox&>(c).openRow(*index);
         return;
     }
     dynamic_cast<SelectableList&>(c).userSelect(*index);
@@ -640,7 +641,25 @@ void ConsoleFrontEnd::cmdKey(Arguments args)
     const auto keyCode = parseKey(args[1]);
     if (!keyCode) return error("bad key " + quoted(args[1]));
     Target t;
-    if (findUsable(args[0], t)) t.control->keyDown(*keyCode);
+    if (!findUsable(args[0], t)) return;
+    // The control as the key's handlers leave it: they may unload its form.
+    class View final : public ControlView {
+    public:
+        View(const ConsoleFrontEnd& fe, const Target& t) : m_fe(fe), m_target(t) {}
+        bool alive() const override { return m_fe.stillThere(m_target); }
+        // The console shows no highlight of its own: the open folder is the one a tree shows.
+        int highlightedRow() const override { return -1; }
+        // A page of a list is the whole list as the console prints it.
+        int shownRows() const override { return 1 << 30; }
+
+    private:
+        const ConsoleFrontEnd& m_fe;
+        const Target& m_target;
+    } view{*this, t};
+    KeyPress press;
+    press.code = *keyCode;
+    // Tab has nowhere to move a focus the console does not show; a text box types by `set`.
+    pressKey(*t.control, press, view);
 }
 
 void ConsoleFrontEnd::cmdMenu(Arguments args)

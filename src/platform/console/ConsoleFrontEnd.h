@@ -10,7 +10,9 @@
 //   chkAll checkbox "Все" value=1 disabled  declaration; menus and timers are not listed
 //   lstFiles list ""                        entries below a list, file list, combo box or
 //     [x] first                             drive box ([x] = selected / current);
-//     [ ] second                            a folder tree lists its subfolders' paths
+//     [ ] second                            a folder tree lists its rows' paths: the
+//                                           folders down to the open one [x], then its
+//                                           subfolders
 //   txtLog textbox "line one                a "\r\n" (or "\n") in any text breaks the line;
 //       line two"                           lines after the first are indented by 4 blanks
 //

@@ -150,6 +150,12 @@ public:
     virtual void userSelect(std::size_t i, bool shift = false, bool ctrl = false) = 0;
     // The user set entry i's selection alone (a Ctrl-click); fires Click.
     virtual void userSetSelected(std::size_t i, bool on) = 0;
+    // The current entry; -1 when none.
+    virtual int currentEntry() const = 0;
+    // Moves the current entry as the list's setListIndex does.
+    virtual void setCurrentEntry(int i) = 0;
+    // How the user's clicks and moves select.
+    virtual MultiSelect selectionMode() const = 0;
 };
 
 class ListBox : public ListControl, public SelectableList {
@@ -172,6 +178,9 @@ public:
     std::size_t entryCount() const override { return listCount(); }
     const std::string& entryText(std::size_t i) const override { return list(i); }
     bool entrySelected(std::size_t i) const override { return selected(i); }
+    int currentEntry() const override { return listIndex(); }
+    void setCurrentEntry(int i) override { setListIndex(i); }
+    MultiSelect selectionMode() const override { return m_multi; }
 
 private:
     std::vector<char> m_selected;
@@ -256,6 +265,23 @@ public:
     void refresh();
     std::function<void()> onChange;
     void open(std::size_t i); // the user opens subfolder i
+
+    // A row of the tree as it is drawn: the drive and each folder down to the open one, then
+    // the open folder's subfolders.
+    struct Row {
+        enum class Kind { Drive, Open, Closed };
+        std::string path;
+        std::string name; // what the row shows
+        int depth = 0;    // its indent
+        Kind kind = Kind::Closed;
+        friend bool operator==(const Row&, const Row&) = default;
+    };
+    // "C:\A\B" is "c:\", "A", "B" above B's subfolders.
+    std::vector<Row> rows() const;
+    // The row of the open folder itself.
+    std::size_t openFolderRow() const;
+    // The user opens row i: a subfolder, or a folder above (nothing for the open folder).
+    void openRow(std::size_t i);
     std::string displayText() const override { return m_path; }
 
 private:
@@ -317,6 +343,10 @@ public:
     std::size_t entryCount() const override { return listCount(); }
     const std::string& entryText(std::size_t i) const override { return list(i); }
     bool entrySelected(std::size_t i) const override { return selected(i); }
+    int currentEntry() const override { return listIndex(); }
+    void setCurrentEntry(int i) override { setListIndex(i); }
+    // A range with Shift, one more file with Ctrl.
+    MultiSelect selectionMode() const override { return MultiSelect::Extended; }
     std::string displayText() const override { return m_path; }
 
 private:
