@@ -98,11 +98,15 @@ TEST_F(ToolkitTest, TouchingLoadsUnloadingDiscardsAndTheNextTouchBuildsAfresh)
     sample->txtName.setText("kept only while loaded");
     EXPECT_EQ(sample->loads, 1);
     EXPECT_FALSE(sample->visible()) << "loading by touch keeps the form hidden";
+    const std::uint64_t first = sample->serial();
+    EXPECT_EQ(tk.formBySerial(first), sample.ifLoaded());
     sample->cmdClose.click(); // unloads from inside its own handler
     EXPECT_EQ(sample.ifLoaded(), nullptr);
     EXPECT_EQ(tk.forms().size(), 0u);
+    EXPECT_EQ(tk.formBySerial(first), nullptr);
     EXPECT_EQ(sample->txtName.text(), "");
     EXPECT_EQ(sample->loads, 1) << "a fresh form counts its own loads";
+    EXPECT_GT(sample->serial(), first) << "and has a serial of its own";
 }
 
 TEST_F(ToolkitTest, ShowModalReturnsWhenTheFormIsUnloaded)

@@ -73,20 +73,14 @@ std::optional<int> parseKey(std::string_view word)
 }
 
 // Entries a user can point at by index; 0 for kinds without entries.
-std::size_t entryCount(const Control& c)
+std::size_t entryCount(Control& c)
 {
-    switch (c.kind()) {
-    case ControlKind::ComboBox:
-    case ControlKind::DriveListBox:
-        return static_cast<const ListControl&>(c).listCount();
-    case ControlKind::ListBox:
-    case ControlKind::FileListBox:
-        return dynamic_cast<const SelectableList&>(c).entryCount();
-    case ControlKind::DirListBox:
-        return static_cast<const DirListBox&>(c).rows().size();
-    default:
-        return 0;
-    }
+    return visitKind(c, Overloaded{
+                            [](ListControl& list) -> std::size_t { return list.listCount(); },
+                            [](FileListBox& files) -> std::size_t { return files.listCount(); },
+                            [](DirListBox& tree) -> std::size_t { return tree.rows().size(); },
+                            [](Control&) -> std::size_t { return 0; },
+                        });
 }
 
 Control* controlNamed(const Form& form, std::string_view name, bool exact)
@@ -162,7 +156,7 @@ void ConsoleFrontEnd::attach(Toolkit& toolkit) { m_toolkit = &toolkit; }
 ConsoleFrontEnd::FormRecord& ConsoleFrontEnd::record(const Form& form)
 {
     auto [it, added] = m_records.try_emplace(&form);
-    if (added) it->second.serial = m_nextSerial++;
+    if (added) it->second.serial = form.serial();
     return it->second;
 }
 
@@ -170,9 +164,7 @@ std::uint64_t ConsoleFrontEnd::serialOf(const Form* form) { return form ? record
 
 Form* ConsoleFrontEnd::formBySerial(std::uint64_t serial) const
 {
-    for (const auto& [form, rec] : m_records)
-        if (rec.serial == serial) return const_cast<Form*>(form);
-    return nullptr;
+    return m_toolkit && serial != 0 ? m_toolkit->formBySerial(serial) : nullptr;
 }
 
 bool ConsoleFrontEnd::stillThere(const Target& t) const

@@ -31,7 +31,7 @@ namespace velmora {
 
 struct QtFrontEnd::Impl final : AdapterHost {
     struct FormView {
-        std::uint64_t id = 0;
+        std::uint64_t id = 0; // the form's serial
         Form* form = nullptr;
         QWidget* window = nullptr;
         std::unordered_map<const Control*, std::unique_ptr<ControlAdapter>> adapters;
@@ -53,7 +53,6 @@ struct QtFrontEnd::Impl final : AdapterHost {
     Toolkit* toolkit = nullptr;
     double dpi = 96;
     std::vector<std::unique_ptr<FormView>> forms;
-    std::uint64_t nextId = 1;
     std::vector<std::string> pictureFolders;
     // The picture files of those folders, by their path below the folder as it is and case-folded.
     QHash<QString, QString> pictures;
@@ -397,7 +396,7 @@ void QtFrontEnd::formLoaded(Form& form)
 {
     if (d->formOf(&form)) return;
     auto fv = std::make_unique<Impl::FormView>();
-    fv->id = d->nextId++;
+    fv->id = form.serial();
     fv->form = &form;
     fv->window = new FormWindow(*d, fv->id);
     Impl::FormView& ref = *fv;

@@ -406,4 +406,55 @@ public:
     Shape(Form& form, std::string name, Control* container = nullptr);
 };
 
+// Calls `f` with `control` as the class of its kind: the one place that tells a control's class
+// by its kind. `f` takes each class, or a base of it (Control& for any); what `f` returns.
+template <class F> decltype(auto) visitKind(Control& control, F&& f)
+{
+    switch (control.kind()) {
+    case ControlKind::CommandButton:
+        return f(static_cast<CommandButton&>(control));
+    case ControlKind::Label:
+        return f(static_cast<Label&>(control));
+    case ControlKind::TextBox:
+        return f(static_cast<TextBox&>(control));
+    case ControlKind::CheckBox:
+        return f(static_cast<CheckBox&>(control));
+    case ControlKind::OptionButton:
+        return f(static_cast<OptionButton&>(control));
+    case ControlKind::ComboBox:
+        return f(static_cast<ComboBox&>(control));
+    case ControlKind::ListBox:
+        return f(static_cast<ListBox&>(control));
+    case ControlKind::Frame:
+        return f(static_cast<Frame&>(control));
+    case ControlKind::PictureBox:
+        return f(static_cast<PictureBox&>(control));
+    case ControlKind::Image:
+        return f(static_cast<Image&>(control));
+    case ControlKind::Timer:
+        return f(static_cast<Timer&>(control));
+    case ControlKind::DriveListBox:
+        return f(static_cast<DriveListBox&>(control));
+    case ControlKind::DirListBox:
+        return f(static_cast<DirListBox&>(control));
+    case ControlKind::FileListBox:
+        return f(static_cast<FileListBox&>(control));
+    case ControlKind::Menu:
+        return f(static_cast<Menu&>(control));
+    case ControlKind::MenuItem:
+        return f(static_cast<MenuItem&>(control));
+    case ControlKind::Line:
+        return f(static_cast<Line&>(control));
+    case ControlKind::Shape:
+        return f(static_cast<Shape&>(control));
+    }
+    return f(control); // a value outside the enumeration
+}
+
+// Overloads gathered from lambdas, for visitKind.
+template <class... F> struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
+
 } // namespace velmora

@@ -1364,45 +1364,28 @@ private:
 
 std::unique_ptr<ControlAdapter> makeAdapter(Control& c, AdapterHost& host)
 {
-    // No default: a new kind without an adapter does not compile.
-    switch (c.kind()) {
-    case ControlKind::CommandButton:
-        return std::make_unique<CommandButtonAdapter>(static_cast<CommandButton&>(c), host);
-    case ControlKind::Label:
-        return std::make_unique<LabelAdapter>(static_cast<Label&>(c), host);
-    case ControlKind::TextBox:
-        return std::make_unique<TextBoxAdapter>(static_cast<TextBox&>(c), host);
-    case ControlKind::CheckBox:
-        return std::make_unique<CheckBoxAdapter>(static_cast<CheckBox&>(c), host);
-    case ControlKind::OptionButton:
-        return std::make_unique<OptionButtonAdapter>(static_cast<OptionButton&>(c), host);
-    case ControlKind::ComboBox:
-        return std::make_unique<ComboBoxAdapter>(static_cast<ComboBox&>(c), host);
-    case ControlKind::ListBox:
-        return std::make_unique<ListBoxAdapter>(static_cast<ListBox&>(c), host);
-    case ControlKind::Frame:
-        return std::make_unique<FrameAdapter>(static_cast<Frame&>(c), host);
-    case ControlKind::PictureBox:
-        return std::make_unique<PictureBoxAdapter>(static_cast<PictureBox&>(c), host);
-    case ControlKind::Image:
-        return std::make_unique<ImageAdapter>(static_cast<Image&>(c), host);
-    case ControlKind::Timer:
-        return std::make_unique<TimerAdapter>(static_cast<Timer&>(c), host);
-    case ControlKind::DriveListBox:
-        return std::make_unique<DriveListAdapter>(static_cast<DriveListBox&>(c), host);
-    case ControlKind::DirListBox:
-        return std::make_unique<DirListAdapter>(static_cast<DirListBox&>(c), host);
-    case ControlKind::FileListBox:
-        return std::make_unique<FileListAdapter>(static_cast<FileListBox&>(c), host);
-    case ControlKind::Menu:
-    case ControlKind::MenuItem:
-        return std::make_unique<MenuAdapter>(c, host);
-    case ControlKind::Line:
-        return std::make_unique<LineAdapter>(static_cast<Line&>(c), host);
-    case ControlKind::Shape:
-        return std::make_unique<ShapeAdapter>(static_cast<Shape&>(c), host);
-    }
-    return std::make_unique<MenuAdapter>(c, host); // a value outside the enumeration: draw nothing
+    using Made = std::unique_ptr<ControlAdapter>;
+    return visitKind(c,
+                     Overloaded{
+                         [&host](CommandButton& b) -> Made { return std::make_unique<CommandButtonAdapter>(b, host); },
+                         [&host](Label& l) -> Made { return std::make_unique<LabelAdapter>(l, host); },
+                         [&host](TextBox& t) -> Made { return std::make_unique<TextBoxAdapter>(t, host); },
+                         [&host](CheckBox& b) -> Made { return std::make_unique<CheckBoxAdapter>(b, host); },
+                         [&host](OptionButton& o) -> Made { return std::make_unique<OptionButtonAdapter>(o, host); },
+                         [&host](ComboBox& b) -> Made { return std::make_unique<ComboBoxAdapter>(b, host); },
+                         [&host](ListBox& l) -> Made { return std::make_unique<ListBoxAdapter>(l, host); },
+                         [&host](Frame& f) -> Made { return std::make_unique<FrameAdapter>(f, host); },
+                         [&host](PictureBox& p) -> Made { return std::make_unique<PictureBoxAdapter>(p, host); },
+                         [&host](Image& i) -> Made { return std::make_unique<ImageAdapter>(i, host); },
+                         [&host](Timer& t) -> Made { return std::make_unique<TimerAdapter>(t, host); },
+                         [&host](DriveListBox& d) -> Made { return std::make_unique<DriveListAdapter>(d, host); },
+                         [&host](DirListBox& d) -> Made { return std::make_unique<DirListAdapter>(d, host); },
+                         [&host](FileListBox& f) -> Made { return std::make_unique<FileListAdapter>(f, host); },
+                         [&host](Line& l) -> Made { return std::make_unique<LineAdapter>(l, host); },
+                         [&host](Shape& s) -> Made { return std::make_unique<ShapeAdapter>(s, host); },
+                         // Menus, their items (and a kind outside the enumeration) draw nothing.
+                         [&host](Control& other) -> Made { return std::make_unique<MenuAdapter>(other, host); },
+                     });
 }
 
 } // namespace velmora::win32

@@ -86,7 +86,7 @@ LRESULT CALLBACK formProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
 struct Win32FrontEnd::Impl final : win32::AdapterHost {
     struct FormView {
-        std::uint64_t id = 0;
+        std::uint64_t id = 0; // the form's serial
         Form* form = nullptr;
         HWND window = nullptr;
         HWND toolTips = nullptr; // made at the first tooltip
@@ -137,7 +137,6 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
     Toolkit* toolkit = nullptr;
     int dpi = 96;
     std::vector<std::unique_ptr<FormView>> forms;
-    std::uint64_t nextId = 1;
     win32::PictureStore pictures;
     std::map<std::tuple<std::string, int, bool, bool>, HFONT> fonts;
     std::unordered_map<HWND, ControlAdapter*> windows;
@@ -759,7 +758,7 @@ void Win32FrontEnd::formLoaded(Form& form)
 {
     if (d->formOf(&form)) return;
     auto fv = std::make_unique<Impl::FormView>();
-    fv->id = d->nextId++;
+    fv->id = form.serial();
     fv->form = &form;
     fv->window = ::CreateWindowExW(0, FormClass, L"", FormStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr,
                                    nullptr, instance(), d.get());
