@@ -3,6 +3,7 @@
 #include "platform/toolkit/ListFollower.h"
 
 #include <QAbstractItemView>
+#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -676,9 +678,49 @@ private:
 using ComboBoxAdapter = DropDownAdapter<ComboBox>;
 using DriveListAdapter = DropDownAdapter<DriveListBox>;
 
-// The list widget of a list box or a file list: its rows, the model's selection and caret,
-// and the keys and clicks that change them. The model owns the selection; the widget only
-// draws it.
+// The rows a list widget shows, read from the follower's copy only when the view lays out or
+// paints them: a long list costs no item object per row.
+class RowsModel final : public QAbstractListModel {
+public:
+    RowsModel(const ListFollower& rows, QObject* parent) : QAbstractListModel(parent), m_rows(rows) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_count; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        // The copy may be ahead of the count while runs of rows leave one by one.
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= std::min(m_count, copied())) return {};
+        return qs(m_rows.rows()[static_cast<std::size_t>(index.row())]);
+    }
+
+    void reset()
+    {
+        beginResetModel();
+        m_count = copied();
+        endResetModel();
+    }
+    void appended(int first)
+    {
+        if (copied() <= first) return;
+        beginInsertRows({}, first, copied() - 1);
+        m_count = copied();
+        endInsertRows();
+    }
+    void removed(int first, int count)
+    {
+        beginRemoveRows({}, first, first + count - 1);
+        m_count -= count;
+        endRemoveRows();
+    }
+
+private:
+    int copied() const { return static_cast<int>(m_rows.rows().size()); }
+
+    const ListFollower& m_rows;
+    int m_count = 0;
+};
+
+// The list view of a list box or a file list: its rows, the model's selection and caret, and
+// the keys and clicks that change them. The model owns the selection; the view only draws it.
 template <class Model> class ListAdapter : public ControlAdapter, private ListView {
 public:
     ListAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
@@ -690,8 +732,12 @@ protected:
 private:
     QWidget* create(QWidget* parent) override
     {
-        m_list = newListWidget(parent);
+        m_list = new QListView(parent);
+        m_list->setUniformItemSizes(true);
+        m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_rows.forget();
+        m_shown = new RowsModel(m_rows, m_list);
+        m_list->setModel(m_shown);
         listenTo(m_list->viewport());
         return m_list;
     }
@@ -709,29 +755,23 @@ private:
     bool viewportMove(const QMouseEvent& e) override { return e.buttons() != Qt::NoButton; }
     void redrawAfterAction() override {}
 
-    std::size_t drawnCount() const override { return static_cast<std::size_t>(m_list->count()); }
-    void resetRows(const std::vector<std::string>& rows) override
+    std::size_t drawnCount() const override { return static_cast<std::size_t>(m_shown->rowCount()); }
+    void resetRows(const std::vector<std::string>&) override { m_shown->reset(); }
+    void appendRows(const std::vector<std::string>&, std::size_t first) override
     {
-        m_list->clear();
-        appendRows(rows, 0);
-    }
-    void appendRows(const std::vector<std::string>& rows, std::size_t first) override
-    {
-        QStringList texts;
-        texts.reserve(static_cast<qsizetype>(rows.size() - first));
-        for (std::size_t i = first; i < rows.size(); ++i) texts.append(qs(rows[i]));
-        m_list->addItems(texts);
+        m_shown->appended(static_cast<int>(first));
     }
     void removeRows(std::size_t first, std::size_t count) override
     {
-        m_list->model()->removeRows(static_cast<int>(first), static_cast<int>(count));
+        m_shown->removed(static_cast<int>(first), static_cast<int>(count));
     }
     void drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& selected, bool whole) override;
     void drawCurrent(int row, bool moved) override;
 
     Model& m_model;
-    QListWidget* m_list = nullptr;
+    QListView* m_list = nullptr;
     ListFollower m_rows;
+    RowsModel* m_shown = nullptr; // owned by the view
 };
 
 template <class Model>
@@ -756,8 +796,8 @@ void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t end, const
 
 template <class Model> void ListAdapter<Model>::drawCurrent(int index, bool moved)
 {
-    QListWidget& w = *m_list;
-    if (index < 0 || index >= w.count()) return;
+    QListView& w = *m_list;
+    if (index < 0 || index >= m_shown->rowCount()) return;
     const QModelIndex current = w.model()->index(index, 0);
     w.selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     if (moved) w.scrollTo(current);
