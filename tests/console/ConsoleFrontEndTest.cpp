@@ -495,23 +495,25 @@ TEST(ConsoleFrontEnd, BrowserControlsListHostEntriesAndFollowTheUser)
     testsupport::HostFileSystem fs(testsupport::driveEntry('c', tmp.path() / "c") + ";" +
                                    testsupport::driveEntry('d', tmp.path() / "d"));
 
-    Session s("dblclick dirTree 0\npath dirTree C:\\Nope\npath dirTree c:\\\nselect filFiles 0 1\ndeselect filFiles 0\n"
-              "choose drvDrive 1\npath drvDrive z:\npath filFiles C:\\Alpha\ndblclick dirTree\n");
+    Session s(
+        "dblclick dirTree 1\npath dirTree C:\\Nope\ndblclick dirTree 0\nselect filFiles 0 1\ndeselect filFiles 0\n"
+        "choose drvDrive 1\npath drvDrive z:\npath filFiles C:\\Alpha\ndblclick dirTree\n");
     s.f.unload();
     s.log.clear();
     auto browse = std::make_unique<BrowseForm>(s.tk, fs, s.log);
     browse->load();
     browse->show();
     s.fe.run();
-    EXPECT_EQ(s.log, (Log{"folder C:\\Alpha", "folder c:\\", "files selected 1", "files selected 2", "files selected 1",
+    EXPECT_EQ(s.log, (Log{"folder C:\\Alpha", "folder C:\\", "files selected 1", "files selected 2", "files selected 1",
                           "drive d:"}));
     EXPECT_EQ(s.err.str(), "error: cannot open \"C:\\Nope\"\nerror: no drive \"z:\"\n"
-                           "error: usage: dblclick NAME INDEX (the subfolder to open)\n");
+                           "error: usage: dblclick NAME INDEX (the row to open)\n");
     const std::string out = s.out.str();
-    EXPECT_NE(out.find("dirTree folders \"C:\\\"\n  [ ] C:\\Alpha\n  [ ] C:\\Beta\nfilFiles files \"C:\\\"\n"
-                       "  [ ] " +
-                       std::string(odd ? "bad\\xFF.log" : "bad.log") + "\n  [ ] one.txt\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("dirTree folders \"C:\\\"\n  [x] C:\\\n  [ ] C:\\Alpha\n  [ ] C:\\Beta\nfilFiles files \"C:\\\"\n"
+                 "  [ ] " +
+                 std::string(odd ? "bad\\xFF.log" : "bad.log") + "\n  [ ] one.txt\n"),
+        std::string::npos)
         << out;
     EXPECT_NE(out.find("drvDrive drives \"c: ["), std::string::npos);
     EXPECT_EQ(browse->filFiles.path(), "C:\\Alpha");

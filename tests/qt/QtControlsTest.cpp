@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -131,9 +132,9 @@ TEST_F(QtControlsTest, EveryKindHasItsWidgetAndOnlyRealControlsTakeTheFocus)
     const Expect expected[] = {
         {f.cmdOK, "QPushButton", true},   {f.lblName, "QLabel", false},        {f.fraBox, "QGroupBox", false},
         {f.linInFrame, "QFrame", false},  {f.txtName, "QLineEdit", true},      {f.chkSure, "QCheckBox", true},
-        {f.optOne, "QRadioButton", true}, {f.cboKind, "QComboBox", true},      {f.lstSimple, "QListWidget", true},
+        {f.optOne, "QRadioButton", true}, {f.cboKind, "QComboBox", true},      {f.lstSimple, "QListView", true},
         {f.picPanel, "QLabel", false},    {f.imgLogo, "QLabel", false},        {f.timTick, nullptr, false},
-        {f.drvDrive, "QComboBox", true},  {f.dirFolders, "QListWidget", true}, {f.filFiles, "QListWidget", true},
+        {f.drvDrive, "QComboBox", true},  {f.dirFolders, "QListWidget", true}, {f.filFiles, "QListView", true},
         {f.mnuPopup, nullptr, false},     {f.mnuOpen, nullptr, false},         {f.linSide, "QFrame", false},
         {f.shpBox, "QFrame", false},
     };
@@ -168,11 +169,17 @@ TEST_F(QtControlsTest, LabelsImagesLinesAndShapesLieBelowEveryRealControl)
     EXPECT_LT(lastDrawn, firstReal);
 }
 
-TEST_F(QtControlsTest, LabelGivesItsAccessKeyToTheNextControlThatTakesTheFocus)
+TEST_F(QtControlsTest, LabelGivesItsAccessKeyToTheNextControlThatTakesTheFocusAndTabGoesThereToo)
 {
     auto* label = widget<QLabel>(form->lblName);
     EXPECT_EQ(label->buddy(), fe.widget(form->txtName)) << "the frame and the line between take no focus";
     EXPECT_EQ(label->text(), QString::fromUtf8("&Имя:"));
+
+    fe.widget(form->cmdOK)->setFocus();
+    sendKey(fe.widget(form->cmdOK), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), fe.widget(form->txtName));
+    sendKey(fe.widget(form->txtName), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), fe.widget(form->cmdOK));
 }
 
 TEST_F(QtControlsTest, PassiveControlsClickOnReleaseInsideThemButtonsHaveNoDoubleClick)
@@ -208,7 +215,7 @@ TEST_F(QtControlsTest, HandlersMayUnloadTheFormFromEveryKindOfInput)
         [this](KindsForm& f) {
             sendMouse(fe.widget(f.lblName), QEvent::MouseButtonDblClick, QPoint(2, 2), Qt::LeftButton);
         },
-        [this](KindsForm& f) { clickRow(widget<QListWidget>(f.lstSimple), 1); },
+        [this](KindsForm& f) { clickRow(widget<QListView>(f.lstSimple), 1); },
         [this](KindsForm& f) { sendKey(fe.widget(f.lstSimple), Qt::Key_Down); },
         [this](KindsForm& f) { sendKey(fe.widget(f.txtName), 0, {}, QStringLiteral("x")); },
         [this](KindsForm& f) { sendKey(fe.widget(f.cmdOK), Qt::Key_Return); },
@@ -302,29 +309,19 @@ TEST_F(QtControlsTest, LinesDrawAtLeastOnePixelAcrossAndShapesABox)
     EXPECT_EQ(qobject_cast<QFrame*>(fe.widget(form->shpBox))->frameShape(), QFrame::Box);
 }
 
-TEST_F(QtControlsTest, FileListAndSimpleListShareTheKeysOfAList)
+TEST_F(QtControlsTest, ListKeysAndTypingReachTheModelAndTheWidgetNeverSelectsByItself)
 {
     ASSERT_TRUE(form->filFiles.setPath("C:\\Windows"));
-    auto* files = widget<QListWidget>(form->filFiles);
-    ASSERT_EQ(files->count(), 4);
+    auto* files = widget<QListView>(form->filFiles);
+    ASSERT_EQ(rowCount(files), 4);
     clickRow(files, 0);
     sendKey(files, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(selectedRows(files), (std::vector<int>{0, 1}));
-    sendKey(files, Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(form->filFiles.listIndex(), 2) << "Ctrl moves the caret only";
-    sendKey(files, Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_EQ(selectedRows(files), (std::vector<int>{0, 1, 2}));
-    sendKey(files, Qt::Key_End);
-    EXPECT_EQ(selectedRows(files), (std::vector<int>{3})) << "a plain move selects the one file";
-
-    auto* simple = widget<QListWidget>(form->lstSimple);
-    EXPECT_EQ(simple->selectionMode(), QAbstractItemView::MultiSelection);
-    sendKey(simple, Qt::Key_Down);
-    sendKey(simple, Qt::Key_Down);
-    EXPECT_EQ(form->lstSimple.listIndex(), 1);
-    EXPECT_EQ(form->lstSimple.selCount(), 0u) << "moving in a simple list selects nothing";
-    sendKey(simple, Qt::Key_Space);
-    EXPECT_EQ(selectedRows(simple), (std::vector<int>{1}));
+    sendKey(files, Qt::Key_C, {}, QStringLiteral("C"));
+    EXPECT_EQ(selectedRows(files), (std::vector<int>{2})) << "typing finds c.tmp";
+    sendKey(files, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_EQ(selectedRows(files), (std::vector<int>{2}));
+    EXPECT_EQ(form->filFiles.selCount(), 1u);
 }
 
 TEST_F(QtControlsTest, FolderTreeMovesItsHighlightOnAClickAndDriveBoxPicksADrive)
@@ -370,17 +367,17 @@ TEST_F(QtControlsTest, TimerIsNotEnteredAgainWhileItsHandlerRestartsItAndYields)
 }
 
 // What a list widget shows, against its model: the same rows, selection and current row.
-void expectShows(QListWidget* w, const SelectableList& model, int current, const std::string& step)
+void expectShows(QListView* w, const SelectableList& model, int current, const std::string& step)
 {
-    ASSERT_EQ(static_cast<std::size_t>(w->count()), model.entryCount()) << step;
+    ASSERT_EQ(static_cast<std::size_t>(rowCount(w)), model.entryCount()) << step;
     std::vector<int> want;
     for (std::size_t i = 0; i < model.entryCount(); ++i) {
-        EXPECT_EQ(utf8(w->item(static_cast<int>(i))->text()), model.entryText(i)) << step << " row " << i;
+        EXPECT_EQ(utf8(rowText(w, static_cast<int>(i))), model.entryText(i)) << step << " row " << i;
         if (model.entrySelected(i)) want.push_back(static_cast<int>(i));
     }
     EXPECT_EQ(selectedRows(w), want) << step;
     if (current >= 0) {
-        EXPECT_EQ(w->currentRow(), current) << step;
+        EXPECT_EQ(w->currentIndex().row(), current) << step;
     }
 }
 
@@ -389,7 +386,7 @@ TEST_F(QtControlsTest, FileListWidgetShowsExactlyTheModelAfterEachKindOfChange)
     for (int i = 0; i < 60; ++i) root.write("Big/f" + std::to_string(100 + i) + ".tmp");
     FileListBox& fil = form->filFiles;
     ASSERT_TRUE(fil.setPath("C:\\Big"));
-    auto* files = widget<QListWidget>(fil);
+    auto* files = widget<QListView>(fil);
     auto check = [&](const std::string& step) { expectShows(files, fil, fil.listIndex(), step); };
     check("listed");
 
@@ -413,8 +410,8 @@ TEST_F(QtControlsTest, FileListWidgetShowsExactlyTheModelAfterEachKindOfChange)
 
     // A drag over the rows selects nothing: the model's selection is what shows.
     fil.userSelect(2);
-    const QPoint from = files->visualItemRect(files->item(2)).center();
-    const QPoint to = files->visualItemRect(files->item(6)).center();
+    const QPoint from = rowCentre(files, 2);
+    const QPoint to = rowCentre(files, 6);
     QMouseEvent drag(QEvent::MouseMove, QPointF(to), QPointF(files->viewport()->mapToGlobal(to)), Qt::NoButton,
                      Qt::LeftButton, {});
     sendMouse(files->viewport(), QEvent::MouseButtonPress, from, Qt::LeftButton);
@@ -437,7 +434,7 @@ TEST_F(QtControlsTest, FileListWidgetShowsExactlyTheModelAfterEachKindOfChange)
 TEST_F(QtControlsTest, ListBoxAndComboWidgetsFollowAppendsAndRemovals)
 {
     ListBox& lst = form->lstSimple;
-    auto* list = widget<QListWidget>(lst);
+    auto* list = widget<QListView>(lst);
     auto check = [&](const std::string& step) { expectShows(list, lst, lst.listIndex(), step); };
     std::vector<std::string> texts;
     for (int i = 0; i < 300; ++i) texts.push_back("строка " + std::to_string(i));

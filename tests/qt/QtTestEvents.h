@@ -1,10 +1,10 @@
 #pragma once
 // The user's keys and clicks as the Qt tests send them, and what a list widget shows selected.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMouseEvent>
 
 #include <functional>
@@ -46,17 +46,23 @@ inline void click(QWidget* w, QPoint pos, Qt::MouseButton button = Qt::LeftButto
     sendMouse(w, QEvent::MouseButtonRelease, pos, button, mods);
 }
 
+// Row i of a list view, its text and where it is drawn.
+inline QModelIndex row(const QAbstractItemView* list, int i) { return list->model()->index(i, 0); }
+inline int rowCount(const QAbstractItemView* list) { return list->model()->rowCount(); }
+inline QString rowText(const QAbstractItemView* list, int i) { return row(list, i).data().toString(); }
+inline QPoint rowCentre(const QAbstractItemView* list, int i) { return list->visualRect(row(list, i)).center(); }
+
 // A click on row i of a list.
-inline void clickRow(QListWidget* list, int i, Qt::KeyboardModifiers mods = {})
+inline void clickRow(QAbstractItemView* list, int i, Qt::KeyboardModifiers mods = {})
 {
-    click(list->viewport(), list->visualItemRect(list->item(i)).center(), Qt::LeftButton, mods);
+    click(list->viewport(), rowCentre(list, i), Qt::LeftButton, mods);
 }
 
-inline std::vector<int> selectedRows(const QListWidget* list)
+inline std::vector<int> selectedRows(const QAbstractItemView* list)
 {
     std::vector<int> rows;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->isSelected()) rows.push_back(i);
+    for (int i = 0; i < rowCount(list); ++i)
+        if (list->selectionModel()->isSelected(row(list, i))) rows.push_back(i);
     return rows;
 }
 

@@ -1,6 +1,7 @@
 // The window model's event semantics, through the scripted front-end.
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "platform/toolkit/Form.h"
+#include "platform/toolkit/ListFollower.h"
 #include "support/HostServices.h"
 #include "support/TestSupport.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <random>
 #include <thread>
@@ -96,11 +98,15 @@ TEST_F(ToolkitTest, TouchingLoadsUnloadingDiscardsAndTheNextTouchBuildsAfresh)
     sample->txtName.setText("kept only while loaded");
     EXPECT_EQ(sample->loads, 1);
     EXPECT_FALSE(sample->visible()) << "loading by touch keeps the form hidden";
+    const std::uint64_t first = sample->serial();
+    EXPECT_EQ(tk.formBySerial(first), sample.ifLoaded());
     sample->cmdClose.click(); // unloads from inside its own handler
     EXPECT_EQ(sample.ifLoaded(), nullptr);
     EXPECT_EQ(tk.forms().size(), 0u);
+    EXPECT_EQ(tk.formBySerial(first), nullptr);
     EXPECT_EQ(sample->txtName.text(), "");
     EXPECT_EQ(sample->loads, 1) << "a fresh form counts its own loads";
+    EXPECT_GT(sample->serial(), first) << "and has a serial of its own";
 }
 
 TEST_F(ToolkitTest, ShowModalReturnsWhenTheFormIsUnloaded)
@@ -427,60 +433,94 @@ TEST_F(BrowserControls, RefreshKeepsTheSelectionOfFilesStillThere)
     EXPECT_FALSE(fil.selected(2));
 }
 
-// A front-end that keeps its own copy of each list and follows only what the notifications
-// say: after every change of the model, the copy must be the model.
+// A list widget drawn nowhere: the rows, selection and current row its follower gave it.
+class DrawnList final : public ListView {
+public:
+    std::size_t drawnCount() const override { return texts.size(); }
+    void resetRows(const std::vector<std::string>& rows) override
+    {
+        texts = rows;
+        selected.assign(rows.size(), false);
+        ++resets;
+    }
+    void appendRows(const std::vector<std::string>& rows, std::size_t first) override
+    {
+        EXPECT_EQ(first, texts.size());
+        texts.insert(texts.end(), rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end());
+        selected.resize(texts.size(), false);
+    }
+    void removeRows(std::size_t first, std::size_t count) override
+    {
+        EXPECT_LT(first, lastRemoved) << "runs leave last first";
+        lastRemoved = first;
+        const auto at = static_cast<std::ptrdiff_t>(first), n = static_cast<std::ptrdiff_t>(count);
+        texts.erase(texts.begin() + at, texts.begin() + at + n);
+        selected.erase(selected.begin() + at, selected.begin() + at + n);
+        ++removals;
+    }
+    void drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& runs, bool whole) override
+    {
+        EXPECT_EQ(whole, first == 0 && end == texts.size());
+        for (std::size_t i = first; i < end; ++i) selected.at(i) = false;
+        for (const auto& [a, b] : runs)
+            for (std::size_t i = a; i <= b; ++i) selected.at(i) = true;
+        lastRemoved = SIZE_MAX;
+    }
+    void drawCurrent(int row, bool) override
+    {
+        current = row;
+        lastRemoved = SIZE_MAX;
+    }
+
+    std::vector<std::string> texts;
+    std::vector<bool> selected;
+    int current = -1;
+    int resets = 0, removals = 0;
+    std::size_t lastRemoved = SIZE_MAX;
+};
+
+// A front-end that draws each list through a ListFollower, which hears only what the
+// notifications say: after every change of the model, what it drew must be the model.
 class MirrorFrontEnd : public ScriptedFrontEnd {
 public:
-    struct Copy {
-        std::vector<std::string> texts;
-        std::vector<bool> selected;
-        int current = -1;
+    struct Mirror {
+        std::unique_ptr<ListRows> rows;
+        ListFollower follower;
+        DrawnList drawn;
     };
 
     void controlChanged(Control& c) override
     {
         ++wholeRedraws;
-        if (c.kind() == ControlKind::ComboBox || c.kind() == ControlKind::DriveListBox) {
-            const auto& list = static_cast<ListControl&>(c);
-            copies[&c] = {list.items(), std::vector<bool>(list.listCount()), list.listIndex()};
-        } else if (const auto* list = dynamic_cast<SelectableList*>(&c)) {
-            Copy copy;
-            for (std::size_t i = 0; i < list->entryCount(); ++i) {
-                copy.texts.push_back(list->entryText(i));
-                copy.selected.push_back(list->entrySelected(i));
-            }
-            copy.current = currentOf(c);
-            copies[&c] = copy;
-        }
+        if (Mirror* m = mirror(c)) m->follower.sync(*m->rows, m->drawn);
     }
 
     void listChanged(Control& c, const ListChange& change) override
     {
         ++changes;
-        Copy& copy = copies.at(&c);
-        const auto* list = dynamic_cast<SelectableList*>(&c);
-        auto textOf = [&](std::size_t i) { return list ? list->entryText(i) : static_cast<ListControl&>(c).list(i); };
-        switch (change.kind) {
-        case ListChange::Kind::Selection:
-            for (std::size_t i = change.first; i < change.first + change.count; ++i)
-                copy.selected.at(i) = list->entrySelected(i);
-            break;
-        case ListChange::Kind::Appended:
-            ASSERT_EQ(change.first, copy.texts.size());
-            for (std::size_t i = change.first; i < change.first + change.count; ++i) {
-                copy.texts.push_back(textOf(i));
-                copy.selected.push_back(false);
+        if (Mirror* m = mirror(c)) m->follower.follow(change, *m->rows, m->drawn);
+    }
+
+    Mirror* mirror(Control& c)
+    {
+        auto& m = mirrors[&c];
+        if (!m.rows) {
+            switch (c.kind()) {
+            case ControlKind::ComboBox:
+                m.rows = std::make_unique<RowsOf<ComboBox>>(static_cast<ComboBox&>(c));
+                break;
+            case ControlKind::ListBox:
+                m.rows = std::make_unique<RowsOf<ListBox>>(static_cast<ListBox&>(c));
+                break;
+            case ControlKind::FileListBox:
+                m.rows = std::make_unique<RowsOf<FileListBox>>(static_cast<FileListBox&>(c));
+                break;
+            default:
+                mirrors.erase(&c);
+                return nullptr;
             }
-            break;
-        case ListChange::Kind::Removed:
-            ASSERT_NE(change.removed, nullptr);
-            for (auto it = change.removed->rbegin(); it != change.removed->rend(); ++it) {
-                copy.texts.erase(copy.texts.begin() + static_cast<std::ptrdiff_t>(*it));
-                copy.selected.erase(copy.selected.begin() + static_cast<std::ptrdiff_t>(*it));
-            }
-            break;
         }
-        copy.current = currentOf(c);
+        return &m;
     }
 
     static int currentOf(const Control& c)
@@ -489,35 +529,29 @@ public:
         return static_cast<const ListControl&>(c).listIndex();
     }
 
-    // The copy of `c` as the model has it now, for comparing.
-    static Copy truth(const Control& c)
-    {
-        Copy t;
-        if (const auto* list = dynamic_cast<const SelectableList*>(&c)) {
-            for (std::size_t i = 0; i < list->entryCount(); ++i) {
-                t.texts.push_back(list->entryText(i));
-                t.selected.push_back(list->entrySelected(i));
-            }
-        } else {
-            t.texts = static_cast<const ListControl&>(c).items();
-            t.selected.resize(t.texts.size());
-        }
-        t.current = currentOf(c);
-        return t;
-    }
-
-    std::map<const Control*, Copy> copies;
+    std::map<const Control*, Mirror> mirrors;
     int wholeRedraws = 0, changes = 0;
 };
 
 void expectMirrored(const MirrorFrontEnd& fe, const Control& c, const std::string& step)
 {
-    const auto it = fe.copies.find(&c);
-    ASSERT_NE(it, fe.copies.end()) << step;
-    const MirrorFrontEnd::Copy want = MirrorFrontEnd::truth(c);
-    EXPECT_EQ(it->second.texts, want.texts) << step;
-    EXPECT_EQ(it->second.selected, want.selected) << step;
-    EXPECT_EQ(it->second.current, want.current) << step;
+    const auto it = fe.mirrors.find(&c);
+    ASSERT_NE(it, fe.mirrors.end()) << step;
+    const DrawnList& drawn = it->second.drawn;
+    std::vector<std::string> texts;
+    std::vector<bool> selected;
+    if (const auto* list = dynamic_cast<const SelectableList*>(&c)) {
+        for (std::size_t i = 0; i < list->entryCount(); ++i) {
+            texts.push_back(list->entryText(i));
+            selected.push_back(list->entrySelected(i));
+        }
+    } else {
+        texts = static_cast<const ListControl&>(c).items();
+        selected.resize(texts.size());
+    }
+    EXPECT_EQ(drawn.texts, texts) << step;
+    EXPECT_EQ(drawn.selected, selected) << step;
+    EXPECT_EQ(drawn.current, MirrorFrontEnd::currentOf(c)) << step;
 }
 
 struct ListsForm : Form {
@@ -599,6 +633,32 @@ TEST(ListChanges, AFrontEndFollowingOnlyTheChangesShowsEveryListAsTheModelHasIt)
     }
     EXPECT_EQ(fe.wholeRedraws, 4 + clears) << "only clearing a list redraws it whole";
     EXPECT_GT(fe.changes, 1000);
+}
+
+TEST(ListChanges, AFewRunsOfRemovedRowsLeaveInPlaceAndManyAreDrawnAfresh)
+{
+    MirrorFrontEnd fe;
+    Toolkit tk{fe};
+    ListsForm f{tk};
+    f.load();
+    std::vector<std::string> texts;
+    for (int i = 0; i < 200; ++i) texts.push_back("e" + std::to_string(i));
+    f.lstExtended.addItems(texts);
+    f.lstExtended.setSelected(4, true);
+    const DrawnList& drawn = fe.mirrors.at(&f.lstExtended).drawn;
+    const int resets = drawn.resets;
+
+    f.lstExtended.removeItems({0, 3, 4, 5, 199});
+    EXPECT_EQ(drawn.removals, 3);
+    EXPECT_EQ(drawn.resets, resets);
+    expectMirrored(fe, f.lstExtended, "three runs");
+
+    std::vector<std::size_t> scattered;
+    for (std::size_t i = 0; i < 120; i += 2) scattered.push_back(i);
+    f.lstExtended.removeItems(scattered);
+    EXPECT_EQ(drawn.removals, 3);
+    EXPECT_EQ(drawn.resets, resets + 1);
+    expectMirrored(fe, f.lstExtended, "sixty runs");
 }
 
 TEST(ListChanges, TheFileListTellsEachSelectionChangeAndRedrawsWholeOnlyWhenReListed)

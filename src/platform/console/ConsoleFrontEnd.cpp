@@ -2,6 +2,7 @@
 
 #include "platform/console/ConsoleRender.h"
 #include "platform/console/ConsoleText.h"
+#include "platform/toolkit/Interaction.h"
 #include "platform/toolkit/Reentry.h"
 
 #include <algorithm>
@@ -72,20 +73,14 @@ std::optional<int> parseKey(std::string_view word)
 }
 
 // Entries a user can point at by index; 0 for kinds without entries.
-std::size_t entryCount(const Control& c)
+std::size_t entryCount(Control& c)
 {
-    switch (c.kind()) {
-    case ControlKind::ComboBox:
-    case ControlKind::DriveListBox:
-        return static_cast<const ListControl&>(c).listCount();
-    case ControlKind::ListBox:
-    case ControlKind::FileListBox:
-        return dynamic_cast<const SelectableList&>(c).entryCount();
-    case ControlKind::DirListBox:
-        return static_cast<const DirListBox&>(c).listCount();
-    default:
-        return 0;
-    }
+    return visitKind(c, Overloaded{
+                            [](ListControl& list) -> std::size_t { return list.listCount(); },
+                            [](FileListBox& files) -> std::size_t { return files.listCount(); },
+                            [](DirListBox& tree) -> std::size_t { return tree.rows().size(); },
+                            [](Control&) -> std::size_t { return 0; },
+                        });
 }
 
 Control* controlNamed(const Form& form, std::string_view name, bool exact)
@@ -161,7 +156,7 @@ void ConsoleFrontEnd::attach(Toolkit& toolkit) { m_toolkit = &toolkit; }
 ConsoleFrontEnd::FormRecord& ConsoleFrontEnd::record(const Form& form)
 {
     auto [it, added] = m_records.try_emplace(&form);
-    if (added) it->second.serial = m_nextSerial++;
+    if (added) it->second.serial = form.serial();
     return it->second;
 }
 
@@ -169,9 +164,7 @@ std::uint64_t ConsoleFrontEnd::serialOf(const Form* form) { return form ? record
 
 Form* ConsoleFrontEnd::formBySerial(std::uint64_t serial) const
 {
-    for (const auto& [form, rec] : m_records)
-        if (rec.serial == serial) return const_cast<Form*>(form);
-    return nullptr;
+    return m_toolkit && serial != 0 ? m_toolkit->formBySerial(serial) : nullptr;
 }
 
 bool ConsoleFrontEnd::stillThere(const Target& t) const
@@ -527,8 +520,8 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
     const bool takesIndex =
         kind == ControlKind::ListBox || kind == ControlKind::FileListBox || kind == ControlKind::DirListBox;
     if (args.size() < 2) {
-        // Double-clicking a folder tree opens the entry under the pointer; there is no pointer here.
-        if (kind == ControlKind::DirListBox) return error("usage: dblclick NAME INDEX (the subfolder to open)");
+        // Double-clicking a folder tree opens the row under the pointer; there is no pointer here.
+        if (kind == ControlKind::DirListBox) return error("usage: dblclick NAME INDEX (the row to open)");
         c.dblClick();
         return;
     }
@@ -539,7 +532,7 @@ void ConsoleFrontEnd::cmdDblClick(Arguments args)
         return error("index " + std::to_string(*index) + " is out of range; " + escapeText(c.name()) + " has " +
                      std::to_string(entryCount(c)) + " entries");
     if (kind == ControlKind::DirListBox) {
-        static_cast<DirListBox&>(c).open(*index);
+        static_cast<DirListBox&>(c).openRow(*index);
         return;
     }
     dynamic_cast<SelectableList&>(c).userSelect(*index);
@@ -640,7 +633,25 @@ void ConsoleFrontEnd::cmdKey(Arguments args)
     const auto keyCode = parseKey(args[1]);
     if (!keyCode) return error("bad key " + quoted(args[1]));
     Target t;
-    if (findUsable(args[0], t)) t.control->keyDown(*keyCode);
+    if (!findUsable(args[0], t)) return;
+    // The control as the key's handlers leave it: they may unload its form.
+    class View final : public ControlView {
+    public:
+        View(const ConsoleFrontEnd& fe, const Target& t) : m_fe(fe), m_target(t) {}
+        bool alive() const override { return m_fe.stillThere(m_target); }
+        // The console shows no highlight of its own: the open folder is the one a tree shows.
+        int highlightedRow() const override { return -1; }
+        // A page of a list is the whole list as the console prints it.
+        int shownRows() const override { return 1 << 30; }
+
+    private:
+        const ConsoleFrontEnd& m_fe;
+        const Target& m_target;
+    } view{*this, t};
+    KeyPress press;
+    press.code = *keyCode;
+    // Tab has nowhere to move a focus the console does not show; a text box types by `set`.
+    pressKey(*t.control, press, view);
 }
 
 void ConsoleFrontEnd::cmdMenu(Arguments args)

@@ -10,7 +10,9 @@
 //   chkAll checkbox "Все" value=1 disabled  declaration; menus and timers are not listed
 //   lstFiles list ""                        entries below a list, file list, combo box or
 //     [x] first                             drive box ([x] = selected / current);
-//     [ ] second                            a folder tree lists its subfolders' paths
+//     [ ] second                            a folder tree lists its rows' paths: the
+//                                           folders down to the open one [x], then its
+//                                           subfolders
 //   txtLog textbox "line one                a "\r\n" (or "\n") in any text breaks the line;
 //       line two"                           lines after the first are indented by 4 blanks
 //
@@ -122,7 +124,7 @@ public:
 
 private:
     struct FormRecord {
-        std::uint64_t serial = 0; // tells a form apart from a later one at the same address
+        std::uint64_t serial = 0; // the form's serial at its load
         bool shown = false;       // shown, as far as this front-end has been told
     };
     struct ModalFrame {
@@ -188,7 +190,6 @@ private:
     Toolkit* m_toolkit = nullptr;
 
     std::map<const Form*, FormRecord> m_records;
-    std::uint64_t m_nextSerial = 1;
     std::vector<std::uint64_t> m_appeared; // shown since the last print, in order
     std::uint64_t m_presented = 0;         // the active form at the last print
     std::vector<ModalFrame*> m_frames;     // nested modal loops, innermost last

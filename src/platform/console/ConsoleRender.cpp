@@ -69,9 +69,12 @@ void writeControl(std::ostream& out, const Control& c)
         for (std::size_t i = 0; i < list.listCount(); ++i) entry(static_cast<int>(i) == list.listIndex(), list.list(i));
         break;
     }
-    case ControlKind::DirListBox:
-        for (const std::string& folder : static_cast<const DirListBox&>(c).subfolders()) entry(false, folder);
+    case ControlKind::DirListBox: {
+        const auto& tree = static_cast<const DirListBox&>(c);
+        const std::vector<DirListBox::Row> rows = tree.rows();
+        for (std::size_t i = 0; i < rows.size(); ++i) entry(i == tree.openFolderRow(), rows[i].path);
         break;
+    }
     default:
         break;
     }

@@ -1,7 +1,9 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtText.h"
+#include "platform/toolkit/ListFollower.h"
 
 #include <QAbstractItemView>
+#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -332,21 +335,43 @@ void ControlAdapter::doubleClick()
     guarded([&c] { c.dblClick(); });
 }
 
+// The adapter as the interaction rules see it, for as long as it lives.
+class ControlAdapter::View final : public ControlView {
+public:
+    explicit View(const ControlAdapter& adapter) : m_adapter(adapter), m_alive(adapter) {}
+    bool alive() const override { return static_cast<bool>(m_alive); }
+    int highlightedRow() const override { return alive() ? m_adapter.highlightedRow() : -1; }
+    int shownRows() const override { return alive() ? m_adapter.shownRows() : 1; }
+
+private:
+    const ControlAdapter& m_adapter;
+    Alive m_alive;
+};
+
 bool ControlAdapter::keyPress(const QKeyEvent& e)
 {
     if (!held()) return true;
-    const int vk = virtualKey(e);
-    if (vk == key::Return && enterKey()) return true;
-    if ((vk == key::Return || vk == key::Escape) && m_host.dialogKey(m_form, vk)) return true;
-    if (vk == 9) return false; // Tab moves the focus as usual
-
-    if (vk != 0 && m_control.onKeyDown) {
-        const Alive alive(*this);
-        Control& c = m_control;
-        guarded([&c, vk] { c.keyDown(vk); });
-        if (!alive) return true;
+    KeyPress press;
+    press.code = virtualKey(e);
+    press.shift = e.modifiers().testFlag(Qt::ShiftModifier);
+    press.ctrl = e.modifiers().testFlag(Qt::ControlModifier);
+    if (const QList<uint> typed = e.text().toUcs4(); !typed.isEmpty()) press.typed = typed.front();
+    const View view(*this);
+    KeyResult result = KeyResult::Taken;
+    Control& c = m_control;
+    guarded([&] { result = pressKey(c, press, view); });
+    if (!view.alive()) return true;
+    switch (result) {
+    case KeyResult::NextStop:
+        if (press.ctrl) return false;
+        m_host.moveFocus(m_form, &m_control, press.shift);
+        return true;
+    case KeyResult::Widget:
+        return !widgetKeys();
+    case KeyResult::Taken:
+        break;
     }
-    return navigationKey(e);
+    return true;
 }
 
 bool ControlAdapter::mouse(const QObject* watched, QMouseEvent& e)
@@ -357,23 +382,29 @@ bool ControlAdapter::mouse(const QObject* watched, QMouseEvent& e)
 
     const QPoint pos = e.position().toPoint();
     const bool passive = m_presence != Presence::Focusable;
+    const View view(*this);
+    Control& c = m_control;
     switch (e.type()) {
     case QEvent::MouseButtonPress:
+        if (passive) m_clicks.press(mouseButton(e.button()));
         return passive;
-    case QEvent::MouseButtonDblClick: {
-        const Alive alive(*this);
-        if (e.button() == Qt::LeftButton) doubleClick();
-        return passive || !alive;
-    }
-    default: {
-        const Alive alive(*this);
-        mouseUp(e.button(), pos);
-        if (!alive) return true;
-        if (passive && e.button() == Qt::LeftButton && w->rect().contains(pos)) {
-            Control& c = m_control;
-            guarded([&c] { c.click(); });
+    case QEvent::MouseButtonDblClick:
+        if (e.button() == Qt::LeftButton) {
+            if (passive)
+                guarded([&] { m_clicks.doubleClick(c, view); });
+            else
+                doubleClick();
         }
-        return passive || !alive;
+        return passive || !view.alive();
+    default: {
+        if (!passive) {
+            mouseUp(e.button(), pos);
+            return !view.alive();
+        }
+        const int button = mouseButton(e.button()), x = m_host.twips(pos.x()), y = m_host.twips(pos.y());
+        const bool inside = w->rect().contains(pos);
+        guarded([&] { m_clicks.release(c, button, x, y, inside, view); });
+        return true;
     }
     }
 }
@@ -428,13 +459,6 @@ private:
             glyph = b.fontMetrics().elidedText(glyph, Qt::ElideRight, std::max(b.width() - 6, 8));
         }
         b.setText(glyph);
-    }
-
-    bool enterKey() override
-    {
-        // Enter on a focused button presses that button, not the form's default one.
-        act([this] { m_button.click(); });
-        return true;
     }
 
     // Qt takes the second press of a double click as a second click; a button has no DblClick.
@@ -612,7 +636,7 @@ public:
 };
 
 // A drop-down list of texts: the combo box, and the drive box with its "c: [label]" entries.
-template <class Model> class DropDownAdapter final : public ControlAdapter {
+template <class Model> class DropDownAdapter final : public ControlAdapter, private ListView {
 public:
     DropDownAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model)
     {}
@@ -626,6 +650,7 @@ private:
         if constexpr (std::is_same_v<Model, DriveListBox>)
             box->beforeDropping = [this] { act([this] { m_model.dropDown(); }); };
         m_box->setEditable(false);
+        m_rows.forget();
         QObject::connect(m_box, &QComboBox::activated, context(),
                          [this](int i) { act([this, i] { m_model.choose(i); }); });
         return m_box;
@@ -633,59 +658,88 @@ private:
 
     void follow(const ListChange& change) override
     {
-        const std::vector<std::string>& items = m_model.items();
         const QSignalBlocker block(m_box);
-        switch (change.kind) {
-        case ListChange::Kind::Selection:
-            if (m_items.size() != items.size()) return sync();
-            break;
-        case ListChange::Kind::Appended: {
-            if (m_items.size() != change.first || change.first + change.count != items.size()) return sync();
-            QStringList texts;
-            for (std::size_t i = change.first; i < items.size(); ++i) {
-                texts.append(qs(items[i]));
-                m_items.push_back(items[i]);
-            }
-            m_box->addItems(texts);
-            break;
-        }
-        case ListChange::Kind::Removed:
-            if (!change.removed || m_items.size() != items.size() + change.removed->size()) return sync();
-            for (auto it = change.removed->rbegin(); it != change.removed->rend(); ++it) {
-                m_box->removeItem(static_cast<int>(*it));
-                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(*it));
-            }
-            break;
-        }
-        m_box->setCurrentIndex(m_model.listIndex());
+        m_rows.follow(change, RowsOf<Model>(m_model), *this);
     }
 
     void syncKind() override
     {
         const QSignalBlocker block(m_box);
-        if (m_items != m_model.items()) {
-            m_box->clear();
-            QStringList texts;
-            texts.reserve(static_cast<qsizetype>(m_model.items().size()));
-            for (const auto& s : m_model.items()) texts.append(qs(s));
-            m_box->addItems(texts);
-            m_items = m_model.items();
-        }
-        m_box->setCurrentIndex(m_model.listIndex());
+        m_rows.sync(RowsOf<Model>(m_model), *this);
     }
+
+    std::size_t drawnCount() const override { return static_cast<std::size_t>(m_box->count()); }
+    void resetRows(const std::vector<std::string>& rows) override
+    {
+        m_box->clear();
+        appendRows(rows, 0);
+    }
+    void appendRows(const std::vector<std::string>& rows, std::size_t first) override
+    {
+        QStringList texts;
+        texts.reserve(static_cast<qsizetype>(rows.size() - first));
+        for (std::size_t i = first; i < rows.size(); ++i) texts.append(qs(rows[i]));
+        m_box->addItems(texts);
+    }
+    void removeRows(std::size_t first, std::size_t count) override
+    {
+        for (std::size_t i = first + count; i-- > first;) m_box->removeItem(static_cast<int>(i));
+    }
+    void drawSelection(std::size_t, std::size_t, const std::vector<Run>&, bool) override {}
+    void drawCurrent(int row, bool) override { m_box->setCurrentIndex(row); }
 
     Model& m_model;
     QComboBox* m_box = nullptr;
-    std::vector<std::string> m_items; // as last drawn
+    ListFollower m_rows;
 };
 
 using ComboBoxAdapter = DropDownAdapter<ComboBox>;
 using DriveListAdapter = DropDownAdapter<DriveListBox>;
 
-// The list widget of a list box or a file list: its rows, the model's selection and caret,
-// and the keys and clicks that change them. The model owns the selection; the widget only
-// draws it.
-template <class Model> class ListAdapter : public ControlAdapter {
+// The rows a list widget shows, read from the follower's copy only when the view lays out or
+// paints them: a long list costs no item object per row.
+class RowsModel final : public QAbstractListModel {
+public:
+    RowsModel(const ListFollower& rows, QObject* parent) : QAbstractListModel(parent), m_rows(rows) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_count; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        // The copy may be ahead of the count while runs of rows leave one by one.
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= std::min(m_count, copied())) return {};
+        return qs(m_rows.rows()[static_cast<std::size_t>(index.row())]);
+    }
+
+    void reset()
+    {
+        beginResetModel();
+        m_count = copied();
+        endResetModel();
+    }
+    void appended(int first)
+    {
+        if (copied() <= first) return;
+        beginInsertRows({}, first, copied() - 1);
+        m_count = copied();
+        endInsertRows();
+    }
+    void removed(int first, int count)
+    {
+        beginRemoveRows({}, first, first + count - 1);
+        m_count -= count;
+        endRemoveRows();
+    }
+
+private:
+    int copied() const { return static_cast<int>(m_rows.rows().size()); }
+
+    const ListFollower& m_rows;
+    int m_count = 0;
+};
+
+// The list view of a list box or a file list: its rows, the model's selection and caret, and
+// the keys and clicks that change them. The model owns the selection; the view only draws it.
+template <class Model> class ListAdapter : public ControlAdapter, private ListView {
 public:
     ListAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
 
@@ -696,56 +750,61 @@ protected:
 private:
     QWidget* create(QWidget* parent) override
     {
-        m_list = newListWidget(parent);
+        m_list = new QListView(parent);
+        m_list->setUniformItemSizes(true);
+        m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_rows.forget();
+        m_shown = new RowsModel(m_rows, m_list);
+        m_list->setModel(m_shown);
         listenTo(m_list->viewport());
         return m_list;
     }
 
     void syncKind() override;
-    void follow(const ListChange& change) override;
-    bool navigationKey(const QKeyEvent& e) override;
+    void follow(const ListChange& change) override
+    {
+        if (widget()) m_rows.follow(change, RowsOf<Model>(m_model), *this);
+    }
+    int shownRows() const override { return m_list->viewport()->height() / std::max(m_list->sizeHintForRow(0), 1); }
+    bool widgetKeys() const override { return false; }
     bool viewportMouse(QMouseEvent& e) override;
     // The widget never selects by itself (its keys and clicks go to the model, a drag selects
     // nothing), so what the model told it is what it shows.
     bool viewportMove(const QMouseEvent& e) override { return e.buttons() != Qt::NoButton; }
     void redrawAfterAction() override {}
 
-    // Draws the selection of rows [first, first + count) from the model.
-    void drawSelection(std::size_t first, std::size_t count);
-    void drawCaret();
-    void removeRows(const std::vector<std::size_t>& ascending);
+    std::size_t drawnCount() const override { return static_cast<std::size_t>(m_shown->rowCount()); }
+    void resetRows(const std::vector<std::string>&) override { m_shown->reset(); }
+    void appendRows(const std::vector<std::string>&, std::size_t first) override
+    {
+        m_shown->appended(static_cast<int>(first));
+    }
+    void removeRows(std::size_t first, std::size_t count) override
+    {
+        m_shown->removed(static_cast<int>(first), static_cast<int>(count));
+    }
+    void drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& selected, bool whole) override;
+    void drawCurrent(int row, bool moved) override;
 
     Model& m_model;
-    QListWidget* m_list = nullptr;
-    std::vector<std::string> m_rows; // as last drawn
-    int m_lastIndex = -2;            // the caret as last drawn; -2 when the rows are new
+    QListView* m_list = nullptr;
+    ListFollower m_rows;
+    RowsModel* m_shown = nullptr; // owned by the view
 };
 
-template <class Model> void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t count)
+template <class Model>
+void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& selected, bool whole)
 {
-    if (count == 0) return;
     const QAbstractItemModel* rows = m_list->model();
     auto row = [rows](std::size_t i) { return rows->index(static_cast<int>(i), 0); };
     QItemSelectionModel& selection = *m_list->selectionModel();
-    if (count == 1) {
-        selection.select(row(first),
-                         m_model.selected(first) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    if (end == first + 1) {
+        selection.select(row(first), selected.empty() ? QItemSelectionModel::Deselect : QItemSelectionModel::Select);
         return;
     }
-    // The selected runs of the range: a whole list selected is one range, however long.
     QItemSelection on;
-    const std::size_t end = first + count;
-    for (std::size_t i = first; i < end;) {
-        if (!m_model.selected(i)) {
-            ++i;
-            continue;
-        }
-        std::size_t last = i;
-        while (last + 1 < end && m_model.selected(last + 1)) ++last;
-        on.select(row(i), row(last));
-        i = last + 1;
-    }
-    if (first == 0 && end == m_rows.size()) {
+    for (const auto& [a, b] : selected) on.select(row(a), row(b));
+    if (whole) {
         selection.select(on, QItemSelectionModel::ClearAndSelect);
         return;
     }
@@ -753,171 +812,23 @@ template <class Model> void ListAdapter<Model>::drawSelection(std::size_t first,
     if (!on.isEmpty()) selection.select(on, QItemSelectionModel::Select);
 }
 
-template <class Model> void ListAdapter<Model>::drawCaret()
+template <class Model> void ListAdapter<Model>::drawCurrent(int index, bool moved)
 {
-    QListWidget& w = *m_list;
-    const int index = m_model.listIndex();
-    if (index >= 0 && index < w.count()) {
-        const QModelIndex current = w.model()->index(index, 0);
-        w.selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-        if (index != m_lastIndex) w.scrollTo(current);
-    }
-    m_lastIndex = index;
-}
-
-template <class Model> void ListAdapter<Model>::removeRows(const std::vector<std::size_t>& ascending)
-{
-    // A few runs of rows leave one by one; many scattered ones cost less as a list drawn afresh.
-    std::vector<std::pair<std::size_t, std::size_t>> runs; // first, count
-    for (std::size_t i : ascending) {
-        if (!runs.empty() && runs.back().first + runs.back().second == i)
-            ++runs.back().second;
-        else
-            runs.emplace_back(i, 1);
-    }
-    std::size_t kept = 0, next = 0;
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (next < ascending.size() && ascending[next] == i)
-            ++next;
-        else if (kept++ != i) // rows before the first removed one stay where they are
-            m_rows[kept - 1] = std::move(m_rows[i]);
-    }
-    m_rows.resize(kept);
-    constexpr std::size_t fewRuns = 32;
-    if (runs.size() > fewRuns) {
-        m_lastIndex = -2;
-        syncKind();
-        return;
-    }
-    for (auto it = runs.rbegin(); it != runs.rend(); ++it)
-        m_list->model()->removeRows(static_cast<int>(it->first), static_cast<int>(it->second));
-}
-
-template <class Model> void ListAdapter<Model>::follow(const ListChange& change)
-{
-    if (!widget()) return;
-    QListWidget& w = *m_list;
-    const std::size_t count = m_model.listCount();
-    // A change that does not fit what was drawn (one missed, a form drawn late) draws it all.
-    const bool drawn = m_rows.size() == static_cast<std::size_t>(w.count());
-    switch (change.kind) {
-    case ListChange::Kind::Selection:
-        if (!drawn || m_rows.size() != count || change.first + change.count > count) return sync();
-        drawSelection(change.first, change.count);
-        break;
-    case ListChange::Kind::Appended: {
-        if (!drawn || m_rows.size() != change.first || change.first + change.count != count) return sync();
-        QStringList texts;
-        texts.reserve(static_cast<qsizetype>(change.count));
-        for (std::size_t i = change.first; i < count; ++i) {
-            m_rows.push_back(m_model.list(i));
-            texts.append(qs(m_rows.back()));
-        }
-        w.addItems(texts);
-        break;
-    }
-    case ListChange::Kind::Removed:
-        if (!drawn || !change.removed || m_rows.size() != count + change.removed->size() ||
-            (!change.removed->empty() && change.removed->back() >= m_rows.size()))
-            return sync();
-        removeRows(*change.removed);
-        break;
-    }
-    drawCaret();
+    QListView& w = *m_list;
+    if (index < 0 || index >= m_shown->rowCount()) return;
+    const QModelIndex current = w.model()->index(index, 0);
+    w.selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    if (moved) w.scrollTo(current);
 }
 
 template <class Model> void ListAdapter<Model>::syncKind()
 {
-    QListWidget& w = *m_list;
-    const std::size_t count = m_model.listCount();
     const MultiSelect mode = multiSelect();
-    w.setSelectionMode(mode == MultiSelect::Extended ? QAbstractItemView::ExtendedSelection
-                       : mode == MultiSelect::Simple ? QAbstractItemView::MultiSelection
-                                                     : QAbstractItemView::SingleSelection);
-    bool same = m_rows.size() == count;
-    for (std::size_t i = 0; same && i < count; ++i) same = m_rows[i] == m_model.list(i);
-    if (!same) {
-        m_rows.clear();
-        m_rows.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) m_rows.push_back(m_model.list(i));
-        m_lastIndex = -2;
-    }
-    if (m_lastIndex == -2 || w.count() != static_cast<int>(m_rows.size())) {
-        QStringList texts;
-        texts.reserve(static_cast<qsizetype>(m_rows.size()));
-        for (const auto& s : m_rows) texts.append(qs(s));
-        w.clear();
-        w.addItems(texts);
-    }
-
-    if (count == 0)
-        w.selectionModel()->clearSelection();
-    else
-        drawSelection(0, count);
-    drawCaret();
+    m_list->setSelectionMode(mode == MultiSelect::Extended ? QAbstractItemView::ExtendedSelection
+                             : mode == MultiSelect::Simple ? QAbstractItemView::MultiSelection
+                                                           : QAbstractItemView::SingleSelection);
+    m_rows.sync(RowsOf<Model>(m_model), *this);
 }
-
-template <class Model> bool ListAdapter<Model>::navigationKey(const QKeyEvent& e)
-{
-    const int count = static_cast<int>(m_model.listCount());
-    if (count == 0) return true;
-    const int current = m_model.listIndex();
-    const bool shift = e.modifiers().testFlag(Qt::ShiftModifier);
-    const bool ctrl = e.modifiers().testFlag(Qt::ControlModifier);
-    const int rowHeight = std::max(m_list->sizeHintForRow(0), 1);
-    const int page = std::max(m_list->viewport()->height() / rowHeight - 1, 1);
-
-    int target = -1;
-    switch (e.key()) {
-    case Qt::Key_Up:
-        target = std::max(current - 1, 0);
-        break;
-    case Qt::Key_Down:
-        target = std::min(current + 1, count - 1);
-        break;
-    case Qt::Key_Home:
-        target = 0;
-        break;
-    case Qt::Key_End:
-        target = count - 1;
-        break;
-    case Qt::Key_PageUp:
-        target = std::max(current - page, 0);
-        break;
-    case Qt::Key_PageDown:
-        target = std::min(std::max(current, 0) + page, count - 1);
-        break;
-    case Qt::Key_Space: {
-        const auto i = static_cast<std::size_t>(std::max(current, 0));
-        act([&] { m_model.userSelect(i, false, ctrl); });
-        return true;
-    }
-    default: {
-        // Typing a character moves to the next item that starts with it.
-        const QString typed = e.text();
-        if (typed.isEmpty() || !typed[0].isPrint() || ctrl) return true;
-        const QChar want = typed[0].toUpper();
-        for (int step = 1; step <= count && target < 0; ++step) {
-            const int i = (std::max(current, 0) + step) % count;
-            const QListWidgetItem* item = m_list->item(i);
-            if (item && !item->text().isEmpty() && item->text()[0].toUpper() == want) target = i;
-        }
-        if (target < 0) return true;
-        break;
-    }
-    }
-    const auto i = static_cast<std::size_t>(target);
-    // Ctrl moves the caret without selecting; so does every move in a simple list.
-    const bool caretOnly = ctrl || multiSelect() == MultiSelect::Simple;
-    act([&] {
-        if (caretOnly)
-            m_model.setListIndex(target);
-        else
-            m_model.userSelect(i, shift, false);
-    });
-    return true;
-}
-
 template <class Model> bool ListAdapter<Model>::viewportMouse(QMouseEvent& e)
 {
     const QPoint local = e.position().toPoint();
@@ -995,107 +906,50 @@ private:
         m_list = newListWidget(parent);
         m_list->setSelectionMode(QAbstractItemView::SingleSelection);
         m_list->setItemDelegate(new IndentDelegate(host().px(240), m_list));
+        m_rows.clear();
         m_list->setIconSize(QSize(16, 16));
         listenTo(m_list->viewport());
         return m_list;
     }
 
     void syncKind() override;
-
-    bool enterKey() override
-    {
-        // Enter opens the highlighted folder; on the open folder itself it is the form's.
-        const int row = m_list->currentRow();
-        if (row < 0 || static_cast<std::size_t>(row) + 1 == m_ancestors) return false;
-        openRow(row);
-        return true;
-    }
+    int highlightedRow() const override { return m_list->currentRow(); }
 
     bool viewportMouse(QMouseEvent& e) override
     {
         const QPoint local = e.position().toPoint();
         if (e.type() == QEvent::MouseButtonDblClick && e.button() == Qt::LeftButton) {
-            openRow(m_list->indexAt(local).row());
+            if (const int row = m_list->indexAt(local).row(); row >= 0)
+                act([this, row] { m_dir.openRow(static_cast<std::size_t>(row)); });
             return true;
         }
         if (e.type() == QEvent::MouseButtonRelease) mouseUp(e.button(), m_list->viewport()->mapTo(m_list, local));
         return e.button() != Qt::LeftButton; // the highlight moves; the path waits for a double click
     }
 
-    void openRow(int row)
-    {
-        if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
-        const auto r = static_cast<std::size_t>(row);
-        if (r + 1 == m_ancestors) return; // the open folder itself
-        const std::string target = m_rows[r];
-        const std::size_t ancestors = m_ancestors;
-        act([&] {
-            if (r >= ancestors)
-                m_dir.open(r - ancestors);
-            else if (m_dir.usable() && m_dir.shown())
-                m_dir.setPath(target);
-        });
-    }
-
     DirListBox& m_dir;
     QListWidget* m_list = nullptr;
-    std::vector<std::string> m_rows; // the path of each row as last drawn
-    std::size_t m_ancestors = 0;     // rows above the subfolders, the open folder included
-    std::string m_path;
+    std::vector<DirListBox::Row> m_rows; // as last drawn
 };
 
 void DirListAdapter::syncKind()
 {
-    const std::string& path = m_dir.path();
-    if (path == m_path && m_rows.size() == m_ancestors + m_dir.listCount() &&
-        std::equal(m_dir.subfolders().begin(), m_dir.subfolders().end(),
-                   m_rows.begin() + static_cast<std::ptrdiff_t>(m_ancestors)))
-        return;
-
-    // "C:\A\B" opens as "c:\", "A", "B" above B's subfolders.
-    std::vector<std::string> ancestors;
-    std::vector<QString> names;
-    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-        ancestors.push_back(path.substr(0, 3));
-        names.push_back(qs(path.substr(0, 3)).toLower());
-        std::size_t pos = 3;
-        while (pos < path.size()) {
-            std::size_t next = path.find('\\', pos);
-            if (next == std::string::npos) next = path.size();
-            if (next > pos) {
-                ancestors.push_back(path.substr(0, next));
-                names.push_back(qs(path.substr(pos, next - pos)));
-            }
-            pos = next + 1;
-        }
-    } else {
-        ancestors.push_back(path);
-        names.push_back(qs(path));
-    }
-
+    std::vector<DirListBox::Row> rows = m_dir.rows();
+    if (rows == m_rows) return;
+    m_rows = std::move(rows);
     QListWidget& w = *m_list;
     QStyle* style = w.style();
-    const QIcon openIcon = style->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style->standardIcon(QStyle::SP_DirClosedIcon);
+    const QIcon icons[] = {style->standardIcon(QStyle::SP_DriveHDIcon), style->standardIcon(QStyle::SP_DirOpenIcon),
+                           style->standardIcon(QStyle::SP_DirClosedIcon)};
     w.clear();
-    m_rows = ancestors;
-    for (std::size_t i = 0; i < ancestors.size(); ++i) {
-        auto* item = new QListWidgetItem(i == 0 ? style->standardIcon(QStyle::SP_DriveHDIcon) : openIcon, names[i]);
-        item->setData(DepthRole, static_cast<int>(i));
+    for (const DirListBox::Row& row : m_rows) {
+        auto* item = new QListWidgetItem(icons[static_cast<int>(row.kind)], qs(row.name));
+        item->setData(DepthRole, row.depth);
         w.addItem(item);
     }
-    const int depth = static_cast<int>(ancestors.size());
-    for (const std::string& sub : m_dir.subfolders()) {
-        const std::size_t slash = sub.rfind('\\');
-        auto* item = new QListWidgetItem(closed, qs(slash == std::string::npos ? sub : sub.substr(slash + 1)));
-        item->setData(DepthRole, depth);
-        w.addItem(item);
-        m_rows.push_back(sub);
-    }
-    m_ancestors = ancestors.size();
-    m_path = path;
-    w.setCurrentRow(depth - 1);
-    w.scrollToItem(w.item(depth - 1));
+    const int open = static_cast<int>(m_dir.openFolderRow());
+    w.setCurrentRow(open);
+    w.scrollToItem(w.item(open));
 }
 
 // ---- frames, pictures, lines ----
@@ -1299,45 +1153,28 @@ private:
 
 std::unique_ptr<ControlAdapter> makeAdapter(Control& c, AdapterHost& host)
 {
-    // No default: a new kind without an adapter does not compile.
-    switch (c.kind()) {
-    case ControlKind::CommandButton:
-        return std::make_unique<CommandButtonAdapter>(static_cast<CommandButton&>(c), host);
-    case ControlKind::Label:
-        return std::make_unique<LabelAdapter>(static_cast<Label&>(c), host);
-    case ControlKind::TextBox:
-        return std::make_unique<TextBoxAdapter>(static_cast<TextBox&>(c), host);
-    case ControlKind::CheckBox:
-        return std::make_unique<CheckBoxAdapter>(static_cast<CheckBox&>(c), host);
-    case ControlKind::OptionButton:
-        return std::make_unique<OptionButtonAdapter>(static_cast<OptionButton&>(c), host);
-    case ControlKind::ComboBox:
-        return std::make_unique<ComboBoxAdapter>(static_cast<ComboBox&>(c), host);
-    case ControlKind::ListBox:
-        return std::make_unique<ListBoxAdapter>(static_cast<ListBox&>(c), host);
-    case ControlKind::Frame:
-        return std::make_unique<FrameAdapter>(static_cast<Frame&>(c), host);
-    case ControlKind::PictureBox:
-        return std::make_unique<PictureBoxAdapter>(static_cast<PictureBox&>(c), host);
-    case ControlKind::Image:
-        return std::make_unique<ImageAdapter>(static_cast<Image&>(c), host);
-    case ControlKind::Timer:
-        return std::make_unique<TimerAdapter>(static_cast<Timer&>(c), host);
-    case ControlKind::DriveListBox:
-        return std::make_unique<DriveListAdapter>(static_cast<DriveListBox&>(c), host);
-    case ControlKind::DirListBox:
-        return std::make_unique<DirListAdapter>(static_cast<DirListBox&>(c), host);
-    case ControlKind::FileListBox:
-        return std::make_unique<FileListAdapter>(static_cast<FileListBox&>(c), host);
-    case ControlKind::Menu:
-    case ControlKind::MenuItem:
-        return std::make_unique<MenuAdapter>(c, host);
-    case ControlKind::Line:
-        return std::make_unique<LineAdapter>(static_cast<Line&>(c), host);
-    case ControlKind::Shape:
-        return std::make_unique<ShapeAdapter>(static_cast<Shape&>(c), host);
-    }
-    return std::make_unique<MenuAdapter>(c, host); // a value outside the enumeration: draw nothing
+    using Made = std::unique_ptr<ControlAdapter>;
+    return visitKind(c,
+                     Overloaded{
+                         [&host](CommandButton& b) -> Made { return std::make_unique<CommandButtonAdapter>(b, host); },
+                         [&host](Label& l) -> Made { return std::make_unique<LabelAdapter>(l, host); },
+                         [&host](TextBox& t) -> Made { return std::make_unique<TextBoxAdapter>(t, host); },
+                         [&host](CheckBox& b) -> Made { return std::make_unique<CheckBoxAdapter>(b, host); },
+                         [&host](OptionButton& o) -> Made { return std::make_unique<OptionButtonAdapter>(o, host); },
+                         [&host](ComboBox& b) -> Made { return std::make_unique<ComboBoxAdapter>(b, host); },
+                         [&host](ListBox& l) -> Made { return std::make_unique<ListBoxAdapter>(l, host); },
+                         [&host](Frame& f) -> Made { return std::make_unique<FrameAdapter>(f, host); },
+                         [&host](PictureBox& p) -> Made { return std::make_unique<PictureBoxAdapter>(p, host); },
+                         [&host](Image& i) -> Made { return std::make_unique<ImageAdapter>(i, host); },
+                         [&host](Timer& t) -> Made { return std::make_unique<TimerAdapter>(t, host); },
+                         [&host](DriveListBox& d) -> Made { return std::make_unique<DriveListAdapter>(d, host); },
+                         [&host](DirListBox& d) -> Made { return std::make_unique<DirListAdapter>(d, host); },
+                         [&host](FileListBox& f) -> Made { return std::make_unique<FileListAdapter>(f, host); },
+                         [&host](Line& l) -> Made { return std::make_unique<LineAdapter>(l, host); },
+                         [&host](Shape& s) -> Made { return std::make_unique<ShapeAdapter>(s, host); },
+                         // Menus, their items (and a kind outside the enumeration) draw nothing.
+                         [&host](Control& other) -> Made { return std::make_unique<MenuAdapter>(other, host); },
+                     });
 }
 
 } // namespace velmora

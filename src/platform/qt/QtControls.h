@@ -3,6 +3,7 @@
 // it, draws the widget again from the model after each change, and hands the user's actions on
 // it back to the model. QtFrontEnd holds one adapter per control of each loaded form.
 #include "platform/toolkit/Form.h"
+#include "platform/toolkit/Interaction.h"
 
 #include <QPointer>
 #include <QRect>
@@ -32,9 +33,9 @@ public:
     virtual QString findPicture(const std::string& name) const = 0;
     // The adapter of a control of a loaded form; nullptr when the control has none yet.
     virtual ControlAdapter* adapterOf(const Control& control) const = 0;
-    // Enter or Esc that no control took: presses the form's default or cancel button. True
-    // when the form has that button (it may still refuse the press, being disabled).
-    virtual bool dialogKey(Form& form, int keyCode) = 0;
+    // Tab (with `back`, Shift+Tab) from `from` (nullptr: from none): the focus to the next tab
+    // stop of the form.
+    virtual void moveFocus(Form& form, const Control* from, bool back) = 0;
 };
 
 // Draws one control and hands the user's actions on it to the model. Made by makeAdapter()
@@ -112,10 +113,13 @@ protected:
     virtual void syncKind() {}
     // The widget's rectangle in its parent, in pixels.
     virtual QRect pixelRect() const;
-    // Enter on the control, before the form's default button has it; true when taken.
-    virtual bool enterKey() { return false; }
-    // A key that KeyDown has seen; true when the control took it.
-    virtual bool navigationKey(const QKeyEvent&) { return false; }
+    // The highlighted row of a widget that moves it itself (the folder tree); -1 when none.
+    virtual int highlightedRow() const { return -1; }
+    // The rows a list widget shows at once.
+    virtual int shownRows() const { return 1; }
+    // Whether the widget handles the keys the model leaves it: a list never moves or selects
+    // by itself.
+    virtual bool widgetKeys() const { return true; }
     // A mouse event on the widget's viewport (see listenTo); true when taken.
     virtual bool viewportMouse(QMouseEvent&) { return false; }
     // A mouse move on the viewport; true when taken.
@@ -128,6 +132,7 @@ protected:
 
 private:
     class Events;
+    class View;
 
     QWidget* make(QWidget* parent);
     bool keyPress(const QKeyEvent& e);
@@ -139,6 +144,7 @@ private:
     Presence m_presence;
     QPointer<QWidget> m_widget;
     std::unique_ptr<Events> m_events;
+    PassiveClicks m_clicks;
 };
 
 // The adapter for the control's kind: the one place that pairs each kind with its class.

@@ -31,7 +31,7 @@ namespace velmora {
 
 struct QtFrontEnd::Impl final : AdapterHost {
     struct FormView {
-        std::uint64_t id = 0;
+        std::uint64_t id = 0; // the form's serial
         Form* form = nullptr;
         QWidget* window = nullptr;
         std::unordered_map<const Control*, std::unique_ptr<ControlAdapter>> adapters;
@@ -53,7 +53,6 @@ struct QtFrontEnd::Impl final : AdapterHost {
     Toolkit* toolkit = nullptr;
     double dpi = 96;
     std::vector<std::unique_ptr<FormView>> forms;
-    std::uint64_t nextId = 1;
     std::vector<std::string> pictureFolders;
     // The picture files of those folders, by their path below the folder as it is and case-folded.
     QHash<QString, QString> pictures;
@@ -107,7 +106,7 @@ struct QtFrontEnd::Impl final : AdapterHost {
         return fv ? adapterIn(*fv, &control) : nullptr;
     }
 
-    bool dialogKey(Form& form, int vk) override;
+    void moveFocus(Form& form, const Control* from, bool back) override;
 
     // ---- controls ----
 
@@ -120,6 +119,7 @@ struct QtFrontEnd::Impl final : AdapterHost {
     // ---- windows ----
 
     bool formKey(std::uint64_t formId, int vk);
+    bool tabFromWindow(std::uint64_t formId, bool back);
     void closeBox(std::uint64_t formId);
     void setOwner(FormView& fv, Form* owner);
     void placeFirstTime(FormView& fv, Form* owner);
@@ -152,6 +152,9 @@ protected:
     {
         if (!m_d.formKey(m_id, virtualKey(*e))) QWidget::keyPressEvent(e);
     }
+
+    // Tab that no control took, the window itself having the focus.
+    bool focusNextPrevChild(bool next) override { return m_d.tabFromWindow(m_id, !next); }
 
 private:
     QtFrontEnd::Impl& m_d;
@@ -201,20 +204,42 @@ void QtFrontEnd::Impl::syncAll(FormView& fv)
 
 // ---- windows ----
 
-bool QtFrontEnd::Impl::dialogKey(Form& form, int vk)
-{
-    CommandButton* target = vk == key::Return   ? form.defaultButton()
-                            : vk == key::Escape ? form.cancelButton()
-                                                : nullptr;
-    if (!target) return false;
-    if (ControlAdapter* a = adapterOf(*target)) a->act([target] { target->click(); });
-    return true;
-}
-
 bool QtFrontEnd::Impl::formKey(std::uint64_t formId, int vk)
 {
     FormView* fv = formById(formId);
-    return fv && dialogKey(*fv->form, vk);
+    if (!fv) return false;
+    bool taken = false;
+    Form* form = fv->form;
+    guarded([&] { taken = dialogKey(*form, vk); });
+    return taken;
+}
+
+void QtFrontEnd::Impl::moveFocus(Form& form, const Control* from, bool back)
+{
+    FormView* fv = formOf(&form);
+    if (!fv) return;
+    QWidget* window = fv->window;
+    // A widget that lies outside the window (a panel waiting to slide in) holds controls no one can see.
+    auto reachable = [fv, window](const Control& c) {
+        const ControlAdapter* a = adapterIn(*fv, &c);
+        const QWidget* w = a ? a->widget() : nullptr;
+        return w && w->isVisibleTo(window) && w->isEnabled() &&
+               QRect(w->mapTo(window, QPoint(0, 0)), w->size()).intersects(window->rect());
+    };
+    if (Control* next = nextTabStop(form, from, back, reachable))
+        if (ControlAdapter* a = adapterIn(*fv, next)) a->widget()->setFocus(Qt::TabFocusReason);
+}
+
+bool QtFrontEnd::Impl::tabFromWindow(std::uint64_t formId, bool back)
+{
+    FormView* fv = formById(formId);
+    if (!fv) return false;
+    const ControlAdapter* from = nullptr;
+    for (QWidget* w = QApplication::focusWidget(); w && !from && w != fv->window; w = w->parentWidget())
+        for (const auto& [c, a] : fv->adapters)
+            if (a->widget() == w) from = a.get();
+    moveFocus(*fv->form, from ? &from->control() : nullptr, back);
+    return true;
 }
 
 void QtFrontEnd::Impl::closeBox(std::uint64_t formId)
@@ -371,7 +396,7 @@ void QtFrontEnd::formLoaded(Form& form)
 {
     if (d->formOf(&form)) return;
     auto fv = std::make_unique<Impl::FormView>();
-    fv->id = d->nextId++;
+    fv->id = form.serial();
     fv->form = &form;
     fv->window = new FormWindow(*d, fv->id);
     Impl::FormView& ref = *fv;

@@ -506,6 +506,55 @@ void DirListBox::open(std::size_t i)
     if (usable() && shown() && i < m_subfolders.size()) setPath(std::string(m_subfolders[i]));
 }
 
+// The folders from the drive down to the open one, as paths.
+static std::vector<std::string> ancestorsOf(const std::string& path)
+{
+    std::vector<std::string> up;
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\') {
+        up.push_back(path);
+        return up;
+    }
+    up.push_back(path.substr(0, 3));
+    for (std::size_t pos = 3; pos < path.size();) {
+        std::size_t next = path.find('\\', pos);
+        if (next == std::string::npos) next = path.size();
+        if (next > pos) up.push_back(path.substr(0, next));
+        pos = next + 1;
+    }
+    return up;
+}
+
+std::vector<DirListBox::Row> DirListBox::rows() const
+{
+    const std::vector<std::string> up = ancestorsOf(m_path);
+    std::vector<Row> rows;
+    rows.reserve(up.size() + m_subfolders.size());
+    for (std::size_t i = 0; i < up.size(); ++i) {
+        const bool drive = i == 0 && up[i].size() == 3;
+        const std::size_t slash = up[i].rfind('\\', up[i].size() - 2);
+        std::string name = drive                                  ? text::toLower(up[i])
+                           : i == 0 || slash == std::string::npos ? up[i]
+                                                                  : up[i].substr(slash + 1);
+        rows.push_back({up[i], std::move(name), static_cast<int>(i), drive ? Row::Kind::Drive : Row::Kind::Open});
+    }
+    const int depth = static_cast<int>(up.size());
+    for (const std::string& sub : m_subfolders) {
+        const std::size_t slash = sub.rfind('\\');
+        rows.push_back({sub, slash == std::string::npos ? sub : sub.substr(slash + 1), depth, Row::Kind::Closed});
+    }
+    return rows;
+}
+
+std::size_t DirListBox::openFolderRow() const { return ancestorsOf(m_path).size() - 1; }
+
+void DirListBox::openRow(std::size_t i)
+{
+    const std::size_t here = openFolderRow();
+    if (i > here) return open(i - here - 1);
+    if (i == here || !usable() || !shown()) return;
+    setPath(ancestorsOf(m_path)[i]);
+}
+
 // ---- file list ----
 
 // Reads the sizes of a file list's entries on a thread of its own, so that a folder on a slow

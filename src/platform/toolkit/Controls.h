@@ -150,6 +150,12 @@ public:
     virtual void userSelect(std::size_t i, bool shift = false, bool ctrl = false) = 0;
     // The user set entry i's selection alone (a Ctrl-click); fires Click.
     virtual void userSetSelected(std::size_t i, bool on) = 0;
+    // The current entry; -1 when none.
+    virtual int currentEntry() const = 0;
+    // Moves the current entry as the list's setListIndex does.
+    virtual void setCurrentEntry(int i) = 0;
+    // How the user's clicks and moves select.
+    virtual MultiSelect selectionMode() const = 0;
 };
 
 class ListBox : public ListControl, public SelectableList {
@@ -172,6 +178,9 @@ public:
     std::size_t entryCount() const override { return listCount(); }
     const std::string& entryText(std::size_t i) const override { return list(i); }
     bool entrySelected(std::size_t i) const override { return selected(i); }
+    int currentEntry() const override { return listIndex(); }
+    void setCurrentEntry(int i) override { setListIndex(i); }
+    MultiSelect selectionMode() const override { return m_multi; }
 
 private:
     std::vector<char> m_selected;
@@ -262,6 +271,23 @@ public:
     void refresh();
     std::function<void()> onChange;
     void open(std::size_t i); // the user opens subfolder i
+
+    // A row of the tree as it is drawn: the drive and each folder down to the open one, then
+    // the open folder's subfolders.
+    struct Row {
+        enum class Kind { Drive, Open, Closed };
+        std::string path;
+        std::string name; // what the row shows
+        int depth = 0;    // its indent
+        Kind kind = Kind::Closed;
+        friend bool operator==(const Row&, const Row&) = default;
+    };
+    // "C:\A\B" is "c:\", "A", "B" above B's subfolders.
+    std::vector<Row> rows() const;
+    // The row of the open folder itself.
+    std::size_t openFolderRow() const;
+    // The user opens row i: a subfolder, or a folder above (nothing for the open folder).
+    void openRow(std::size_t i);
     std::string displayText() const override { return m_path; }
 
 private:
@@ -323,6 +349,10 @@ public:
     std::size_t entryCount() const override { return listCount(); }
     const std::string& entryText(std::size_t i) const override { return list(i); }
     bool entrySelected(std::size_t i) const override { return selected(i); }
+    int currentEntry() const override { return listIndex(); }
+    void setCurrentEntry(int i) override { setListIndex(i); }
+    // A range with Shift, one more file with Ctrl.
+    MultiSelect selectionMode() const override { return MultiSelect::Extended; }
     std::string displayText() const override { return m_path; }
 
 private:
@@ -381,5 +411,56 @@ class Shape : public Control {
 public:
     Shape(Form& form, std::string name, Control* container = nullptr);
 };
+
+// Calls `f` with `control` as the class of its kind: the one place that tells a control's class
+// by its kind. `f` takes each class, or a base of it (Control& for any); what `f` returns.
+template <class F> decltype(auto) visitKind(Control& control, F&& f)
+{
+    switch (control.kind()) {
+    case ControlKind::CommandButton:
+        return f(static_cast<CommandButton&>(control));
+    case ControlKind::Label:
+        return f(static_cast<Label&>(control));
+    case ControlKind::TextBox:
+        return f(static_cast<TextBox&>(control));
+    case ControlKind::CheckBox:
+        return f(static_cast<CheckBox&>(control));
+    case ControlKind::OptionButton:
+        return f(static_cast<OptionButton&>(control));
+    case ControlKind::ComboBox:
+        return f(static_cast<ComboBox&>(control));
+    case ControlKind::ListBox:
+        return f(static_cast<ListBox&>(control));
+    case ControlKind::Frame:
+        return f(static_cast<Frame&>(control));
+    case ControlKind::PictureBox:
+        return f(static_cast<PictureBox&>(control));
+    case ControlKind::Image:
+        return f(static_cast<Image&>(control));
+    case ControlKind::Timer:
+        return f(static_cast<Timer&>(control));
+    case ControlKind::DriveListBox:
+        return f(static_cast<DriveListBox&>(control));
+    case ControlKind::DirListBox:
+        return f(static_cast<DirListBox&>(control));
+    case ControlKind::FileListBox:
+        return f(static_cast<FileListBox&>(control));
+    case ControlKind::Menu:
+        return f(static_cast<Menu&>(control));
+    case ControlKind::MenuItem:
+        return f(static_cast<MenuItem&>(control));
+    case ControlKind::Line:
+        return f(static_cast<Line&>(control));
+    case ControlKind::Shape:
+        return f(static_cast<Shape&>(control));
+    }
+    return f(control); // a value outside the enumeration
+}
+
+// Overloads gathered from lambdas, for visitKind.
+template <class... F> struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace velmora

@@ -46,6 +46,7 @@ void Form::load()
 {
     if (m_loaded) return;
     m_loaded = true;
+    m_serial = ++m_toolkit.m_lastSerial;
     m_toolkit.formLoaded(*this);
     runHandler(*this, [this] { Form_Load(); });
 }
@@ -148,6 +149,13 @@ Form* Toolkit::findForm(std::string_view name) const
 {
     for (Form* f : m_forms)
         if (f->name() == name) return f;
+    return nullptr;
+}
+
+Form* Toolkit::formBySerial(std::uint64_t serial) const
+{
+    for (Form* f : m_forms)
+        if (f->serial() == serial) return f;
     return nullptr;
 }
 

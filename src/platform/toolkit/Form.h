@@ -3,6 +3,7 @@
 #include "platform/toolkit/Controls.h"
 #include "platform/toolkit/FrontEnd.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +32,9 @@ public:
     void setClientSize(int width, int height);
 
     bool isLoaded() const { return m_loaded; }
+    // A number no form loaded before in this run had, given at each load: it tells this form
+    // from a later one at the same address. 0 before the first load.
+    std::uint64_t serial() const { return m_serial; }
     bool visible() const { return m_visible; }
     bool isModal() const { return m_modal; }
     Form* owner() const { return m_owner; }
@@ -71,6 +75,7 @@ private:
     int m_clientWidth = 6000;
     int m_clientHeight = 4000;
     bool m_loaded = false;
+    std::uint64_t m_serial = 0;
     bool m_visible = false;
     bool m_modal = false;
     Form* m_owner = nullptr;
@@ -95,6 +100,8 @@ public:
     // Loaded forms, oldest first.
     const std::vector<Form*>& forms() const { return m_forms; }
     Form* findForm(std::string_view name) const;
+    // The loaded form of that serial; nullptr once it was unloaded.
+    Form* formBySerial(std::uint64_t serial) const;
     // The topmost visible form: the newest modal one, else the newest visible one.
     Form* activeForm() const;
     // Each enabled timer of each loaded form fires once.
@@ -116,6 +123,7 @@ private:
     std::vector<Form*> m_forms;
     std::vector<std::unique_ptr<Form>> m_retired;
     int m_depth = 0;
+    std::uint64_t m_lastSerial = 0;
 };
 
 // Holds a window that is built on first use and built afresh after it was unloaded.

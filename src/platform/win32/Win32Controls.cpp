@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Controls.h"
 
+#include "platform/toolkit/ListFollower.h"
 #include "platform/win32/Win32Pictures.h"
 #include "platform/win32/Win32Text.h"
 
@@ -79,17 +80,6 @@ int mouseButtonOf(UINT msg)
 POINT pointOf(LPARAM lParam) { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 
 bool keyHeld(int vk) { return ::GetKeyState(vk) < 0; }
-
-// The first character of a text, upper-cased as Windows does, for typing to find an entry.
-wchar_t firstUpper(std::string_view text)
-{
-    if (text.empty()) return 0;
-    std::wstring first = widen(text.substr(0, std::min<std::size_t>(text.size(), 4)));
-    if (first.empty()) return 0;
-    wchar_t c = first[0];
-    ::CharUpperBuffW(&c, 1);
-    return c;
-}
 
 // `clipChildren` false: the panel's background is painted under its children too, for a child
 // that leaves its inside undrawn (a group box without a caption).
@@ -346,17 +336,22 @@ void ControlAdapter::act(const std::function<void()>& action)
 
 void ControlAdapter::follow(const ListChange&) { sync(); }
 
-void ControlAdapter::mouseUp(int button, POINT pos)
+POINT ControlAdapter::twipsAt(POINT pos) const
 {
-    if (button == 0 || !m_control.onMouseUp || !m_window) return;
     // From the window's own corner, border included, as the control's coordinates count.
     POINT screen = pos;
     ::ClientToScreen(m_window, &screen);
     RECT outer;
     ::GetWindowRect(m_window, &outer);
-    const int x = m_host.twips(screen.x - outer.left), y = m_host.twips(screen.y - outer.top);
+    return {m_host.twips(screen.x - outer.left), m_host.twips(screen.y - outer.top)};
+}
+
+void ControlAdapter::mouseUp(int button, POINT pos)
+{
+    if (button == 0 || !m_control.onMouseUp || !m_window) return;
+    const POINT at = twipsAt(pos);
     Control& c = m_control;
-    guarded([&c, button, x, y] { c.mouseUp(button, x, y); });
+    guarded([&c, button, at] { c.mouseUp(button, at.x, at.y); });
 }
 
 void ControlAdapter::doubleClick()
@@ -365,26 +360,36 @@ void ControlAdapter::doubleClick()
     guarded([&c] { c.dblClick(); });
 }
 
-bool ControlAdapter::keyDown(int vk, bool shift, bool ctrl)
+// The adapter as the interaction rules see it, for as long as it lives.
+class ControlAdapter::View final : public ControlView {
+public:
+    explicit View(const ControlAdapter& adapter) : m_adapter(adapter), m_alive(adapter) {}
+    bool alive() const override { return static_cast<bool>(m_alive); }
+    bool keepsKeys() const override { return alive() && m_adapter.keepsKeys(); }
+    int highlightedRow() const override { return alive() ? m_adapter.highlightedRow() : -1; }
+    int shownRows() const override { return alive() ? m_adapter.shownRows() : 1; }
+
+private:
+    const ControlAdapter& m_adapter;
+    Alive m_alive;
+};
+
+KeyResult ControlAdapter::keyDown(int vk, bool shift, bool ctrl)
 {
-    if (!held()) return true;
-    if (keepsKeys()) return false;
-    if (vk == VK_RETURN && enterKey()) return true;
-    if ((vk == VK_RETURN || vk == VK_ESCAPE) && m_host.dialogKey(m_form, vk)) return true;
-    if (vk == VK_TAB) return false;
-    if (m_control.onKeyDown) {
-        const Alive alive(*this);
-        Control& c = m_control;
-        guarded([&c, vk] { c.keyDown(vk); });
-        if (!alive) return true;
-    }
-    return navigationKey(vk, shift, ctrl);
+    if (!held()) return KeyResult::Taken;
+    const View view(*this);
+    const KeyPress press{vk, shift, ctrl, 0}; // a character comes apart, as WM_CHAR
+    KeyResult result = KeyResult::Taken;
+    Control& c = m_control;
+    guarded([&] { result = pressKey(c, press, view); });
+    return view.alive() ? result : KeyResult::Taken;
 }
 
 bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
 {
     result = 0;
     const bool passive = m_presence != Presence::Focusable;
+    Control& c = m_control;
     switch (msg) {
     case WM_NCDESTROY:
         // Destroyed under the adapter (with its parent): nothing routes to it any more.
@@ -393,16 +398,17 @@ bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
         return false;
     case WM_LBUTTONDOWN:
         if (!passive) return false;
-        m_pressed = true;
+        m_clicks.press(mouse::Left);
         ::SetCapture(m_window);
         return true;
     case WM_LBUTTONDBLCLK: {
-        const Alive alive(*this);
-        doubleClick();
-        if (!alive) return true;
-        if (!passive) return false;
-        m_pressed = true;
-        ::SetCapture(m_window);
+        const View view(*this);
+        if (!passive) {
+            doubleClick();
+            return !view.alive();
+        }
+        guarded([&] { m_clicks.doubleClick(c, view); });
+        if (view.alive()) ::SetCapture(m_window);
         return true;
     }
     case WM_RBUTTONDOWN:
@@ -413,20 +419,18 @@ bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
     case WM_MBUTTONUP: {
         const int button = mouseButtonOf(msg);
         const POINT pos = pointOf(lParam);
-        const bool pressed = button == mouse::Left && std::exchange(m_pressed, false);
-        if (passive && button == mouse::Left && ::GetCapture() == m_window) ::ReleaseCapture();
-        const Alive alive(*this);
-        mouseUp(button, pos);
-        if (!alive) return true;
-        if (passive && pressed) {
-            RECT client;
-            ::GetClientRect(m_window, &client);
-            if (::PtInRect(&client, pos)) {
-                Control& c = m_control;
-                guarded([&c] { c.click(); });
-            }
+        const View view(*this);
+        if (!passive) {
+            mouseUp(button, pos);
+            return !view.alive();
         }
-        return passive;
+        if (button == mouse::Left && ::GetCapture() == m_window) ::ReleaseCapture();
+        RECT client;
+        ::GetClientRect(m_window, &client);
+        const bool inside = ::PtInRect(&client, pos) != FALSE;
+        const POINT at = twipsAt(pos);
+        guarded([&] { m_clicks.release(c, button, at.x, at.y, inside, view); });
+        return true;
     }
     default:
         return false;
@@ -442,8 +446,6 @@ public:
     CommandButtonAdapter(CommandButton& button, AdapterHost& host)
         : ControlAdapter(button, host, Presence::Focusable), m_button(button)
     {}
-
-    bool tabStop() const override { return m_button.focusable(); }
 
 private:
     HWND create(HWND parent) override
@@ -493,13 +495,6 @@ private:
     void command(int code) override
     {
         if (code == BN_CLICKED) act([this] { m_button.click(); });
-    }
-
-    bool enterKey() override
-    {
-        // Enter on a focused button presses that button, not the form's default one.
-        act([this] { m_button.click(); });
-        return true;
     }
 
     // The second press of a double click is a second click; a button has no DblClick.
@@ -668,18 +663,6 @@ public:
         : ControlAdapter(option, host, Presence::Focusable), m_option(option)
     {}
 
-    // As in a dialog, Tab reaches the chosen option of a group, not each one: an option that
-    // gets the focus by the keyboard is chosen.
-    bool tabStop() const override
-    {
-        if (m_option.value()) return true;
-        for (const Control* c : m_option.form().controls())
-            if (c != &m_option && c->kind() == ControlKind::OptionButton && c->container() == m_option.container() &&
-                static_cast<const OptionButton*>(c)->value())
-                return false;
-        return true;
-    }
-
 private:
     HWND create(HWND parent) override
     {
@@ -732,7 +715,7 @@ void appendTexts(HWND window, UINT addMessage, const Texts& texts, std::size_t f
 }
 
 // A drop-down list of texts: the combo box, and the drive box with its "c: [label]" entries.
-template <class Model> class DropDownAdapter final : public ControlAdapter {
+template <class Model> class DropDownAdapter final : public ControlAdapter, private ListView {
 public:
     DropDownAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model)
     {}
@@ -742,7 +725,7 @@ private:
 
     HWND create(HWND parent) override
     {
-        m_items.clear();
+        m_rows.forget();
         m_fieldHeight = -1;
         return ::CreateWindowExW(0, WC_COMBOBOXW, L"",
                                  WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST |
@@ -798,29 +781,7 @@ private:
         }
     }
 
-    void follow(const ListChange& change) override
-    {
-        HWND w = window();
-        const std::vector<std::string>& items = m_model.items();
-        switch (change.kind) {
-        case ListChange::Kind::Selection:
-            if (m_items.size() != items.size()) return sync();
-            break;
-        case ListChange::Kind::Appended:
-            if (m_items.size() != change.first || change.first + change.count != items.size()) return sync();
-            m_items.insert(m_items.end(), items.begin() + static_cast<std::ptrdiff_t>(change.first), items.end());
-            appendTexts(w, CB_ADDSTRING, m_items, change.first, m_items.size());
-            break;
-        case ListChange::Kind::Removed:
-            if (!change.removed || m_items.size() != items.size() + change.removed->size()) return sync();
-            for (auto it = change.removed->rbegin(); it != change.removed->rend(); ++it) {
-                send(w, CB_DELETESTRING, *it);
-                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(*it));
-            }
-            break;
-        }
-        drawCurrent();
-    }
+    void follow(const ListChange& change) override { m_rows.follow(change, RowsOf<Model>(m_model), *this); }
 
     void syncKind() override
     {
@@ -832,22 +793,34 @@ private:
             m_fieldHeight = field;
             send(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         }
-        if (m_items != m_model.items()) {
-            send(w, CB_RESETCONTENT);
-            m_items = m_model.items();
-            appendTexts(w, CB_ADDSTRING, m_items, 0, m_items.size());
-        }
-        drawCurrent();
+        m_rows.sync(RowsOf<Model>(m_model), *this);
     }
 
-    void drawCurrent()
+    std::size_t drawnCount() const override
     {
-        const int index = m_model.listIndex();
-        if (static_cast<int>(send(window(), CB_GETCURSEL)) != index) send(window(), CB_SETCURSEL, index);
+        return static_cast<std::size_t>(std::max<LRESULT>(send(window(), CB_GETCOUNT), 0));
+    }
+    void resetRows(const std::vector<std::string>& rows) override
+    {
+        send(window(), CB_RESETCONTENT);
+        appendTexts(window(), CB_ADDSTRING, rows, 0, rows.size());
+    }
+    void appendRows(const std::vector<std::string>& rows, std::size_t first) override
+    {
+        appendTexts(window(), CB_ADDSTRING, rows, first, rows.size());
+    }
+    void removeRows(std::size_t first, std::size_t count) override
+    {
+        for (std::size_t i = first + count; i-- > first;) send(window(), CB_DELETESTRING, i);
+    }
+    void drawSelection(std::size_t, std::size_t, const std::vector<Run>&, bool) override {}
+    void drawCurrent(int row, bool) override
+    {
+        if (static_cast<int>(send(window(), CB_GETCURSEL)) != row) send(window(), CB_SETCURSEL, row);
     }
 
     Model& m_model;
-    std::vector<std::string> m_items; // as last drawn
+    ListFollower m_rows;
     int m_fieldHeight = -1;
     bool m_chosen = false; // the dropped list was closed with a choice
 };
@@ -858,7 +831,7 @@ using DriveListAdapter = DropDownAdapter<DriveListBox>;
 // The list box of a list box control or a file list: its rows, the model's selection and caret,
 // and the keys and clicks that change them. The model owns the selection; the window only
 // draws it (its own clicks and keys never reach it).
-template <class Model> class ListAdapter : public ControlAdapter {
+template <class Model> class ListAdapter : public ControlAdapter, private ListView {
 public:
     ListAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
 
@@ -869,8 +842,7 @@ protected:
 private:
     HWND create(HWND parent) override
     {
-        m_rows.clear();
-        m_lastIndex = -2;
+        m_rows.forget();
         // Drawn as an extended-selection list whatever the mode: what is selected is the model's.
         return ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
                                  WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | LBS_EXTENDEDSEL | LBS_NOTIFY |
@@ -880,28 +852,37 @@ private:
 
     void syncKind() override;
     void follow(const ListChange& change) override;
-    bool navigationKey(int vk, bool shift, bool ctrl) override;
+    int shownRows() const override
+    {
+        const auto height = static_cast<int>(std::max<LRESULT>(send(window(), LB_GETITEMHEIGHT, 0), 1));
+        RECT client;
+        ::GetClientRect(window(), &client);
+        return static_cast<int>(client.bottom / height);
+    }
     bool message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void redrawAfterAction() override {}
 
-    std::size_t drawnCount() const
+    std::size_t drawnCount() const override
     {
         return static_cast<std::size_t>(std::max<LRESULT>(send(window(), LB_GETCOUNT), 0));
     }
     std::optional<std::size_t> rowAt(POINT p) const;
-    // Moves the caret to `target` (selecting it unless Ctrl is held or the list is a simple one).
-    void moveTo(int target, bool shift, bool ctrl);
-    void typeToFind(wchar_t typed);
     void select(std::size_t first, std::size_t last, bool on);
-    // Draws the selection of rows [first, first + count) from the model.
-    void drawSelection(std::size_t first, std::size_t count);
-    void drawCaret();
-    void removeRows(const std::vector<std::size_t>& ascending);
-    void drawAll();
+    void resetRows(const std::vector<std::string>& rows) override;
+    void appendRows(const std::vector<std::string>& rows, std::size_t first) override
+    {
+        appendTexts(window(), LB_ADDSTRING, rows, first, rows.size());
+    }
+    void removeRows(std::size_t first, std::size_t count) override
+    {
+        for (std::size_t i = first + count; i-- > first;) send(window(), LB_DELETESTRING, i);
+    }
+    void drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& selected, bool whole) override;
+    void drawCurrent(int row, bool moved) override;
 
     Model& m_model;
-    std::vector<std::string> m_rows; // as last drawn
-    int m_lastIndex = -2;            // the caret as last drawn; -2 when the rows are new
+    // Each removal moves every row after it: many are drawn afresh sooner than under Qt.
+    ListFollower m_rows{ListFollower::Limits{32, 256}};
 };
 
 template <class Model> std::optional<std::size_t> ListAdapter<Model>::rowAt(POINT p) const
@@ -914,7 +895,7 @@ template <class Model> std::optional<std::size_t> ListAdapter<Model>::rowAt(POIN
     if (height <= 0) return std::nullopt;
     const auto top = static_cast<std::size_t>(std::max<LRESULT>(send(window(), LB_GETTOPINDEX), 0));
     const std::size_t i = top + static_cast<std::size_t>(p.y / height);
-    if (i >= m_rows.size() || i >= m_model.listCount()) return std::nullopt;
+    if (i >= m_rows.rows().size() || i >= m_model.listCount()) return std::nullopt;
     return i;
 }
 
@@ -929,205 +910,53 @@ template <class Model> void ListAdapter<Model>::select(std::size_t first, std::s
         send(w, LB_SELITEMRANGEEX, last, static_cast<LPARAM>(first));
 }
 
-template <class Model> void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t count)
+template <class Model>
+void ListAdapter<Model>::drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& selected, bool whole)
 {
-    if (count == 0) return;
     HWND w = window();
-    if (count == 1) {
-        select(first, first, m_model.selected(first));
+    if (end == first + 1) {
+        select(first, first, !selected.empty());
         return;
     }
-    const std::size_t end = first + count;
-    const bool bulk = count > 64;
+    const bool bulk = end - first > 64;
     if (bulk) send(w, WM_SETREDRAW, FALSE);
-    // The selected runs of the range: a whole list selected is one range, however long.
-    if (first == 0 && end == m_rows.size())
+    if (whole)
         send(w, LB_SETSEL, FALSE, -1);
     else
         select(first, end - 1, false);
-    for (std::size_t i = first; i < end;) {
-        if (!m_model.selected(i)) {
-            ++i;
-            continue;
-        }
-        std::size_t last = i;
-        while (last + 1 < end && m_model.selected(last + 1)) ++last;
-        select(i, last, true);
-        i = last + 1;
-    }
+    for (const auto& [a, b] : selected) select(a, b, true);
     if (bulk) {
         send(w, WM_SETREDRAW, TRUE);
         ::InvalidateRect(w, nullptr, TRUE);
     }
 }
 
-template <class Model> void ListAdapter<Model>::drawCaret()
+template <class Model> void ListAdapter<Model>::drawCurrent(int index, bool moved)
 {
     HWND w = window();
-    const int index = m_model.listIndex();
-    if (index >= 0 && static_cast<std::size_t>(index) < drawnCount()) {
-        // The caret scrolls into view only when it moved.
-        const LRESULT top = send(w, LB_GETTOPINDEX);
-        send(w, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
-        if (index == m_lastIndex && send(w, LB_GETTOPINDEX) != top) send(w, LB_SETTOPINDEX, static_cast<WPARAM>(top));
-    }
-    m_lastIndex = index;
+    if (index < 0 || static_cast<std::size_t>(index) >= drawnCount()) return;
+    // The caret scrolls into view only when it moved.
+    const LRESULT top = send(w, LB_GETTOPINDEX);
+    send(w, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+    if (!moved && send(w, LB_GETTOPINDEX) != top) send(w, LB_SETTOPINDEX, static_cast<WPARAM>(top));
 }
 
-template <class Model> void ListAdapter<Model>::drawAll()
+template <class Model> void ListAdapter<Model>::resetRows(const std::vector<std::string>& rows)
 {
     HWND w = window();
     send(w, WM_SETREDRAW, FALSE);
     send(w, LB_RESETCONTENT);
-    appendTexts(w, LB_ADDSTRING, m_rows, 0, m_rows.size());
+    appendTexts(w, LB_ADDSTRING, rows, 0, rows.size());
     send(w, WM_SETREDRAW, TRUE);
     ::InvalidateRect(w, nullptr, TRUE);
-    m_lastIndex = -2;
-}
-
-template <class Model> void ListAdapter<Model>::removeRows(const std::vector<std::size_t>& ascending)
-{
-    // A few runs of rows leave one by one; many, or long ones, cost less as a list drawn afresh
-    // (each removal moves every row after it).
-    std::size_t runs = 0;
-    for (std::size_t k = 0; k < ascending.size(); ++k)
-        if (k == 0 || ascending[k] != ascending[k - 1] + 1) ++runs;
-    std::size_t kept = 0, next = 0;
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (next < ascending.size() && ascending[next] == i) {
-            ++next;
-            continue;
-        }
-        if (kept != i) m_rows[kept] = std::move(m_rows[i]);
-        ++kept;
-    }
-    m_rows.resize(kept);
-    constexpr std::size_t fewRuns = 32, fewRows = 256;
-    if (runs > fewRuns || ascending.size() > fewRows) {
-        drawAll();
-        drawSelection(0, m_rows.size());
-        return;
-    }
-    HWND w = window();
-    for (auto it = ascending.rbegin(); it != ascending.rend(); ++it) send(w, LB_DELETESTRING, *it);
 }
 
 template <class Model> void ListAdapter<Model>::follow(const ListChange& change)
 {
-    if (!window()) return;
-    const std::size_t count = m_model.listCount();
-    // A change that does not fit what was drawn (one missed, a form drawn late) draws it all.
-    const bool drawn = m_rows.size() == drawnCount();
-    switch (change.kind) {
-    case ListChange::Kind::Selection:
-        if (!drawn || m_rows.size() != count || change.first + change.count > count) return sync();
-        drawSelection(change.first, change.count);
-        break;
-    case ListChange::Kind::Appended: {
-        if (!drawn || m_rows.size() != change.first || change.first + change.count != count) return sync();
-        for (std::size_t i = change.first; i < count; ++i) m_rows.push_back(m_model.list(i));
-        appendTexts(window(), LB_ADDSTRING, m_rows, change.first, count);
-        break;
-    }
-    case ListChange::Kind::Removed:
-        if (!drawn || !change.removed || m_rows.size() != count + change.removed->size() ||
-            (!change.removed->empty() && change.removed->back() >= m_rows.size()))
-            return sync();
-        removeRows(*change.removed);
-        break;
-    }
-    drawCaret();
+    if (window()) m_rows.follow(change, RowsOf<Model>(m_model), *this);
 }
 
-template <class Model> void ListAdapter<Model>::syncKind()
-{
-    const std::size_t count = m_model.listCount();
-    bool same = m_rows.size() == count;
-    for (std::size_t i = 0; same && i < count; ++i) same = m_rows[i] == m_model.list(i);
-    if (!same) {
-        m_rows.clear();
-        m_rows.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) m_rows.push_back(m_model.list(i));
-        m_lastIndex = -2;
-    }
-    if (m_lastIndex == -2 || drawnCount() != m_rows.size()) drawAll();
-    if (count == 0)
-        send(window(), LB_SETSEL, FALSE, -1);
-    else
-        drawSelection(0, count);
-    drawCaret();
-}
-
-template <class Model> void ListAdapter<Model>::moveTo(int target, bool shift, bool ctrl)
-{
-    const auto i = static_cast<std::size_t>(target);
-    // Ctrl moves the caret without selecting; so does every move in a simple list.
-    const bool caretOnly = ctrl || multiSelect() == MultiSelect::Simple;
-    act([&] {
-        if (caretOnly)
-            m_model.setListIndex(target);
-        else
-            m_model.userSelect(i, shift, false);
-    });
-}
-
-template <class Model> bool ListAdapter<Model>::navigationKey(int vk, bool shift, bool ctrl)
-{
-    const int count = static_cast<int>(m_model.listCount());
-    const int current = m_model.listIndex();
-    const auto height = static_cast<int>(std::max<LRESULT>(send(window(), LB_GETITEMHEIGHT, 0), 1));
-    RECT client;
-    ::GetClientRect(window(), &client);
-    const int page = std::max(static_cast<int>(client.bottom / height) - 1, 1);
-
-    int target = -1;
-    switch (vk) {
-    case VK_UP:
-        target = std::max(current - 1, 0);
-        break;
-    case VK_DOWN:
-        target = std::min(current + 1, count - 1);
-        break;
-    case VK_HOME:
-        target = 0;
-        break;
-    case VK_END:
-        target = count - 1;
-        break;
-    case VK_PRIOR:
-        target = std::max(current - page, 0);
-        break;
-    case VK_NEXT:
-        target = std::min(std::max(current, 0) + page, count - 1);
-        break;
-    case VK_SPACE:
-        if (count > 0) {
-            const auto i = static_cast<std::size_t>(std::max(current, 0));
-            act([&] { m_model.userSelect(i, false, ctrl); });
-        }
-        return true;
-    default:
-        return false; // a character comes as WM_CHAR: typing finds an entry
-    }
-    if (count > 0) moveTo(target, shift, ctrl);
-    return true;
-}
-
-template <class Model> void ListAdapter<Model>::typeToFind(wchar_t typed)
-{
-    const int count = static_cast<int>(m_model.listCount());
-    if (count == 0 || typed < 32 || keyHeld(VK_CONTROL)) return;
-    wchar_t want = typed;
-    ::CharUpperBuffW(&want, 1);
-    const int current = m_model.listIndex();
-    for (int step = 1; step <= count; ++step) {
-        const int i = (std::max(current, 0) + step) % count;
-        if (firstUpper(m_model.list(static_cast<std::size_t>(i))) == want) {
-            moveTo(i, keyHeld(VK_SHIFT), false);
-            return;
-        }
-    }
-}
+template <class Model> void ListAdapter<Model>::syncKind() { m_rows.sync(RowsOf<Model>(m_model), *this); }
 
 template <class Model> bool ListAdapter<Model>::message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
@@ -1158,9 +987,12 @@ template <class Model> bool ListAdapter<Model>::message(UINT msg, WPARAM wParam,
         return true;
     case WM_KEYDOWN:
         return true; // handed to the model before Windows saw it
-    case WM_CHAR:
-        typeToFind(static_cast<wchar_t>(wParam));
+    case WM_CHAR: {
+        const auto typed = static_cast<char32_t>(wParam);
+        const bool shift = keyHeld(VK_SHIFT), ctrl = keyHeld(VK_CONTROL);
+        act([&] { typeToFind(m_model, typed, shift, ctrl); });
         return true;
+    }
     default:
         return ControlAdapter::message(msg, wParam, lParam, result);
     }
@@ -1223,8 +1055,6 @@ private:
     {
         m_rows.clear();
         m_names.clear();
-        m_ancestors = 0;
-        m_path.clear();
         m_rowHeight = -1;
         return ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
                                  WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY |
@@ -1237,46 +1067,25 @@ private:
     void syncKind() override;
     bool drawItem(const DRAWITEMSTRUCT& item) override;
 
-    bool enterKey() override
-    {
-        // Enter opens the highlighted folder; on the open folder itself it is the form's.
-        const auto row = static_cast<int>(send(window(), LB_GETCURSEL));
-        if (row < 0 || static_cast<std::size_t>(row) + 1 == m_ancestors) return false;
-        openRow(row);
-        return true;
-    }
+    int highlightedRow() const override { return static_cast<int>(send(window(), LB_GETCURSEL)); }
 
     bool message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
         if (msg == WM_LBUTTONDBLCLK) {
             const auto hit = static_cast<DWORD>(send(window(), LB_ITEMFROMPOINT, 0, lParam));
-            if (HIWORD(hit) == 0) openRow(LOWORD(hit));
+            if (HIWORD(hit) == 0) {
+                const std::size_t row = LOWORD(hit);
+                act([this, row] { m_dir.openRow(row); });
+            }
             result = 0;
             return true;
         }
         return ControlAdapter::message(msg, wParam, lParam, result);
     }
 
-    void openRow(int row)
-    {
-        if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
-        const auto r = static_cast<std::size_t>(row);
-        if (r + 1 == m_ancestors) return; // the open folder itself
-        const std::string target = m_rows[r];
-        const std::size_t ancestors = m_ancestors;
-        act([&] {
-            if (r >= ancestors)
-                m_dir.open(r - ancestors);
-            else if (m_dir.usable() && m_dir.shown())
-                m_dir.setPath(target);
-        });
-    }
-
     DirListBox& m_dir;
-    std::vector<std::string> m_rows;   // the path of each row as last drawn
-    std::vector<std::wstring> m_names; // what each row shows
-    std::size_t m_ancestors = 0;       // rows above the subfolders, the open folder included
-    std::string m_path;
+    std::vector<DirListBox::Row> m_rows; // as last drawn
+    std::vector<std::wstring> m_names;   // what each row shows
     int m_rowHeight = -1;
 };
 
@@ -1288,50 +1097,17 @@ void DirListAdapter::syncKind()
         m_rowHeight = height;
         send(w, LB_SETITEMHEIGHT, 0, height);
     }
-    const std::string& path = m_dir.path();
-    if (path == m_path && m_rows.size() == m_ancestors + m_dir.listCount() &&
-        std::equal(m_dir.subfolders().begin(), m_dir.subfolders().end(),
-                   m_rows.begin() + static_cast<std::ptrdiff_t>(m_ancestors)))
-        return;
-
-    // "C:\A\B" opens as "c:\", "A", "B" above B's subfolders.
-    std::vector<std::string> ancestors;
-    std::vector<std::wstring> names;
-    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-        ancestors.push_back(path.substr(0, 3));
-        std::wstring root = widen(path.substr(0, 3));
-        ::CharLowerBuffW(root.data(), static_cast<DWORD>(root.size()));
-        names.push_back(root);
-        std::size_t pos = 3;
-        while (pos < path.size()) {
-            std::size_t next = path.find('\\', pos);
-            if (next == std::string::npos) next = path.size();
-            if (next > pos) {
-                ancestors.push_back(path.substr(0, next));
-                names.push_back(widen(path.substr(pos, next - pos)));
-            }
-            pos = next + 1;
-        }
-    } else {
-        ancestors.push_back(path);
-        names.push_back(widen(path));
-    }
-    for (const std::string& sub : m_dir.subfolders()) {
-        const std::size_t slash = sub.rfind('\\');
-        names.push_back(widen(slash == std::string::npos ? sub : sub.substr(slash + 1)));
-    }
-
+    std::vector<DirListBox::Row> rows = m_dir.rows();
+    if (rows == m_rows) return;
+    m_rows = std::move(rows);
+    m_names.clear();
+    for (const DirListBox::Row& row : m_rows) m_names.push_back(widen(row.name));
     send(w, WM_SETREDRAW, FALSE);
     send(w, LB_RESETCONTENT);
-    m_rows = ancestors;
-    m_rows.insert(m_rows.end(), m_dir.subfolders().begin(), m_dir.subfolders().end());
-    m_names = std::move(names);
     for (const std::wstring& name : m_names) send(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    m_ancestors = ancestors.size();
-    m_path = path;
     send(w, WM_SETREDRAW, TRUE);
     ::InvalidateRect(w, nullptr, TRUE);
-    send(w, LB_SETCURSEL, m_ancestors - 1);
+    send(w, LB_SETCURSEL, m_dir.openFolderRow());
 }
 
 bool DirListAdapter::drawItem(const DRAWITEMSTRUCT& item)
@@ -1341,20 +1117,18 @@ bool DirListAdapter::drawItem(const DRAWITEMSTRUCT& item)
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     ::FillRect(dc, &r, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     if (item.itemID != static_cast<UINT>(-1) && item.itemID < m_names.size()) {
-        const std::size_t row = item.itemID;
-        const int depth = static_cast<int>(row < m_ancestors ? row : m_ancestors);
+        const DirListBox::Row& row = m_rows[item.itemID];
         const int size = glyphSize();
-        const int x = r.left + 2 + depth * host().px(240);
-        const int kind = row == 0 && m_rows[0].size() == 3 ? 0 : row < m_ancestors ? 1 : 2;
-        drawFolderGlyph(dc, x, r.top + (r.bottom - r.top - size) / 2, size, kind);
+        const int x = r.left + 2 + row.depth * host().px(240);
+        drawFolderGlyph(dc, x, r.top + (r.bottom - r.top - size) / 2, size, static_cast<int>(row.kind));
         HGDIOBJ oldFont = ::SelectObject(dc, host().font(control().font()));
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, ::GetSysColor(!::IsWindowEnabled(window()) ? COLOR_GRAYTEXT
                                          : selected                   ? COLOR_HIGHLIGHTTEXT
                                                                       : COLOR_WINDOWTEXT));
         RECT text{x + size + 4, r.top, r.right, r.bottom};
-        ::DrawTextW(dc, m_names[row].c_str(), static_cast<int>(m_names[row].size()), &text,
-                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        const std::wstring& name = m_names[item.itemID];
+        ::DrawTextW(dc, name.c_str(), static_cast<int>(name.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         ::SelectObject(dc, oldFont);
     }
     if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &r);
@@ -1595,45 +1369,28 @@ private:
 
 std::unique_ptr<ControlAdapter> makeAdapter(Control& c, AdapterHost& host)
 {
-    // No default: a new kind without an adapter does not compile.
-    switch (c.kind()) {
-    case ControlKind::CommandButton:
-        return std::make_unique<CommandButtonAdapter>(static_cast<CommandButton&>(c), host);
-    case ControlKind::Label:
-        return std::make_unique<LabelAdapter>(static_cast<Label&>(c), host);
-    case ControlKind::TextBox:
-        return std::make_unique<TextBoxAdapter>(static_cast<TextBox&>(c), host);
-    case ControlKind::CheckBox:
-        return std::make_unique<CheckBoxAdapter>(static_cast<CheckBox&>(c), host);
-    case ControlKind::OptionButton:
-        return std::make_unique<OptionButtonAdapter>(static_cast<OptionButton&>(c), host);
-    case ControlKind::ComboBox:
-        return std::make_unique<ComboBoxAdapter>(static_cast<ComboBox&>(c), host);
-    case ControlKind::ListBox:
-        return std::make_unique<ListBoxAdapter>(static_cast<ListBox&>(c), host);
-    case ControlKind::Frame:
-        return std::make_unique<FrameAdapter>(static_cast<Frame&>(c), host);
-    case ControlKind::PictureBox:
-        return std::make_unique<PictureBoxAdapter>(static_cast<PictureBox&>(c), host);
-    case ControlKind::Image:
-        return std::make_unique<ImageAdapter>(static_cast<Image&>(c), host);
-    case ControlKind::Timer:
-        return std::make_unique<TimerAdapter>(static_cast<Timer&>(c), host);
-    case ControlKind::DriveListBox:
-        return std::make_unique<DriveListAdapter>(static_cast<DriveListBox&>(c), host);
-    case ControlKind::DirListBox:
-        return std::make_unique<DirListAdapter>(static_cast<DirListBox&>(c), host);
-    case ControlKind::FileListBox:
-        return std::make_unique<FileListAdapter>(static_cast<FileListBox&>(c), host);
-    case ControlKind::Menu:
-    case ControlKind::MenuItem:
-        return std::make_unique<MenuAdapter>(c, host);
-    case ControlKind::Line:
-        return std::make_unique<LineAdapter>(static_cast<Line&>(c), host);
-    case ControlKind::Shape:
-        return std::make_unique<ShapeAdapter>(static_cast<Shape&>(c), host);
-    }
-    return std::make_unique<MenuAdapter>(c, host); // a value outside the enumeration: draw nothing
+    using Made = std::unique_ptr<ControlAdapter>;
+    return visitKind(c,
+                     Overloaded{
+                         [&host](CommandButton& b) -> Made { return std::make_unique<CommandButtonAdapter>(b, host); },
+                         [&host](Label& l) -> Made { return std::make_unique<LabelAdapter>(l, host); },
+                         [&host](TextBox& t) -> Made { return std::make_unique<TextBoxAdapter>(t, host); },
+                         [&host](CheckBox& b) -> Made { return std::make_unique<CheckBoxAdapter>(b, host); },
+                         [&host](OptionButton& o) -> Made { return std::make_unique<OptionButtonAdapter>(o, host); },
+                         [&host](ComboBox& b) -> Made { return std::make_unique<ComboBoxAdapter>(b, host); },
+                         [&host](ListBox& l) -> Made { return std::make_unique<ListBoxAdapter>(l, host); },
+                         [&host](Frame& f) -> Made { return std::make_unique<FrameAdapter>(f, host); },
+                         [&host](PictureBox& p) -> Made { return std::make_unique<PictureBoxAdapter>(p, host); },
+                         [&host](Image& i) -> Made { return std::make_unique<ImageAdapter>(i, host); },
+                         [&host](Timer& t) -> Made { return std::make_unique<TimerAdapter>(t, host); },
+                         [&host](DriveListBox& d) -> Made { return std::make_unique<DriveListAdapter>(d, host); },
+                         [&host](DirListBox& d) -> Made { return std::make_unique<DirListAdapter>(d, host); },
+                         [&host](FileListBox& f) -> Made { return std::make_unique<FileListAdapter>(f, host); },
+                         [&host](Line& l) -> Made { return std::make_unique<LineAdapter>(l, host); },
+                         [&host](Shape& s) -> Made { return std::make_unique<ShapeAdapter>(s, host); },
+                         // Menus, their items (and a kind outside the enumeration) draw nothing.
+                         [&host](Control& other) -> Made { return std::make_unique<MenuAdapter>(other, host); },
+                     });
 }
 
 } // namespace velmora::win32

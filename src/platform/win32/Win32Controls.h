@@ -4,6 +4,7 @@
 // change, and hands the user's actions on it back to the model. Win32FrontEnd holds one adapter
 // per control of each loaded form.
 #include "platform/toolkit/Form.h"
+#include "platform/toolkit/Interaction.h"
 
 #include <windows.h>
 
@@ -43,9 +44,6 @@ public:
     // WM_TIMER `id` of the form's window goes to `adapter` (nullptr: to nobody).
     virtual void routeTimer(UINT_PTR id, ControlAdapter* adapter) = 0;
     virtual UINT_PTR newTimerId() = 0;
-    // Enter or Esc that no control took: presses the form's default or cancel button. True
-    // when the form has that button (it may still refuse the press, being disabled).
-    virtual bool dialogKey(Form& form, int keyCode) = 0;
     // Shows `text` as the tooltip of `window`, a control of `form`; "" takes it away.
     virtual void setToolTip(const Form& form, HWND window, const std::string& text) = 0;
     // Hands a mouse message of `window` to the tooltips of `form`.
@@ -80,9 +78,6 @@ public:
     Control& control() const { return m_control; }
     Presence presence() const { return m_presence; }
     bool takesFocus() const { return m_presence == Presence::Focusable; }
-    // Whether Tab and access keys may move the focus here now (the control aside: a
-    // picture button that takes no focus answers false).
-    virtual bool tabStop() const { return takesFocus(); }
     // The window drawing the control; nullptr for timers and menus.
     HWND window() const { return m_window; }
     AdapterHost& host() const { return m_host; }
@@ -100,9 +95,10 @@ public:
     // the adapter after calling this.
     void act(const std::function<void()>& action);
 
-    // A key pressed while the control's window has the focus, before Windows handles it; true
-    // when it was taken (Windows then never sees it). Tab is left to the front-end.
-    bool keyDown(int keyCode, bool shift, bool ctrl);
+    // A key pressed while the control's window has the focus, before Windows handles it, as
+    // the model's rules took it (Taken: Windows never sees it; NextStop: Tab, left to the
+    // front-end).
+    KeyResult keyDown(int keyCode, bool shift, bool ctrl);
     // True while the window handles every key itself (a dropped list): keyDown leaves them.
     virtual bool keepsKeys() const { return false; }
     // A notification of the control's window to its parent (WM_COMMAND's code).
@@ -152,10 +148,10 @@ protected:
     virtual void syncKind() {}
     // The window's rectangle in its parent, in pixels.
     virtual RECT pixelRect() const;
-    // Enter on the control, before the form's default button has it; true when taken.
-    virtual bool enterKey() { return false; }
-    // A key that KeyDown has seen; true when the control took it.
-    virtual bool navigationKey(int, bool, bool) { return false; }
+    // The highlighted row of a window that moves it itself (the folder tree); -1 when none.
+    virtual int highlightedRow() const { return -1; }
+    // The rows a list window shows at once.
+    virtual int shownRows() const { return 1; }
     // Draws the window again after a user's action, which the window itself may have drawn
     // otherwise than the model took it.
     virtual void redrawAfterAction() { sync(); }
@@ -163,7 +159,11 @@ protected:
     virtual void doubleClick();
 
 private:
+    class View;
+
     HWND make(HWND parent);
+    // A point of the window's client area in twips from the window's own corner.
+    POINT twipsAt(POINT pos) const;
     // The window's messages reach this adapter no more.
     void detach(HWND window);
 
@@ -177,7 +177,7 @@ private:
     RECT m_rect{-1, -1, -1, -1};
     HFONT m_font = nullptr;
     std::string m_toolTip;
-    bool m_pressed = false; // a passive control's left button went down on it
+    PassiveClicks m_clicks;
 };
 
 // The adapter for the control's kind: the one place that pairs each kind with its class.

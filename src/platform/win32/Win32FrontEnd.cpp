@@ -86,7 +86,7 @@ LRESULT CALLBACK formProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
 struct Win32FrontEnd::Impl final : win32::AdapterHost {
     struct FormView {
-        std::uint64_t id = 0;
+        std::uint64_t id = 0; // the form's serial
         Form* form = nullptr;
         HWND window = nullptr;
         HWND toolTips = nullptr; // made at the first tooltip
@@ -137,7 +137,6 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
     Toolkit* toolkit = nullptr;
     int dpi = 96;
     std::vector<std::unique_ptr<FormView>> forms;
-    std::uint64_t nextId = 1;
     win32::PictureStore pictures;
     std::map<std::tuple<std::string, int, bool, bool>, HFONT> fonts;
     std::unordered_map<HWND, ControlAdapter*> windows;
@@ -247,7 +246,6 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
 
     UINT_PTR newTimerId() override { return nextTimer++; }
 
-    bool dialogKey(Form& form, int vk) override;
     void setToolTip(const Form& form, HWND window, const std::string& text) override;
     void relayToolTip(const Form& form, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -296,7 +294,7 @@ struct Win32FrontEnd::Impl final : win32::AdapterHost {
     void dropForm(std::unique_ptr<FormView> fv);
     void restoreFocus(FormView& fv);
     void focus(ControlAdapter& a);
-    void moveFocus(FormView& fv, const ControlAdapter* from, bool back);
+    void moveFocus(FormView& fv, const Control* from, bool back);
     static bool onForm(const FormView& fv, HWND window);
 
     static void bringToFront(HWND w)
@@ -459,16 +457,6 @@ void Win32FrontEnd::Impl::syncInside(FormView& fv, const Control& container)
 
 // ---- windows ----
 
-bool Win32FrontEnd::Impl::dialogKey(Form& form, int vk)
-{
-    CommandButton* target = vk == key::Return   ? form.defaultButton()
-                            : vk == key::Escape ? form.cancelButton()
-                                                : nullptr;
-    if (!target) return false;
-    if (ControlAdapter* a = adapterOf(*target)) a->act([target] { target->click(); });
-    return true;
-}
-
 void Win32FrontEnd::Impl::setToolTip(const Form& form, HWND window, const std::string& text)
 {
     FormView* fv = formOf(&form);
@@ -604,24 +592,16 @@ bool Win32FrontEnd::Impl::onForm(const FormView& fv, HWND window)
     return ::IntersectRect(&common, &r, &client) != FALSE;
 }
 
-// Tab and Shift+Tab: the next control that takes the focus, in the form's order.
-void Win32FrontEnd::Impl::moveFocus(FormView& fv, const ControlAdapter* from, bool back)
+// Tab and Shift+Tab: the next tab stop, in the form's order.
+void Win32FrontEnd::Impl::moveFocus(FormView& fv, const Control* from, bool back)
 {
-    std::vector<ControlAdapter*> stops;
-    for (Control* c : fv.form->controls()) {
-        ControlAdapter* a = adapterIn(fv, c);
-        if (!a || !a->window() || !a->tabStop() || !c->usable() || !c->shown()) continue;
-        if (!::IsWindowVisible(a->window()) || !::IsWindowEnabled(a->window()) || !onForm(fv, a->window())) continue;
-        stops.push_back(a);
-    }
-    if (stops.empty()) return;
-    const auto at = std::find(stops.begin(), stops.end(), from);
-    std::size_t next = 0;
-    if (at == stops.end())
-        next = back ? stops.size() - 1 : 0;
-    else
-        next = (static_cast<std::size_t>(at - stops.begin()) + (back ? stops.size() - 1 : 1)) % stops.size();
-    focus(*stops[next]);
+    auto reachable = [this, &fv](const Control& c) {
+        const ControlAdapter* a = adapterIn(fv, &c);
+        return a && a->window() && ::IsWindowVisible(a->window()) && ::IsWindowEnabled(a->window()) &&
+               onForm(fv, a->window());
+    };
+    if (Control* next = nextTabStop(*fv.form, from, back, reachable))
+        if (ControlAdapter* a = adapterIn(fv, next)) focus(*a);
 }
 
 // ---- the message loop ----
@@ -674,14 +654,16 @@ bool Win32FrontEnd::Impl::keyMessage(const MSG& m)
     enterMessage();
     bool taken = false;
     if (a) {
-        taken = a->keyDown(vk, shift, ctrl);
-        // Not taken, the adapter is still there.
-        if (!taken && vk == VK_TAB && !ctrl && !a->keepsKeys()) {
-            if (FormView* still = formById(id)) moveFocus(*still, a, shift);
+        const KeyResult result = a->keyDown(vk, shift, ctrl);
+        taken = result == KeyResult::Taken;
+        // Tab leaves the adapter there.
+        if (result == KeyResult::NextStop && !ctrl) {
+            if (FormView* still = formById(id)) moveFocus(*still, &a->control(), shift);
             taken = true;
         }
     } else if (vk == VK_RETURN || vk == VK_ESCAPE) {
-        taken = dialogKey(*fv->form, vk);
+        Form* form = fv->form;
+        win32::guarded([&] { taken = dialogKey(*form, vk); });
     } else if (vk == VK_TAB && !ctrl) {
         moveFocus(*fv, nullptr, shift);
         taken = true;
@@ -706,7 +688,7 @@ bool Win32FrontEnd::Impl::accessKey(const MSG& m)
         const bool frame = c->kind() == ControlKind::Frame;
         for (std::size_t n = frame ? 0 : k + 1; n < controls.size(); ++n) {
             ControlAdapter* next = adapterIn(*fv, controls[n]);
-            if (next && next->tabStop() && (!frame || inside(*controls[n], *c))) return next;
+            if (next && isTabStop(*controls[n]) && (!frame || inside(*controls[n], *c))) return next;
         }
         return nullptr;
     };
@@ -776,7 +758,7 @@ void Win32FrontEnd::formLoaded(Form& form)
 {
     if (d->formOf(&form)) return;
     auto fv = std::make_unique<Impl::FormView>();
-    fv->id = d->nextId++;
+    fv->id = form.serial();
     fv->form = &form;
     fv->window = ::CreateWindowExW(0, FormClass, L"", FormStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr,
                                    nullptr, instance(), d.get());
