@@ -34,7 +34,8 @@ frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& m
 {
     setCaption("Cканировать диск или папку"); // the first letter is a Latin C
     setClientSize(8400, 5580);
-    lblInstructions.setGeometry({120, 120, 8160, 255});
+    // Two lines: the count of folders a walk could not read follows the instructions.
+    lblInstructions.setGeometry({120, 75, 8160, 390});
     lblInstructions.setCaption(Instructions);
     drvDrvs.setGeometry({120, 480, 3255, 315});
     dirDirectorie.setGeometry({120, 900, 3255, 3495});
