@@ -143,6 +143,7 @@ void frmDrivePass::cmdScan_Click()
     const std::string folder = dirDirectorie.path();
     lstParasites.clear();
     m_found.clear();
+    lblInstructions.setCaption(Instructions);
     imgFZ.setVisible(false);
     m_cancelled = false;
     {

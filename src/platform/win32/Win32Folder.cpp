@@ -267,7 +267,7 @@ std::unique_ptr<Folder> Win32Folder::openSubfolder(std::string_view name, NameMa
 std::unique_ptr<Win32Folder> Win32Folder::openPlain(std::string_view name, NameMatch match, bool* refused) const
 {
     if (refused) *refused = false;
-    // Gone, or a file now: nothing was kept from anyone.
+    // A name gone, or a file now, is no folder the system refused.
     const auto tell = [refused](long status) {
         constexpr unsigned long NotADirectory = 0xC0000103ul; // STATUS_NOT_A_DIRECTORY
         if (refused) *refused = !isAbsent(status) && static_cast<unsigned long>(status) != NotADirectory;
