@@ -102,12 +102,14 @@ class Folder;
 enum class WalkStep { Continue, Prune, Stop };
 
 // One folder met by a walk, when it is entered (opened and read, before its subfolders) and
-// when it is left (after its whole subtree).
+// when it is left (after its whole subtree). A subfolder the host would not let the walk open
+// or read (no right to, an I/O error) is met once, as Unreadable, in place of both; one that
+// went away, became a link or leads onto another mount meanwhile is passed over unmet.
 struct WalkVisit {
-    enum class Kind { Enter, Leave };
+    enum class Kind { Enter, Leave, Unreadable };
     Kind kind;
     const std::string& path;            // the walk's root path, then "\" and names
-    Folder& folder;                     // the folder itself, open
+    Folder& folder;                     // the folder itself, open; for Unreadable, the folder above it
     Folder* parent;                     // the folder above it; nullptr for the root
     std::string_view name;              // its name in `parent`; "" for the root
     const std::vector<DirEntry>* files; // Leave only: its files matching the walk's masks, read
@@ -161,9 +163,10 @@ public:
     virtual std::unique_ptr<Folder> openSubfolder(std::string_view name, NameMatch match = NameMatch::Exact) const = 0;
 
     // Walks this folder and every subfolder below it, depth first, subfolders in name order.
-    // Never enters a link or another mount; a subfolder that cannot be opened is passed
-    // over, and so is the rest of a folder moved away while the walk was below it (it and
-    // the folders it led to get no Leave). `files` selects the files each Leave hands over (nullptr: none). False when the
+    // Never enters a link or another mount; a subfolder that cannot be opened or read is
+    // passed over (with an Unreadable visit when the host refused it), and so is the rest of
+    // a folder moved away while the walk was below it (it and the folders it led to get no
+    // Leave). `files` selects the files each Leave hands over (nullptr: none). False when the
     // callback stopped the walk. `path` is the text the root's visits carry.
     virtual bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) = 0;
 
@@ -185,6 +188,9 @@ struct DesktopTrash {
     // ".Trash" when that is a real folder marked owners-only. Empty: a drive root holds none.
     std::string user;
 };
+
+// How a host's own text files are written: what its editors read without being told.
+enum class TextEncoding { Utf8, Windows1251 };
 
 // Paths are Windows paths ("C:\WINDOWS\TEMP"); a relative path is taken against the current
 // folder of the current drive, "X:name" against drive X's current folder. Every operation
@@ -233,6 +239,8 @@ public:
     // Appends bytes to a plain file, creating it when absent.
     virtual bool appendFile(std::string_view path, std::string_view bytes) = 0;
     virtual std::optional<std::string> readFile(std::string_view path) const = 0;
+    // The encoding of the host's text files, for a document the user may open elsewhere.
+    virtual TextEncoding textEncoding() const = 0;
 
     // The host path a drive path stands for, for handing to other programs.
     virtual std::optional<std::string> hostPath(std::string_view path) const = 0;

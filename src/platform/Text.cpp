@@ -160,6 +160,22 @@ bool isValidUtf8(std::string_view bytes)
     return true;
 }
 
+std::string toValidUtf8(std::string_view utf8)
+{
+    if (isValidUtf8(utf8)) return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const Decoded d = decodeAt(utf8, i);
+        if (d.valid)
+            out.append(utf8.substr(i, d.len));
+        else
+            out += '?';
+        i += d.len;
+    }
+    return out;
+}
+
 int compareNoCase(std::string_view a, std::string_view b)
 {
     // Valid UTF-8 sorts bytewise in code point order, so comparing the upper-case bytes

@@ -1,5 +1,5 @@
 #pragma once
-// Text helpers: the program keeps UTF-8 in memory; the report file is Windows-1251.
+// Text helpers: the program keeps UTF-8 in memory; files may be Windows-1251.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,6 +26,8 @@ std::string toUpper(std::string_view utf8);
 std::string toLower(std::string_view utf8);
 // True when the bytes are valid UTF-8.
 bool isValidUtf8(std::string_view bytes);
+// The text with each invalid byte made '?', as toCp1251 makes it: valid UTF-8 throughout.
+std::string toValidUtf8(std::string_view utf8);
 
 // Compares two names as an NTFS directory orders them: by upper-cased characters,
 // then bytewise to break ties, so only identical names compare equal. Negative, zero or

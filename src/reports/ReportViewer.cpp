@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "reports/ReportFile.h"
 #include "reports/frmReport.h"
 #include "settings/Settings.h"
 
@@ -35,7 +36,7 @@ void viewReportFile(Toolkit& tk, const Services& services, FormSlot<frmReport>& 
     // report of a hundred thousand lines take seconds: one yield a slice of lines.
     using SteadyClock = std::chrono::steady_clock;
     auto sliceStart = SteadyClock::now();
-    const std::string view = reportViewText(text::fromCp1251(*bytes), [&] {
+    const std::string view = reportViewText(reportFileText(*bytes), [&] {
         if (SteadyClock::now() - sliceStart < std::chrono::milliseconds(20)) return;
         tk.yield();
         sliceStart = SteadyClock::now();

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Printer.h"
 #include "platform/Text.h"
+#include "reports/ReportFile.h"
 #include "settings/Settings.h"
 
 #include <string>
@@ -53,7 +54,7 @@ void frmReport::cmdSave_Click()
 {
     const std::string file = settings::reportFileName(m_services.settings);
     // One write: a file that cannot be opened gets nothing at all.
-    m_services.fs.appendFile(file, text::toCp1251(txtRep.text() + "\r\n\r\n\r\n"));
+    appendReport(m_services.fs, file, txtRep.text() + "\r\n\r\n\r\n");
     cmdOK_Click();
 }
 

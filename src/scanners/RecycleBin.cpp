@@ -19,7 +19,7 @@ void emptyBin(Folder& bin, const std::string& path, const MaskList& everything)
         if (!visit.parent) return WalkStep::Continue;
         if (visit.kind == WalkVisit::Kind::Enter)
             visit.folder.removeMatching(everything);
-        else
+        else if (visit.kind == WalkVisit::Kind::Leave)
             visit.parent->removeFolder(visit.name);
         return WalkStep::Continue;
     });
@@ -103,7 +103,7 @@ bool removeTrashedFolder(Folder& files, const std::string& name, const std::stri
             if (visit.kind == WalkVisit::Kind::Enter) {
                 if (visit.parent) makeWritable(*visit.parent, visit.name);
                 removeFilesOf(visit.folder);
-            } else if (visit.parent) {
+            } else if (visit.kind == WalkVisit::Kind::Leave && visit.parent) {
                 visit.parent->removeFolder(visit.name);
             }
             return WalkStep::Continue;

@@ -22,6 +22,8 @@ constexpr auto RedrawSlice = std::chrono::milliseconds(50);
 // cost a tree of small folders several times the walk itself.
 constexpr auto ProgressSlice = std::chrono::milliseconds(30);
 
+constexpr const char* Instructions = "Выберите диск и папку для сканирования и нажмите Начать.";
+
 } // namespace
 
 frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& mainFiles,
@@ -32,8 +34,9 @@ frmDrivePass::frmDrivePass(Toolkit& tk, const Services& services, FileListBox& m
 {
     setCaption("Cканировать диск или папку"); // the first letter is a Latin C
     setClientSize(8400, 5580);
-    lblInstructions.setGeometry({120, 120, 8160, 255});
-    lblInstructions.setCaption("Выберите диск и папку для сканирования и нажмите Начать.");
+    // Two lines: the count of folders a walk could not read follows the instructions.
+    lblInstructions.setGeometry({120, 75, 8160, 390});
+    lblInstructions.setCaption(Instructions);
     drvDrvs.setGeometry({120, 480, 3255, 315});
     dirDirectorie.setGeometry({120, 900, 3255, 3495});
     lstParasites.setGeometry({3480, 480, 4800, 3915});
@@ -140,6 +143,7 @@ void frmDrivePass::cmdScan_Click()
     const std::string folder = dirDirectorie.path();
     lstParasites.clear();
     m_found.clear();
+    lblInstructions.setCaption(Instructions);
     imgFZ.setVisible(false);
     m_cancelled = false;
     {
@@ -155,6 +159,10 @@ void frmDrivePass::cmdScan_Click()
         return;
     }
     setWalking(false);
+    // An empty list must not pass for a clean folder when some of it was never seen.
+    std::string instructions = Instructions;
+    if (m_unreadable > 0) instructions += " Не удалось прочитать папок: " + std::to_string(m_unreadable) + ".";
+    lblInstructions.setCaption(instructions);
 }
 
 // Adds the found files, letting the window breathe between batches: adding and redrawing
@@ -181,12 +189,21 @@ void frmDrivePass::fillList(std::vector<FoundFile>& found)
 
 bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<FoundFile>& sFound)
 {
+    m_unreadable = 0;
     const auto root = m_services.fs.openFolder(CurrDir);
-    if (!root) return true;
+    if (!root) {
+        // A folder that has gone meanwhile is no folder left unread.
+        if (m_services.fs.folderExists(CurrDir)) ++m_unreadable;
+        return true;
+    }
     // The label names the folder whose files were listed last, as of the last time it was shown.
     std::string lastListed;
     SteadyClock::time_point shown{}; // long ago: the first subfolder shows at once
     const bool completed = root->walk(CurrDir, &sPattern, [&](const WalkVisit& visit) {
+        if (visit.kind == WalkVisit::Kind::Unreadable) {
+            ++m_unreadable;
+            return WalkStep::Continue;
+        }
         if (visit.kind == WalkVisit::Kind::Enter) {
             if (!visit.parent) return WalkStep::Continue;
             const auto now = SteadyClock::now();

@@ -38,9 +38,12 @@ public:
 
     // Walks `CurrDir` depth first and appends the matching files of each folder after those
     // of all its subfolders. Links and other file systems are never entered; a folder that
-    // cannot be read is passed over. Shows where it is (lblDir, a yield) at its first subfolder
-    // and then every 30 ms or so of walking. Returns false when the walk was cancelled.
+    // cannot be read is passed over and counted (unreadableFolders). Shows where it is (lblDir,
+    // a yield) at its first subfolder and then every 30 ms or so of walking. Returns false when
+    // the walk was cancelled.
     bool DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<FoundFile>& sFound);
+    // The folders the last walk could not open or read, `CurrDir` itself included.
+    int unreadableFolders() const { return m_unreadable; }
 
     void cmdScan_Click();
     void cmdClose_Click();
@@ -100,6 +103,7 @@ private:
     FormSlot<frmProperties>& m_properties;
     std::vector<Found> m_found;
     std::uint64_t m_serial = 0;
+    int m_unreadable = 0;
     bool m_walking = false;
     bool m_deleting = false;
     bool m_cancelled = false;

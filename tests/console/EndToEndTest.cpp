@@ -148,7 +148,7 @@ TEST_F(Console, AutoPassShowsItsMessageAndReportAndSaveAppendsToTheReportFile)
     EXPECT_TRUE(endedWell()) << out;
     EXPECT_NE(out.find("2 файла было найдено в директориях временных файлов."), std::string::npos) << out;
     EXPECT_NE(out.find("== frmReport \"Velmora - отчет об автоматическом сканировании\" =="), std::string::npos);
-    const std::string saved = text::fromCp1251(testsupport::readHostFile(root.path() / "c/TEMP/report.txt"));
+    const std::string saved = testsupport::readHostFile(root.path() / "c/TEMP/report.txt"); // UTF-8 on Linux
     EXPECT_EQ(saved.rfind("Отчет об автоматическом сканировании\r\n", 0), 0u) << saved;
     EXPECT_NE(saved.find("Найден(ы) файл(ы): 1 шт. в папке c:\\Windows\\temp\r\n"), std::string::npos);
     EXPECT_EQ(saved.substr(saved.size() - 6), "\r\n\r\n\r\n");

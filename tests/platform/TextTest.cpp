@@ -254,6 +254,7 @@ TEST(TextValidity, RecognisesValidUtf8)
     EXPECT_FALSE(text::isValidUtf8(bytes({0xF4, 0x90, 0x80, 0x80}))); // beyond U+10FFFF
     EXPECT_FALSE(text::isValidUtf8(bytes({0xE2, 0x82})));             // cut off
     EXPECT_FALSE(text::isValidUtf8(text::toCp1251("Привет")));
+    EXPECT_EQ(text::toValidUtf8("Я" + bytes({0xD0, 'x', 0xED, 0xA0, 0x80}) + "😀"), "Я?x???😀");
 }
 
 TEST(TextCompare, OrdersLikeADirectory)

@@ -510,14 +510,16 @@ TEST_F(PosixFileSystemTest, AnUnreadableFolderFailsAloneWhileItsSiblingsList)
     EXPECT_EQ(failed, 0) << "bits: 1 listed, 2 canEnter, 4 sibling, 8 parent; 99 unreachable";
 }
 
-// What a walk met: "+path" on entering, "-path" on leaving, and each file handed over.
+// What a walk met: "+path" on entering, "-path" on leaving, "?path" for a folder it could not
+// read, and each file handed over.
 struct WalkLog {
     std::vector<std::string> steps;
     std::vector<std::string> files;
     WalkCallback callback(std::function<WalkStep(const WalkVisit&)> answer = {})
     {
         return [this, answer](const WalkVisit& v) {
-            steps.push_back((v.kind == WalkVisit::Kind::Enter ? "+" : "-") + v.path);
+            const char* mark = v.kind == WalkVisit::Kind::Enter ? "+" : v.kind == WalkVisit::Kind::Leave ? "-" : "?";
+            steps.push_back(mark + v.path);
             if (v.files)
                 for (const DirEntry& f : *v.files) files.push_back(path::join(v.path, f.name));
             return answer ? answer(v) : WalkStep::Continue;
@@ -575,6 +577,7 @@ TEST_F(PosixFileSystemTest, AWalkLeavesOutOtherFileSystems)
         return std::find(log.steps.begin(), log.steps.end(), p) != log.steps.end();
     };
     EXPECT_EQ(entered("+C:\\proc"), root.st_dev == proc.st_dev);
+    EXPECT_FALSE(entered("?C:\\proc")) << "another mount is left out, not unreadable";
     EXPECT_TRUE(entered("+C:\\etc"));
     // Walked from its own mount point, a file system's folders are walked as usual, links aside.
     WalkLog inProc;
@@ -585,9 +588,12 @@ TEST_F(PosixFileSystemTest, AWalkLeavesOutOtherFileSystems)
     EXPECT_EQ(std::find(inProc.steps.begin(), inProc.steps.end(), "+C:\\PROC\\self"), inProc.steps.end());
 }
 
+// The walk tells of the folder it could not read, once, and goes on; a folder that went away
+// after it was listed is no such folder.
 TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
 {
     c.write("top/a/1.tmp");
+    c.mkdir("top/gone");
     c.write("top/locked/2.tmp");
     c.write("top/locked/inner/3.tmp");
     c.write("top/z/4.tmp");
@@ -595,13 +601,24 @@ TEST_F(PosixFileSystemTest, AWalkGoesPastAFolderItCannotRead)
     fs::permissions(c.path() / "top/locked", fs::perms::owner_write | fs::perms::owner_exec);
 
     const std::string drives = driveMap();
-    const int failed = runUnprivileged([&drives] {
+    const fs::path gone = c.path() / "top/gone";
+    const int failed = runUnprivileged([&drives, &gone] {
         const PosixFileSystem child(drives);
         if (!child.driveReady('c')) return 99;
         const MaskList mask("*.tmp");
         WalkLog log;
-        child.openFolder("C:\\TOP")->walk("C:\\TOP", &mask, log.callback());
-        return log.files == std::vector<std::string>{"C:\\TOP\\a\\1.tmp", "C:\\TOP\\z\\4.tmp"} ? 0 : 1;
+        std::string unreadName;
+        child.openFolder("C:\\TOP")->walk("C:\\TOP", &mask, log.callback([&](const WalkVisit& v) {
+            if (v.kind == WalkVisit::Kind::Enter && v.name == "a") fs::remove(gone);
+            if (v.kind == WalkVisit::Kind::Unreadable && v.parent == &v.folder) unreadName = v.name;
+            return WalkStep::Continue;
+        }));
+        if (log.files != std::vector<std::string>{"C:\\TOP\\a\\1.tmp", "C:\\TOP\\z\\4.tmp"}) return 1;
+        if (unreadName != "locked") return 2;
+        return log.steps == std::vector<std::string>{"+C:\\TOP",    "+C:\\TOP\\a", "-C:\\TOP\\a", "?C:\\TOP\\locked",
+                                                     "+C:\\TOP\\z", "-C:\\TOP\\z", "-C:\\TOP"}
+                   ? 0
+                   : 3;
     });
     EXPECT_EQ(failed, 0) << "99: unreachable";
 }

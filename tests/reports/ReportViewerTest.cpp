@@ -69,6 +69,21 @@ TEST_F(ReportViewer, TwoSavedReportsShowWithTheirEmptyLinesAndSavingDisabled)
     EXPECT_EQ(text, "x\r\n");
 }
 
+// Whatever encoding the host saves in, the viewer shows what was saved, and a file in UTF-8
+// shows as such on every host.
+TEST_F(ReportViewer, AReportSavedOnThisHostAndOneInUtf8ShowAsWritten)
+{
+    auto& report = h.app->reportWindow().get();
+    report.txtRep.setText("Отчет №1");
+    report.cmdSave_Click();
+    h.main().cmdViewReports.click();
+    EXPECT_EQ(text, "Отчет №1\r\n\r\n\r\n");
+
+    h.root.write("c/TEMP/report.txt", "Zürich, Отчет\r\n");
+    h.main().cmdViewReports.click();
+    EXPECT_EQ(text, "Zürich, Отчет\r\n");
+}
+
 TEST_F(ReportViewer, AMissingOrEmptyFileShowsNothing)
 {
     h.main().cmdViewReports.click();

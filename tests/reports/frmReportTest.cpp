@@ -30,13 +30,38 @@ protected:
     ProgramHarness h;
 };
 
-TEST_F(ReportWindow, SavesAppendTheTextAndThreeLineEndsInWindows1251)
+std::string encoded(const std::string& text, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf8 ? text : text::toCp1251(text);
+}
+
+TEST_F(ReportWindow, SavesAppendTheTextAndThreeLineEndsInTheHostsEncoding)
 {
     window("Отчет A").cmdSave_Click();
     EXPECT_EQ(h.app->reportWindow().ifLoaded(), nullptr) << "saving closes the window";
     window("Report B\r\n").cmdSave_Click();
-    const std::string expected = text::toCp1251("Отчет A\r\n\r\n\r\nReport B\r\n\r\n\r\n\r\n");
-    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/report.txt")), expected);
+    const std::string expected = "Отчет A\r\n\r\n\r\nReport B\r\n\r\n\r\n\r\n";
+    const std::string saved = testsupport::readHostFile(h.host("c/TEMP/report.txt"));
+#ifdef _WIN32
+    EXPECT_EQ(saved, text::toCp1251(expected));
+#else
+    EXPECT_EQ(saved, expected) << "UTF-8, as a Linux editor reads it";
+#endif
+}
+
+// A file already holding reports keeps their encoding, whatever the host's; one of plain ASCII
+// holds none yet.
+TEST_F(ReportWindow, ASaveJoinsAFileInTheEncodingItIsAlreadyIn)
+{
+    const TextEncoding host = h.fs->textEncoding();
+    const TextEncoding other = host == TextEncoding::Utf8 ? TextEncoding::Windows1251 : TextEncoding::Utf8;
+    h.root.write("c/TEMP/report.txt", encoded("Старый отчет\r\n", other));
+    window("Новый").cmdSave_Click();
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/report.txt")),
+              encoded("Старый отчет\r\nНовый\r\n\r\n\r\n", other));
+    h.root.write("c/TEMP/report.txt", "old\r\n");
+    window("Новый").cmdSave_Click();
+    EXPECT_EQ(testsupport::readHostFile(h.host("c/TEMP/report.txt")), "old\r\n" + encoded("Новый\r\n\r\n\r\n", host));
 }
 
 TEST_F(ReportWindow, TheReportFileIsTakenAgainstTheFolderCurrentWhenSaving)

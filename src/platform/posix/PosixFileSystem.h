@@ -122,6 +122,8 @@ public:
     // Creates the file with mode 0644 (less the umask).
     bool appendFile(std::string_view path, std::string_view bytes) override;
     std::optional<std::string> readFile(std::string_view path) const override;
+    // Linux editors read UTF-8.
+    TextEncoding textEncoding() const override { return TextEncoding::Utf8; }
 
     // Existing components in their host spelling, missing ones as given.
     std::optional<std::string> hostPath(std::string_view path) const override;

@@ -80,7 +80,10 @@ Fd openPlainSubfolder(int dirFd, const char* host, const FolderId& parent)
     }
     Fd fd(::openat(dirFd, host, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     FolderId id;
-    if (!fd || !idOf(fd.get(), id) || id.device != parent.device || id.mount != parent.mount) return {};
+    if (!fd || !idOf(fd.get(), id)) return {};
+    // Told as openat2 tells it, so the caller learns why alike on every kernel.
+    errno = EXDEV;
+    if (id.device != parent.device || id.mount != parent.mount) return {};
     struct statx sx {};
     if (::statx(fd.get(), "", AT_EMPTY_PATH, STATX_TYPE, &sx) == 0 &&
         (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
@@ -240,8 +243,9 @@ std::unique_ptr<Folder> PosixFolder::openSubfolder(std::string_view name, NameMa
     return openPlain(name, match);
 }
 
-std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameMatch match) const
+std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameMatch match, bool* refused) const
 {
+    if (refused) *refused = false;
     std::string host = toHostName(name);
     if (!isEntryName(host)) return nullptr;
     Fd sub = openPlainSubfolder(fd(), host.c_str(), m_id);
@@ -249,7 +253,14 @@ std::unique_ptr<PosixFolder> PosixFolder::openPlain(std::string_view name, NameM
         if (auto found = findNoCase(fd(), name); found && *found != host)
             sub = openPlainSubfolder(fd(), found->c_str(), m_id);
     }
-    return adopt(std::move(sub));
+    if (!sub) {
+        // Gone, replaced by a file or a link, or another mount: nothing was kept from anyone.
+        if (refused) *refused = errno != ENOENT && errno != ENOTDIR && errno != ELOOP && errno != EXDEV;
+        return nullptr;
+    }
+    auto folder = adopt(std::move(sub));
+    if (!folder && refused) *refused = true;
+    return folder;
 }
 
 std::unique_ptr<FolderWatch> PosixFolder::watch() const { return InotifyWatch::open(fd()); }

@@ -51,8 +51,11 @@ public:
     bool removeFolder(std::string_view name) override;
 
     std::unique_ptr<Folder> openSubfolder(std::string_view name, NameMatch match) const override;
-    // openSubfolder as this class, for the walk to keep descriptors and ids at hand.
-    std::unique_ptr<PosixFolder> openPlain(std::string_view name, NameMatch match = NameMatch::Exact) const;
+    // openSubfolder as this class, for the walk to keep descriptors and ids at hand. On failure
+    // `refused` (when given) tells whether the host refused a folder that is there (no right
+    // to open it, an I/O error), rather than the name being gone, a link or another mount.
+    std::unique_ptr<PosixFolder> openPlain(std::string_view name, NameMatch match = NameMatch::Exact,
+                                           bool* refused = nullptr) const;
 
     // Defined with the walk's own helpers, in PosixWalk.cpp.
     bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) override;

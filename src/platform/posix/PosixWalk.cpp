@@ -33,16 +33,18 @@ struct WalkLevel {
     bool lost = false; // could not be taken back: its rest is passed over
 };
 
-void readLevel(WalkLevel& level, const MaskList* files)
+// False when the folder's entries could not be read.
+bool readLevel(WalkLevel& level, const MaskList* files)
 {
     auto entries = readFolder(level.folder->fd(), {files != nullptr, true, false, false, files});
-    if (!entries) return;
+    if (!entries) return false;
     for (DirEntry& e : *entries) {
         if (e.isFolder())
             level.subfolders.push_back(std::move(e.name));
         else
             level.files.push_back(std::move(e));
     }
+    return true;
 }
 
 // Takes back the descriptor of `stack[k]`, through ".." of the level below it, else down
@@ -106,17 +108,24 @@ bool PosixFolder::walk(const std::string& path, const MaskList* files, const Wal
         if (!stack[k].lost && stack[k].next < stack[k].subfolders.size()) {
             WalkLevel& top = stack[k];
             const std::string& name = top.subfolders[top.next++];
-            auto sub = top.folder->openPlain(name);
-            if (!sub) continue;
-            WalkLevel level;
-            level.id = sub->id();
-            level.owned = std::move(sub);
-            level.folder = level.owned.get();
+            bool refused = false;
+            auto sub = top.folder->openPlain(name, NameMatch::Exact, &refused);
+            if (!sub && !refused) continue;
             if (!current.empty() && current.back() != '\\' && current.back() != '/') current += '\\';
             current += name;
-            level.pathLength = current.size();
-            level.name = name;
-            readLevel(level, files);
+            WalkLevel level;
+            if (sub) {
+                level.id = sub->id();
+                level.owned = std::move(sub);
+                level.folder = level.owned.get();
+                level.pathLength = current.size();
+                level.name = name;
+            }
+            if (!level.folder || !readLevel(level, files)) {
+                step = callback({WalkVisit::Kind::Unreadable, current, *top.folder, top.folder, name, nullptr});
+                if (step == WalkStep::Stop) return false;
+                continue;
+            }
             step = callback({WalkVisit::Kind::Enter, current, *level.folder, top.folder, level.name, nullptr});
             if (step == WalkStep::Stop) return false;
             if (step == WalkStep::Prune) level.subfolders.clear();

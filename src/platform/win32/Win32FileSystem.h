@@ -69,6 +69,8 @@ public:
     bool copyFile(std::string_view from, std::string_view to) override;
     bool appendFile(std::string_view path, std::string_view bytes) override;
     std::optional<std::string> readFile(std::string_view path) const override;
+    // The ANSI code page of the Russian Windows the program was written for.
+    TextEncoding textEncoding() const override { return TextEncoding::Windows1251; }
 
     // The Windows path the drive path stands for ("C:\some\folder\x" for "D:\x" under
     // "d:=C:\some\folder"); without a map, the cleaned path itself.

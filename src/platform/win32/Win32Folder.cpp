@@ -264,19 +264,33 @@ std::unique_ptr<Folder> Win32Folder::openSubfolder(std::string_view name, NameMa
     return openPlain(name, match);
 }
 
-std::unique_ptr<Win32Folder> Win32Folder::openPlain(std::string_view name, NameMatch match) const
+std::unique_ptr<Win32Folder> Win32Folder::openPlain(std::string_view name, NameMatch match, bool* refused) const
 {
+    if (refused) *refused = false;
+    // A name gone, or a file now, is no folder the system refused.
+    const auto tell = [refused](long status) {
+        constexpr unsigned long NotADirectory = 0xC0000103ul; // STATUS_NOT_A_DIRECTORY
+        if (refused) *refused = !isAbsent(status) && static_cast<unsigned long>(status) != NotADirectory;
+    };
     const std::wstring wide = widen(name);
     const ACCESS_MASK access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
-    Handle h = openRelative(handle(), wide, access, FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
+    long status = 0;
+    Handle h = openRelative(handle(), wide, access, FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, &status);
+    if (!h) {
+        tell(status);
+        return nullptr;
+    }
     FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!h || !tagOf(h.get(), tag) || isLinkEntry(tag.FileAttributes, tag.ReparseTag)) return nullptr;
+    if (!tagOf(h.get(), tag) || isLinkEntry(tag.FileAttributes, tag.ReparseTag)) return nullptr;
     std::wstring spelt = match == NameMatch::Exact ? wide : entryName(h.get());
     if (match == NameMatch::Exact && entryName(h.get()) != wide) return nullptr;
     // A folder that stands for something else (a cloud placeholder) is entered as what it is.
     if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        h = openRelative(handle(), spelt, access, FILE_DIRECTORY_FILE);
-        if (!h) return nullptr;
+        h = openRelative(handle(), spelt, access, FILE_DIRECTORY_FILE, &status);
+        if (!h) {
+            tell(status);
+            return nullptr;
+        }
     }
     std::wstring path = m_hostPath;
     if (!path.empty() && path.back() != L'\\') path += L'\\';

@@ -51,8 +51,11 @@ public:
     bool removeFolder(std::string_view name) override;
 
     std::unique_ptr<Folder> openSubfolder(std::string_view name, NameMatch match) const override;
-    // openSubfolder as this class, for the walk.
-    std::unique_ptr<Win32Folder> openPlain(std::string_view name, NameMatch match = NameMatch::Exact) const;
+    // openSubfolder as this class, for the walk. On failure `refused` (when given) tells
+    // whether the system refused a folder that is there (access denied, an I/O error), rather
+    // than the name being gone, a link or on another volume.
+    std::unique_ptr<Win32Folder> openPlain(std::string_view name, NameMatch match = NameMatch::Exact,
+                                           bool* refused = nullptr) const;
 
     // Defined with the walk's own helpers, in Win32Walk.cpp.
     bool walk(const std::string& path, const MaskList* files, const WalkCallback& callback) override;

@@ -23,16 +23,18 @@ struct WalkLevel {
     std::size_t next = 0;
 };
 
-void readLevel(WalkLevel& level, const MaskList* files)
+// False when the folder's entries could not be read.
+bool readLevel(WalkLevel& level, const MaskList* files)
 {
     auto entries = level.folder->read({files != nullptr, true, false, files});
-    if (!entries) return;
+    if (!entries) return false;
     for (DirEntry& e : *entries) {
         if (e.isFolder())
             level.subfolders.push_back(std::move(e.name));
         else
             level.files.push_back(std::move(e));
     }
+    return true;
 }
 
 } // namespace
@@ -55,16 +57,23 @@ bool Win32Folder::walk(const std::string& path, const MaskList* files, const Wal
         if (stack[k].next < stack[k].subfolders.size()) {
             WalkLevel& top = stack[k];
             const std::string& name = top.subfolders[top.next++];
-            auto sub = top.folder->openPlain(name);
-            if (!sub) continue;
-            WalkLevel level;
-            level.owned = std::move(sub);
-            level.folder = level.owned.get();
+            bool refused = false;
+            auto sub = top.folder->openPlain(name, NameMatch::Exact, &refused);
+            if (!sub && !refused) continue;
             if (!current.empty() && current.back() != '\\' && current.back() != '/') current += '\\';
             current += name;
-            level.pathLength = current.size();
-            level.name = name;
-            readLevel(level, files);
+            WalkLevel level;
+            if (sub) {
+                level.owned = std::move(sub);
+                level.folder = level.owned.get();
+                level.pathLength = current.size();
+                level.name = name;
+            }
+            if (!level.folder || !readLevel(level, files)) {
+                step = callback({WalkVisit::Kind::Unreadable, current, *top.folder, top.folder, name, nullptr});
+                if (step == WalkStep::Stop) return false;
+                continue;
+            }
             step = callback({WalkVisit::Kind::Enter, current, *level.folder, top.folder, level.name, nullptr});
             if (step == WalkStep::Stop) return false;
             if (step == WalkStep::Prune) level.subfolders.clear();
