@@ -91,7 +91,8 @@ void run(int count)
     fs::create_directories(root / "other");
     for (int i = 0; i < count; ++i) {
         const std::string name = "f" + std::to_string(i) + ".tmp";
-        ::linkat(dir, name.c_str(), AT_FDCWD, (root / "other" / name).c_str(), 0);
+        if (::linkat(dir, name.c_str(), AT_FDCWD, (root / "other" / name).c_str(), 0) != 0)
+            std::fprintf(stderr, "cannot link %s\n", name.c_str());
     }
     update(); // the link events themselves are not about the listed folder
     for (const auto& e : fs::directory_iterator(root / "other")) {
