@@ -27,8 +27,8 @@ inline char32_t apply(const std::int16_t* deltas, char32_t cp)
 template <bool Upper> std::uint64_t foldAscii8(std::uint64_t w)
 {
     constexpr std::uint64_t ones = 0x0101010101010101ull;
-    constexpr unsigned first = Upper ? 'a' : 'A';
-    constexpr unsigned last = Upper ? 'z' : 'Z';
+    constexpr unsigned first = static_cast<unsigned char>(Upper ? 'a' : 'A');
+    constexpr unsigned last = static_cast<unsigned char>(Upper ? 'z' : 'Z');
     const std::uint64_t atLeastFirst = w + ones * (0x80 - first);
     const std::uint64_t aboveLast = w + ones * (0x80 - last - 1);
     return w ^ (((atLeastFirst & ~aboveLast) & (ones * 0x80)) >> 2);

@@ -342,8 +342,11 @@ TEST_F(CompressWindow, AFolderSwappedWhileTheArchiverRanLetsNothingGo)
     // holding files of the same names and sizes, and put back before the archiver ends.
     h.root.write("c/J/TEMP/a.tmp", "aa");
     h.root.write("c/J/TEMP/b.tmp", "bb");
-    for (const auto& [folder, impostor] : {std::pair<std::string, std::string>{"c/J/TEMP", "c/J/TEMP/"},
-                                           std::pair<std::string, std::string>{"c/J", "c/J/TEMP/"}}) {
+    // Named, not bound: clang before 16 (clang-tidy's) cannot capture a structured binding.
+    for (const auto& swapped : {std::pair<std::string, std::string>{"c/J/TEMP", "c/J/TEMP/"},
+                                std::pair<std::string, std::string>{"c/J", "c/J/TEMP/"}}) {
+        const std::string& folder = swapped.first;
+        const std::string& impostor = swapped.second;
         SCOPED_TRACE(folder);
         const auto swap = [&] {
             const fs::path real = h.host(folder), aside = h.host(folder + ".real");

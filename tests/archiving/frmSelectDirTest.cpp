@@ -131,6 +131,7 @@ TEST_F(FolderChooserDrives, ADriveThatCannotBeUsedAsksRetryOrCancel)
 TEST(FolderChooserAccess, ADriveTheUserMayNotEnterIsAnAccessError)
 {
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     testsupport::TempDir drives;
     const auto locked = drives.mkdir("g");
     ProgramHarness h(testsupport::driveEntry('g', locked));

@@ -289,6 +289,7 @@ TEST_F(Deleting, ADeletionRemovesALinkAndNeverItsTarget)
 TEST(DeletingDenied, AFileThatCannotGoStaysAndTheMessageSaysSo)
 {
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.write("c/TEMP/locked.tmp", "x");
     testsupport::openTreeToEveryone(h.root.path());
@@ -343,6 +344,7 @@ TEST(DeletingInUse, AFileAnotherProgramHoldsOpenMapsOrRunsStaysAndIsCounted)
 TEST(DeletingInUse, WithoutALeaseTheUsersOwnProcessesTell)
 {
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.write("c/TEMP/free.tmp", "x");
     h.root.write("c/TEMP/held.tmp", "y");

@@ -187,6 +187,7 @@ TEST(HostMappingFolderTree, ASubfolderNamedLikeAPathOpensAsItselfAndUpComesBack)
 TEST(HostMappingUpOneLevel, AParentThatCannotBeListedLeavesTheTreeWhereTheListIs)
 {
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/A/B/b.tmp");

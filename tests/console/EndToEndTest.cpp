@@ -341,6 +341,7 @@ TEST_F(Console, AnUnattendedRunEndsWithAStatusThatSaysWhetherEveryFileWent)
     root.write("c/TEMP/a.tmp", "4");
     if (::geteuid() == 0) {
         if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "running as root without setpriv";
+        if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
         asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
         testsupport::openTreeToEveryone(root.path());
     }

@@ -121,6 +121,7 @@ TEST_F(RecycleBin, LinksInsideTheBinLeadNowhere)
 TEST_F(RecycleBin, ASubfolderWithAFileThatCannotGoStays)
 {
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     h.root.write("c/Recycled/DC1.txt");
     h.root.write("c/Recycled/Locked/Inner/stuck.txt");
     testsupport::openTreeToEveryone(h.root.path());

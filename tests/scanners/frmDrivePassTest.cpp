@@ -143,6 +143,7 @@ TEST_F(DriveScan, UnreadableFoldersAndLinkLoopsAreSkippedAndTheWalkFinishes)
 {
     if (const auto why = testsupport::linksMissing()) GTEST_SKIP() << *why;
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     h.root.write("c/W/Locked/hidden.tmp");
     h.root.write("c/W/Open/seen.tmp");
     ASSERT_TRUE(testsupport::makeLink(h.host("c/W"), h.host("c/W/Open/loop")));
@@ -290,6 +291,7 @@ TEST_F(DriveScanActions, ADoubleClickAsksAboutTheEntryItSelectsAndClearsItsReadO
 TEST(DriveScanDenied, AFileThatStaysKeepsItsEntryUnselectedAndTheMessageSaysSo)
 {
     if (const auto why = testsupport::permissionBitsMissing()) GTEST_SKIP() << *why;
+    if (const auto why = testsupport::plainUserMissing()) GTEST_SKIP() << *why;
     ProgramHarness h;
     h.root.mkdir("c/TEMP");
     h.root.write("c/W/Locked/locked.tmp", "x");

@@ -29,6 +29,23 @@ bool dropRootPrivileges()
     return setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0;
 }
 
+std::optional<std::string> plainUserMissing()
+{
+    if (geteuid() != 0) return std::nullopt;
+    // Tried once, in a child, which reports the error that stopped it.
+    static const std::optional<std::string> missing = []() -> std::optional<std::string> {
+        const pid_t child = ::fork();
+        if (child == 0) std::_Exit(dropRootPrivileges() ? 0 : (errno > 0 && errno < 256 ? errno : 255));
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+            return "cannot try to drop root here";
+        if (WEXITSTATUS(status) == 0) return std::nullopt;
+        return std::string("running as root, but cannot become the user nobody (") +
+               std::strerror(WEXITSTATUS(status)) + ")";
+    }();
+    return missing;
+}
+
 void openTreeToEveryone(const fs::path& root)
 {
     std::error_code ec;

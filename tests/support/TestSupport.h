@@ -49,6 +49,10 @@ namespace velmora::testsupport {
 // Run as root, permission bits do not stop anything: a test that needs them to hold drops to
 // the unprivileged user "nobody" (in a child process). True when privileges are now plain.
 bool dropRootPrivileges();
+// Why dropRootPrivileges would fail here (root without the power to change its user, or in a
+// user namespace that maps no "nobody"); nothing when it works or there is no root to drop.
+// A test that drops skips itself with this reason first.
+std::optional<std::string> plainUserMissing();
 // Makes every folder of the tree open to everyone, so a dropped-privilege child can work in it.
 void openTreeToEveryone(const std::filesystem::path& root);
 // True when the tests run under Wine, whose file system cannot hold links for real.

@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 // Nobody is root on Windows; the tests that need it skip themselves (permissionBitsMissing).
 bool dropRootPrivileges() { return true; }
 
+std::optional<std::string> plainUserMissing() { return std::nullopt; }
+
 void openTreeToEveryone(const fs::path&) {}
 
 bool underWine()
