@@ -8,18 +8,27 @@
 //   platform/toolkit/    the window model: forms and controls as plain objects whose
 //                        setters fire their events; the FrontEnd interface that draws them
 //   platform/posix/      the Linux host: drive map, names, links and mounts kept apart
-//   platform/qt/         the window front-end;  platform/console/  the text front-end
-//   settings/            every settings key and default (a leaf)
+//   platform/win32/      the Windows host, and the Win32 window front-end
+//   platform/qt/         the Qt window front-end;  platform/console/  the text front-end
+//   platform/testing/    the scripted front-end and the doubles of the services, for tests
+//   settings/            every settings key and default, the product's name (a leaf)
 //   rules/ browser/      junk masks and the mask editor; the folder browser, selection,
 //                        status line and deletion of the main window
-//   scanners/ reports/   the automatic scans and the drive scan window; the report window
-//   archiving/           the archiver table
-//   core/                the main window (start-up, shut-down, its handlers) and App,
+//   scanners/ reports/   the automatic scans and the drive scan window; the report window,
+//                        its settings window and the report viewer
+//   archiving/           the archiver table and its editor, compress and delete, restore,
+//                        the folder chooser
+//   core/                the main window (start-up, shut-down, its handlers), the welcome
+//                        launcher, the settings dialog, novice mode, the switches, and App,
 //                        which owns the services, the runtime and every window's slot
+//   adapters/            velmora-unzip and velmora-un7z, the programs that hand an archive
+//                        to unzip or 7z and list it for the program
+//   app/                 the programs: this one, velmora.exe and velmora-console.exe
 //
-// This file answers --help and --version, picks a front-end (VELMORA_UI=console, or the console when no display can be
-// opened), builds the host services, creates App and runs the front-end's loop until the
-// main window closes, or a switch's run ends the process with its status (app/StatusConsole.h).
+// This file answers --help and --version, picks a front-end (VELMORA_UI=console, or the
+// console when no display can be opened), builds the host services, creates App and runs
+// the front-end's loop until the main window closes, or a switch's run ends the process
+// with its status (app/StatusConsole.h).
 // See docs/ARCHITECTURE.md, "How an event travels".
 #include "app/StatusConsole.h"
 #include "core/App.h"

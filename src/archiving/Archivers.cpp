@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/toolkit/Controls.h"
 #include "platform/toolkit/Form.h"
+#include "settings/Product.h"
 #include "settings/Settings.h"
 
 #include <charconv>
@@ -86,14 +87,14 @@ void choose(const SettingsSection& table, const ComboBox& list, std::string_view
 bool fieldsUsable(Toolkit& tk, TextBox& name, std::initializer_list<TextBox*> typed)
 {
     if (name.text().empty()) {
-        tk.msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+        tk.msgBox("Введите название файла архива", MsgButtons::OK, MsgIcon::Exclamation, MessageTitle);
         name.setFocus();
         return false;
     }
     for (TextBox* field : typed) {
         if (field->text().find('"') == std::string::npos) continue;
         tk.msgBox("Название файла архива и имена папок не могут содержать кавычки (\")", MsgButtons::OK,
-                  MsgIcon::Exclamation, "Velmora");
+                  MsgIcon::Exclamation, MessageTitle);
         field->setFocus();
         return false;
     }
@@ -103,7 +104,7 @@ bool fieldsUsable(Toolkit& tk, TextBox& name, std::initializer_list<TextBox*> ty
 void notMade(Toolkit& tk, std::string_view archive)
 {
     tk.msgBox("Архив " + std::string(archive) + " не создан. Файлы не удалены.", MsgButtons::OK, MsgIcon::Exclamation,
-              "Velmora");
+              MessageTitle);
 }
 
 std::string shortenRoot(std::string_view folder)

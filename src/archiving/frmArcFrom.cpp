@@ -3,6 +3,7 @@
 #include "archiving/Archivers.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessStarter.h"
+#include "settings/Product.h"
 
 namespace velmora {
 
@@ -90,7 +91,7 @@ void frmArcFrom::cmdOK_Click()
         toolkit().msgBox(!archive
                              ? "Архив " + typed + " не распакован: этот путь не ведет ни на один диск."
                              : "Архив " + typed + " не распакован: путь " + destination + " не ведет ни на один диск.",
-                         MsgButtons::OK, MsgIcon::Exclamation, "Velmora");
+                         MsgButtons::OK, MsgIcon::Exclamation, MessageTitle);
     } else if (archivers::hasProgram(m_archiver)) {
         // Without a program the archive's own name would be started in its place.
         m_services.processes.start(archivers::unpackCommand(m_archiver.program, m_archiver.command, *archive, *into));

@@ -5,6 +5,7 @@
 #include "platform/ProcessStarter.h"
 #include "platform/Text.h"
 #include "platform/toolkit/Reentry.h"
+#include "settings/Product.h"
 
 #include <chrono>
 #include <map>
@@ -296,7 +297,7 @@ void frmArcTo::cmdOK_Click()
             });
     } else if (proof == Proof::Moved) {
         toolkit().msgBox("Папка " + folder + " изменилась, пока работал архиватор. Файлы не удалены.", MsgButtons::OK,
-                         MsgIcon::Exclamation, "Velmora");
+                         MsgIcon::Exclamation, MessageTitle);
     } else {
         archivers::notMade(toolkit(), archive);
     }

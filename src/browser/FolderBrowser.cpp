@@ -74,6 +74,8 @@ void FolderBrowser::up()
     std::size_t last = std::string::npos;
     for (std::size_t pos = current.find('\\'); pos != std::string::npos; pos = current.find('\\', pos + 1)) {
         last = pos;
+        // Each level lets pending events run (a status tick, another click), as the command
+        // always has; the copy above keeps that safe.
         m_tk.yield();
     }
     if (last != std::string::npos) {

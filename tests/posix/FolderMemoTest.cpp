@@ -400,7 +400,7 @@ TEST_F(FolderMemoTest, AnEncryptedFolderListsAfreshWhenItsKeyComesOrGoes)
     fs::create_directory(volume.folder() / "Sub");
     settle();
     const auto fresh = [this](bool folders) {
-        return names(readFolder(open("volume/d").get(), {!folders, folders, true, false, nullptr}));
+        return names(readFolder(open("volume/d").get(), {.files = !folders, .folders = folders, .details = false}));
     };
     EXPECT_EQ(subfolders("volume/d"), Names{"Sub"});
     EXPECT_EQ(files("volume/d", "file99*").size(), 11u);

@@ -39,8 +39,8 @@ public:
 
 class ProgramHarness {
 public:
-    // Drive c: is the folder "c" of a fresh temporary tree, d: the folder "d"; a drive
-    // listed in `missing` maps to a folder that does not exist (not ready).
+    // Drive c: is the folder "c" of a fresh temporary tree, d: the folder "d"; `extraDrives`
+    // adds drive map entries (one on a folder that does not exist is a drive not ready).
     explicit ProgramHarness(const std::string& extraDrives = "") : fs(makeFileSystem(root, extraDrives))
     {
         // The program moves the real working folder into the test tree; put it back after.

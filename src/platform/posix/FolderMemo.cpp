@@ -83,7 +83,7 @@ const std::vector<DirEntry>* FolderMemo::kept(int dirFd)
     if (m_entries && m_entries->stamp == l->stamp) return &m_entries->list;
     if (!l->keepable) return nullptr;
     m_entries.reset();
-    auto list = readFolder(dirFd, {true, true, true, false, nullptr});
+    auto list = readFolder(dirFd, {.details = false});
     if (!list || std::any_of(list->begin(), list->end(), [](const DirEntry& e) { return e.isLink(); })) return nullptr;
     m_entries = Entries{l->stamp, std::move(*list)};
     return &m_entries->list;
@@ -92,7 +92,7 @@ const std::vector<DirEntry>* FolderMemo::kept(int dirFd)
 std::optional<std::vector<DirEntry>> FolderMemo::subfolders(int dirFd)
 {
     const auto* all = kept(dirFd);
-    if (!all) return readFolder(dirFd, {false, true, true, false, nullptr});
+    if (!all) return readFolder(dirFd, {.files = false, .details = false});
     std::vector<DirEntry> out;
     std::copy_if(all->begin(), all->end(), std::back_inserter(out), [](const DirEntry& e) { return e.isFolder(); });
     return out;
@@ -101,7 +101,7 @@ std::optional<std::vector<DirEntry>> FolderMemo::subfolders(int dirFd)
 std::optional<std::vector<DirEntry>> FolderMemo::files(int dirFd, const MaskList* mask)
 {
     const auto* all = kept(dirFd);
-    if (!all) return readFolder(dirFd, {true, false, true, false, mask});
+    if (!all) return readFolder(dirFd, {.folders = false, .details = false, .mask = mask});
     std::vector<DirEntry> out;
     std::copy_if(all->begin(), all->end(), std::back_inserter(out),
                  [mask](const DirEntry& e) { return !e.isFolder() && (!mask || mask->matches(e.name)); });

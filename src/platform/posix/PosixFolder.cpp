@@ -103,19 +103,16 @@ std::unique_ptr<PosixFolder> PosixFolder::adopt(Fd fd, std::shared_ptr<FolderMem
 std::optional<std::vector<DirEntry>> PosixFolder::listFiles(const ListOptions& options) const
 {
     if (m_memo && !options.details) return m_memo->files(fd(), options.mask);
-    return readFolder(fd(), {true, false, true, options.details, options.mask});
+    return readFolder(fd(), {.folders = false, .details = options.details, .mask = options.mask});
 }
 
 std::optional<std::vector<DirEntry>> PosixFolder::listFolders(const ListOptions& options) const
 {
     if (m_memo && !options.details) return m_memo->subfolders(fd());
-    return readFolder(fd(), {false, true, true, options.details, nullptr});
+    return readFolder(fd(), {.files = false, .details = options.details});
 }
 
-std::optional<std::vector<DirEntry>> PosixFolder::listEntries() const
-{
-    return readFolder(fd(), {true, true, true, true, nullptr});
-}
+std::optional<std::vector<DirEntry>> PosixFolder::listEntries() const { return readFolder(fd(), ReadWhat{}); }
 
 std::optional<std::vector<std::string>> PosixFolder::names() const { return readNames(fd()); }
 
@@ -220,7 +217,7 @@ void PosixFolder::prepareRemoval(const std::vector<std::string>& names)
 
 int PosixFolder::removeMatching(const MaskList& masks)
 {
-    const auto files = readFolder(fd(), {true, false, false, false, &masks});
+    const auto files = readFolder(fd(), {.folders = false, .linkedFolders = false, .details = false, .mask = &masks});
     int count = 0;
     if (files) {
         std::vector<std::string> names;

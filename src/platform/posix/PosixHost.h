@@ -1,5 +1,6 @@
 #pragma once
-// Small host-path helpers shared by the POSIX services (not part of the program's interface).
+// Host names and paths in the program's name space and back, and local times: shared by the
+// POSIX services, not part of the program's interface.
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 

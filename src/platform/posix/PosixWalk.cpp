@@ -36,7 +36,8 @@ struct WalkLevel {
 // False when the folder's entries could not be read.
 bool readLevel(WalkLevel& level, const MaskList* files)
 {
-    auto entries = readFolder(level.folder->fd(), {files != nullptr, true, false, false, files});
+    auto entries = readFolder(level.folder->fd(),
+                              {.files = files != nullptr, .linkedFolders = false, .details = false, .mask = files});
     if (!entries) return false;
     for (DirEntry& e : *entries) {
         if (e.isFolder())

@@ -29,7 +29,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <functional>
 #include <type_traits>
@@ -142,7 +141,7 @@ int virtualKey(const QKeyEvent& e)
         return 8;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        return 9;
+        return key::Tab;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         return key::Return;
@@ -184,15 +183,6 @@ int virtualKey(const QKeyEvent& e)
         return 93;
     default:
         return 0;
-    }
-}
-
-void guarded(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "velmora: %s\n", e.what());
     }
 }
 
@@ -314,7 +304,7 @@ void ControlAdapter::act(const std::function<void()>& action)
 {
     if (!held()) return;
     const Alive alive(*this);
-    guarded(action);
+    runHandler(form(), action);
     if (alive) redrawAfterAction();
 }
 
@@ -326,13 +316,13 @@ void ControlAdapter::mouseUp(Qt::MouseButton which, QPoint pos)
     if (button == 0 || !m_control.onMouseUp) return;
     const int x = m_host.twips(pos.x()), y = m_host.twips(pos.y());
     Control& c = m_control;
-    guarded([&c, button, x, y] { c.mouseUp(button, x, y); });
+    runHandler(form(), [&c, button, x, y] { c.mouseUp(button, x, y); });
 }
 
 void ControlAdapter::doubleClick()
 {
     Control& c = m_control;
-    guarded([&c] { c.dblClick(); });
+    runHandler(form(), [&c] { c.dblClick(); });
 }
 
 // The adapter as the interaction rules see it, for as long as it lives.
@@ -359,7 +349,7 @@ bool ControlAdapter::keyPress(const QKeyEvent& e)
     const View view(*this);
     KeyResult result = KeyResult::Taken;
     Control& c = m_control;
-    guarded([&] { result = pressKey(c, press, view); });
+    runHandler(form(), [&] { result = pressKey(c, press, view); });
     if (!view.alive()) return true;
     switch (result) {
     case KeyResult::NextStop:
@@ -391,7 +381,7 @@ bool ControlAdapter::mouse(const QObject* watched, QMouseEvent& e)
     case QEvent::MouseButtonDblClick:
         if (e.button() == Qt::LeftButton) {
             if (passive)
-                guarded([&] { m_clicks.doubleClick(c, view); });
+                runHandler(form(), [&] { m_clicks.doubleClick(c, view); });
             else
                 doubleClick();
         }
@@ -403,7 +393,7 @@ bool ControlAdapter::mouse(const QObject* watched, QMouseEvent& e)
         }
         const int button = mouseButton(e.button()), x = m_host.twips(pos.x()), y = m_host.twips(pos.y());
         const bool inside = w->rect().contains(pos);
-        guarded([&] { m_clicks.release(c, button, x, y, inside, view); });
+        runHandler(form(), [&] { m_clicks.release(c, button, x, y, inside, view); });
         return true;
     }
     }
@@ -1128,7 +1118,7 @@ private:
         m_ticking = true;
         const Alive alive(*this);
         Timer& t = m_timer;
-        guarded([&t] { t.tick(); });
+        runHandler(form(), [&t] { t.tick(); });
         if (alive) m_ticking = false;
     }
 

@@ -154,7 +154,4 @@ std::unique_ptr<ControlAdapter> makeAdapter(Control& control, AdapterHost& host)
 // key has none we know.
 int virtualKey(const QKeyEvent& e);
 
-// Runs a user's action at the event boundary: an exception ends that action, not the event loop.
-void guarded(const std::function<void()>& action);
-
 } // namespace velmora

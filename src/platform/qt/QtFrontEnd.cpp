@@ -210,7 +210,7 @@ bool QtFrontEnd::Impl::formKey(std::uint64_t formId, int vk)
     if (!fv) return false;
     bool taken = false;
     Form* form = fv->form;
-    guarded([&] { taken = dialogKey(*form, vk); });
+    runHandler(*form, [&] { taken = dialogKey(*form, vk); });
     return taken;
 }
 
@@ -247,7 +247,7 @@ void QtFrontEnd::Impl::closeBox(std::uint64_t formId)
     FormView* fv = formById(formId);
     if (!fv) return;
     Form* form = fv->form;
-    guarded([form] { form->close(); });
+    runHandler(*form, [form] { form->close(); });
 }
 
 void QtFrontEnd::Impl::setOwner(FormView& fv, Form* owner)
@@ -570,7 +570,7 @@ void QtFrontEnd::popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem)
     for (const auto& [a, i] : actions)
         if (a == chosen) item = i;
     delete popup.data();
-    if (item && d->live(id, item)) guarded([item] { item->click(); });
+    if (item && d->live(id, item)) runHandler(item->form(), [item] { item->click(); });
 }
 
 void QtFrontEnd::setFocus(Control& control)
@@ -582,8 +582,6 @@ void QtFrontEnd::activateForm(Form& form)
 {
     if (Impl::FormView* fv = d->formOf(&form); fv && fv->window->isVisible()) d->bringToFront(*fv->window);
 }
-
-void QtFrontEnd::timerChanged(Timer& timer) { controlChanged(timer); }
 
 void QtFrontEnd::controlChanged(Control& control)
 {

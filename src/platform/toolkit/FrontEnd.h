@@ -10,7 +10,6 @@ class Form;
 class Control;
 class Menu;
 class MenuItem;
-class Timer;
 
 enum class MsgButtons { OK, OKCancel, YesNo, RetryCancel };
 enum class MsgIcon { None, Information, Question, Exclamation, Critical };
@@ -60,7 +59,6 @@ public:
     virtual void setFocus(Control&) {}
     // Brings a shown form to the front and makes it the active window.
     virtual void activateForm(Form&) {}
-    virtual void timerChanged(Timer&) {}
     // A control's state changed (caption, text, items, enabled, ...): anything may differ.
     virtual void controlChanged(Control&) {}
     // Only what `change` says changed in a list control. A front-end that draws from the

@@ -8,7 +8,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <optional>
 #include <string_view>
@@ -175,15 +174,6 @@ void registerPanelClass()
     ::RegisterClassExW(&wc);
 }
 
-void guarded(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "velmora: %s\n", e.what());
-    }
-}
-
 bool childNotification(const AdapterHost& host, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (msg) {
@@ -330,7 +320,7 @@ void ControlAdapter::act(const std::function<void()>& action)
 {
     if (!held()) return;
     const Alive alive(*this);
-    guarded(action);
+    runHandler(form(), action);
     if (alive) redrawAfterAction();
 }
 
@@ -351,13 +341,13 @@ void ControlAdapter::mouseUp(int button, POINT pos)
     if (button == 0 || !m_control.onMouseUp || !m_window) return;
     const POINT at = twipsAt(pos);
     Control& c = m_control;
-    guarded([&c, button, at] { c.mouseUp(button, at.x, at.y); });
+    runHandler(form(), [&c, button, at] { c.mouseUp(button, at.x, at.y); });
 }
 
 void ControlAdapter::doubleClick()
 {
     Control& c = m_control;
-    guarded([&c] { c.dblClick(); });
+    runHandler(form(), [&c] { c.dblClick(); });
 }
 
 // The adapter as the interaction rules see it, for as long as it lives.
@@ -381,7 +371,7 @@ KeyResult ControlAdapter::keyDown(int vk, bool shift, bool ctrl)
     const KeyPress press{vk, shift, ctrl, 0}; // a character comes apart, as WM_CHAR
     KeyResult result = KeyResult::Taken;
     Control& c = m_control;
-    guarded([&] { result = pressKey(c, press, view); });
+    runHandler(form(), [&] { result = pressKey(c, press, view); });
     return view.alive() ? result : KeyResult::Taken;
 }
 
@@ -407,7 +397,7 @@ bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
             doubleClick();
             return !view.alive();
         }
-        guarded([&] { m_clicks.doubleClick(c, view); });
+        runHandler(form(), [&] { m_clicks.doubleClick(c, view); });
         if (view.alive()) ::SetCapture(m_window);
         return true;
     }
@@ -429,7 +419,7 @@ bool ControlAdapter::message(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
         ::GetClientRect(m_window, &client);
         const bool inside = ::PtInRect(&client, pos) != FALSE;
         const POINT at = twipsAt(pos);
-        guarded([&] { m_clicks.release(c, button, at.x, at.y, inside, view); });
+        runHandler(form(), [&] { m_clicks.release(c, button, at.x, at.y, inside, view); });
         return true;
     }
     default:
@@ -1340,7 +1330,7 @@ public:
         m_ticking = true;
         const Alive alive(*this);
         Timer& t = m_timer;
-        guarded([&t] { t.tick(); });
+        runHandler(form(), [&t] { t.tick(); });
         if (alive) m_ticking = false;
     }
 

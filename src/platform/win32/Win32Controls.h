@@ -190,7 +190,4 @@ bool childNotification(const AdapterHost& host, UINT msg, WPARAM wParam, LPARAM 
 // Registers the panel window class (once per process).
 void registerPanelClass();
 
-// Runs a user's action at the event boundary: an exception ends that action, not the message loop.
-void guarded(const std::function<void()>& action);
-
 } // namespace velmora::win32

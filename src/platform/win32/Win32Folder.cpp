@@ -104,15 +104,15 @@ std::optional<std::vector<DirEntry>> Win32Folder::read(const ReadWhat& what) con
 
 std::optional<std::vector<DirEntry>> Win32Folder::listFiles(const ListOptions& options) const
 {
-    return read({true, false, true, options.mask});
+    return read({.folders = false, .mask = options.mask});
 }
 
 std::optional<std::vector<DirEntry>> Win32Folder::listFolders(const ListOptions&) const
 {
-    return read({false, true, true, nullptr});
+    return read({.files = false});
 }
 
-std::optional<std::vector<DirEntry>> Win32Folder::listEntries() const { return read({true, true, true, nullptr}); }
+std::optional<std::vector<DirEntry>> Win32Folder::listEntries() const { return read(ReadWhat{}); }
 
 std::optional<std::vector<std::string>> Win32Folder::names() const
 {
@@ -240,7 +240,7 @@ bool Win32Folder::remove(std::string_view name)
 
 int Win32Folder::removeMatching(const MaskList& masks)
 {
-    const auto files = read({true, false, false, &masks});
+    const auto files = read({.folders = false, .linkedFolders = false, .mask = &masks});
     int count = 0;
     if (files) {
         for (const DirEntry& file : *files) count += remove(file.name) ? 1 : 0;

@@ -494,7 +494,7 @@ void Win32FrontEnd::Impl::closeBox(std::uint64_t formId)
     FormView* fv = formById(formId);
     if (!fv) return;
     Form* form = fv->form;
-    win32::guarded([form] { form->close(); });
+    runHandler(*form, [form] { form->close(); });
 }
 
 void Win32FrontEnd::Impl::setOwner(FormView& fv, Form* owner)
@@ -663,7 +663,7 @@ bool Win32FrontEnd::Impl::keyMessage(const MSG& m)
         }
     } else if (vk == VK_RETURN || vk == VK_ESCAPE) {
         Form* form = fv->form;
-        win32::guarded([&] { taken = dialogKey(*form, vk); });
+        runHandler(*form, [&] { taken = dialogKey(*form, vk); });
     } else if (vk == VK_TAB && !ctrl) {
         moveFocus(*fv, nullptr, shift);
         taken = true;
@@ -932,7 +932,7 @@ void Win32FrontEnd::popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem)
     ::DestroyMenu(popup);
     if (chosen == 0 || chosen > items.size()) return;
     MenuItem* item = items[chosen - 1];
-    if (d->live(id, item)) win32::guarded([item] { item->click(); });
+    if (d->live(id, item)) runHandler(item->form(), [item] { item->click(); });
 }
 
 void Win32FrontEnd::setFocus(Control& control)
@@ -949,8 +949,6 @@ void Win32FrontEnd::activateForm(Form& form)
 {
     if (Impl::FormView* fv = d->formOf(&form); fv && ::IsWindowVisible(fv->window)) Impl::bringToFront(fv->window);
 }
-
-void Win32FrontEnd::timerChanged(Timer& timer) { controlChanged(timer); }
 
 void Win32FrontEnd::controlChanged(Control& control)
 {

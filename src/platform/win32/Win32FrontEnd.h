@@ -59,7 +59,6 @@ public:
     void popupMenu(Menu& menu, int x, int y, MenuItem* defaultItem) override;
     void setFocus(Control& control) override;
     void activateForm(Form& form) override;
-    void timerChanged(Timer& timer) override;
     void controlChanged(Control& control) override;
     void listChanged(Control& control, const ListChange& change) override;
     void formChanged(Form& form) override;

@@ -26,7 +26,7 @@ struct WalkLevel {
 // False when the folder's entries could not be read.
 bool readLevel(WalkLevel& level, const MaskList* files)
 {
-    auto entries = level.folder->read({files != nullptr, true, false, files});
+    auto entries = level.folder->read({.files = files != nullptr, .linkedFolders = false, .mask = files});
     if (!entries) return false;
     for (DirEntry& e : *entries) {
         if (e.isFolder())
