@@ -191,8 +191,8 @@ std::size_t deleteAll(const DeletionTargets& t)
     if (t.files.listCount() == 0) return 0;
     const Doomed doomed = take(t.files, false);
     if (!confirm(t.tk, "все временные файлы", doomed.entries.size(), t.folders.path())) return 0;
-    // Timers tick while the question is up, and the status tick re-reads a folder that changed:
-    // a list emptied meanwhile ends the run as an empty one would, before anything is told.
+    // Timers tick while the question waits, and what they run may re-read the list: one emptied
+    // meanwhile ends the run as an empty list does, with nothing deleted and nothing told.
     if (t.files.listCount() == 0) return 0;
     const std::size_t deleted = deleteEntries(t, doomed);
     tellDeletion(t.tk, deleted, doomed.entries.size(), "Успешно завершено.");
