@@ -9,7 +9,6 @@
 #include "settings/Product.h"
 
 #include <chrono>
-#include <unordered_set>
 
 namespace velmora {
 
@@ -142,6 +141,7 @@ void frmDrivePass::cmdScan_Click()
     if (m_walking) return;
     const std::string folder = dirDirectorie.path();
     lstParasites.clear();
+    m_firstData += m_found.size();
     m_found.clear();
     lblInstructions.setCaption(Instructions);
     imgFZ.setVisible(false);
@@ -170,20 +170,28 @@ void frmDrivePass::cmdScan_Click()
 void frmDrivePass::fillList(std::vector<FoundFile>& found)
 {
     std::vector<std::string> batch;
+    // Each entry's datum finds its file in m_found.
+    const auto add = [&] {
+        const std::size_t first = lstParasites.listCount();
+        const std::uint64_t firstData = m_firstData + m_found.size() - batch.size();
+        lstParasites.addItems(std::move(batch));
+        batch.clear();
+        for (std::size_t i = first; i < lstParasites.listCount(); ++i)
+            lstParasites.setItemData(i, firstData + (i - first));
+    };
     auto sliceStart = SteadyClock::now();
     for (FoundFile& entry : found) {
         if (!entry.path.empty()) {
             batch.push_back(std::move(entry.path));
-            m_found.push_back({std::move(entry.folder), std::move(entry.name), ++m_serial});
+            m_found.push_back({std::move(entry.folder), std::move(entry.name)});
         }
         if (SteadyClock::now() - sliceStart < RedrawSlice) continue;
-        lstParasites.addItems(std::move(batch));
-        batch.clear();
+        add();
         toolkit().yield();
         if (m_cancelled) return;
         sliceStart = SteadyClock::now();
     }
-    lstParasites.addItems(std::move(batch));
+    add();
     toolkit().yield();
 }
 
@@ -244,117 +252,22 @@ void frmDrivePass::cmdDelete_Click()
     // A second deletion while this one yields would ask about the entries it is deleting.
     const Reentry deleting(m_deleting);
     if (deleting.again()) return;
-    std::size_t counted = 0;
-    for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
-        toolkit().yield();
-        if (!isLoaded()) return;
-        if (lstParasites.selected(i)) ++counted;
-    }
-    if (counted == 0) return;
-    // The list may have changed while the count yielded: the question names what is selected now.
-    std::unordered_set<std::uint64_t> asked;
-    std::string only;
-    for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
-        if (!lstParasites.selected(i)) continue;
-        asked.insert(m_found.at(i).serial);
-        only = lstParasites.list(i);
-    }
-    if (asked.empty()) return;
-
-    lstParasites.setEnabled(false);
-    const std::size_t count = asked.size();
-    const std::string question = count == 1 ? "Вы хотите удалить файл " + only + "?"
-                                            : "Вы хотите удалить файлы (" + std::to_string(count) + ")?";
-    if (toolkit().msgBox(question, MsgButtons::YesNo, MsgIcon::Question, MessageTitle) != MsgResult::Yes) {
-        lstParasites.setEnabled(true);
-        return;
-    }
-    // Passes over the list until no entry the question named is left untried; an entry whose
-    // file stays is kept, unselected, so the list never hides a file that is still there.
-    // Entries that went leave the list in batches, a few times a second: one at a time, a long
-    // list would be redrawn once per file.
-    std::size_t tried = 0, stayed = 0;
-    std::unordered_set<std::uint64_t> gone;
-    auto sliceStart = SteadyClock::now();
-    Opened opened;
-    for (bool acted = true; acted && !asked.empty();) {
-        acted = false;
-        for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
-            if (count > 1) {
-                if (SteadyClock::now() - sliceStart >= RedrawSlice) {
-                    i = dropFound(gone, i);
-                    sliceStart = SteadyClock::now();
-                }
-                toolkit().yield();
-                if (!isLoaded()) return;
-                if (i >= lstParasites.listCount()) break;
-            }
-            const std::uint64_t serial = m_found.at(i).serial;
-            if (asked.erase(serial) == 0) continue;
-            acted = true;
-            ++tried;
-            if (deleteFound(i, opened)) {
-                gone.insert(serial);
-            } else {
-                lstParasites.setSelected(i, false);
-                ++stayed;
-            }
-        }
-        dropFound(gone, 0);
-    }
-    lstParasites.setEnabled(true);
-    imgFZ.setVisible(false);
-    cmdProperties.setEnabled(false);
-    if (stayed > 0) tellDeletion(toolkit(), tried - stayed, tried, "");
+    deleteFound({*this, m_services.fs, lstParasites, [this](std::uint64_t data) { return foundFile(data); }, imgFZ,
+                 cmdProperties});
 }
 
-// Clears the attributes first so a read-only file goes too. True when the file is no longer
-// there. A folder whose path leads to another folder now is not the one walked: nothing in it
-// is touched, and the file counts as staying. Files of one folder come together, so that
-// folder is opened once for all of them.
-bool frmDrivePass::deleteFound(std::size_t index, Opened& opened)
+const ListedFile* frmDrivePass::foundFile(std::uint64_t data) const
 {
-    const Found& found = m_found.at(index);
-    if (opened.listed != found.folder.get()) {
-        opened.folder = m_services.fs.openListed(*found.folder);
-        opened.listed = found.folder.get();
-        // The selected files of this folder follow this one.
-        std::vector<std::string> names;
-        for (std::size_t i = index; i < m_found.size() && m_found[i].folder == found.folder; ++i)
-            if (lstParasites.selected(i)) names.push_back(m_found[i].name);
-        if (opened.folder) opened.folder->prepareRemoval(names);
-    }
-    Folder* folder = opened.folder.get();
-    if (!folder) return false;
-    folder->setAttributes(found.name, 0);
-    // Gone only when the folder says so: a lookup that fails (no right to search the folder,
-    // an I/O error) leaves the file where it was.
-    return folder->remove(found.name) || folder->contains(found.name) == false;
-}
-
-std::size_t frmDrivePass::dropFound(std::unordered_set<std::uint64_t>& serials, std::size_t position)
-{
-    if (serials.empty()) return position;
-    std::vector<std::size_t> indices;
-    std::size_t before = 0;
-    for (std::size_t i = 0; i < m_found.size(); ++i) {
-        if (!serials.contains(m_found[i].serial)) continue;
-        indices.push_back(i);
-        if (i < position) ++before;
-    }
-    lstParasites.removeItems(indices);
-    std::erase_if(m_found, [&](const Found& f) { return serials.contains(f.serial); });
-    serials.clear();
-    return position - before;
+    if (data < m_firstData || data - m_firstData >= m_found.size()) return nullptr;
+    return &m_found[static_cast<std::size_t>(data - m_firstData)];
 }
 
 void frmDrivePass::cmdProperties_Click()
 {
     std::vector<PropertiesEntry> selected;
     for (std::size_t i = 0; i < lstParasites.listCount(); ++i) {
-        if (!lstParasites.selected(i)) continue;
-        const Found& found = m_found.at(i);
-        selected.push_back({*found.folder, found.name, lstParasites.list(i)});
+        const ListedFile* found = lstParasites.selected(i) ? foundFile(lstParasites.itemData(i)) : nullptr;
+        if (found) selected.push_back({*found->folder, found->name, lstParasites.list(i)});
     }
     showProperties({m_services.fs, m_properties, *this}, selected);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The drive scan window: walks a folder tree, lists every junk file in it, and deletes them or
 // shows their properties.
+#include "browser/Deletion.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
 #include "platform/toolkit/Form.h"
@@ -8,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace velmora {
@@ -48,7 +48,7 @@ public:
     void cmdScan_Click();
     void cmdClose_Click();
     void cmdFolderList_Click();
-    // Asks, then deletes the selected files; an entry whose file stays is kept, unselected.
+    // Asks, then deletes the selected files (see deleteFound).
     void cmdDelete_Click();
     void cmdProperties_Click();
     void cmdViewFolder_Click();
@@ -79,30 +79,17 @@ private:
     void lstParasites_Click();
     void setWalking(bool on);
     void fillList(std::vector<FoundFile>& found);
-    // The folder a deletion has open, kept while its files come one after another.
-    struct Opened {
-        const ListedFolder* listed = nullptr;
-        std::unique_ptr<Folder> folder;
-    };
-    bool deleteFound(std::size_t index, Opened& opened);
-    // Takes the entries with these serials out of the list and clears the set; the index
-    // `position` had becomes the one returned.
-    std::size_t dropFound(std::unordered_set<std::uint64_t>& serials, std::size_t position);
-
-    // Beside each entry of lstParasites, in step with it: where its file was found, and a
-    // number no other entry of the window has had, so a deletion knows the entries it was
-    // asked about whatever the list holds by then.
-    struct Found {
-        std::shared_ptr<const ListedFolder> folder;
-        std::string name;
-        std::uint64_t serial = 0;
-    };
+    // The file the entry with this item datum stands for; nullptr when none.
+    const ListedFile* foundFile(std::uint64_t data) const;
 
     const Services& m_services;
     FileListBox& m_mainFiles;
     FormSlot<frmProperties>& m_properties;
-    std::vector<Found> m_found;
-    std::uint64_t m_serial = 0;
+    // Where the last walk's files were found, the entry of item datum d at d - m_firstData. Data
+    // go on counting from walk to walk, so a deletion under way never takes a later walk's
+    // entry for one it was asked about.
+    std::vector<ListedFile> m_found;
+    std::uint64_t m_firstData = 1;
     int m_unreadable = 0;
     bool m_walking = false;
     bool m_deleting = false;

@@ -628,6 +628,12 @@ TEST(ListChanges, AFrontEndFollowingOnlyTheChangesShowsEveryListAsTheModelHasIt)
             if (n) box->userSetSelected(below(n), below(2) == 0);
             break;
         }
+        // Each entry's datum, given when it came, is its text's number: it must move with it.
+        for (std::size_t i = 0; box && i < box->listCount(); ++i) {
+            const std::uint64_t number = std::stoull(box->list(i).substr(1)) + 1;
+            if (box->itemData(i) == 0) box->setItemData(i, number);
+            EXPECT_EQ(box->itemData(i), number) << what;
+        }
         expectMirrored(fe, list, "step " + std::to_string(step) + ": " + what);
         if (::testing::Test::HasFailure()) return;
     }

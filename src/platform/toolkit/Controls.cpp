@@ -270,12 +270,14 @@ void ListBox::setListIndex(int i)
 void ListBox::addItem(std::string text)
 {
     m_selected.push_back(0);
+    m_itemData.push_back(0);
     ListControl::addItem(std::move(text));
 }
 
 void ListBox::addItems(std::vector<std::string> texts)
 {
     m_selected.resize(m_selected.size() + texts.size(), 0);
+    m_itemData.resize(m_itemData.size() + texts.size(), 0);
     ListControl::addItems(std::move(texts));
 }
 
@@ -283,18 +285,21 @@ void ListBox::removeItem(std::size_t i)
 {
     if (i >= m_items.size()) return;
     m_selected.erase(m_selected.begin() + static_cast<std::ptrdiff_t>(i));
+    m_itemData.erase(m_itemData.begin() + static_cast<std::ptrdiff_t>(i));
     ListControl::removeItem(i);
 }
 
 void ListBox::removeItems(const std::vector<std::size_t>& ascending)
 {
     eraseIndices(m_selected, ascending);
+    eraseIndices(m_itemData, ascending);
     ListControl::removeItems(ascending);
 }
 
 void ListBox::clear()
 {
     m_selected.clear();
+    m_itemData.clear();
     ListControl::clear();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/toolkit/Control.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -172,6 +173,10 @@ public:
     void removeItem(std::size_t i) override;
     void removeItems(const std::vector<std::size_t>& ascending) override;
     void clear() override;
+    // A number the program keeps with entry i, never shown: it moves with the entry as others
+    // come and go, so whatever the entry stands for can be found again by it. 0 for a new entry.
+    std::uint64_t itemData(std::size_t i) const { return m_itemData.at(i); }
+    void setItemData(std::size_t i, std::uint64_t data) { m_itemData.at(i) = data; }
 
     void userSelect(std::size_t i, bool shift = false, bool ctrl = false) override;
     void userSetSelected(std::size_t i, bool on) override;
@@ -184,6 +189,7 @@ public:
 
 private:
     std::vector<char> m_selected;
+    std::vector<std::uint64_t> m_itemData;
     MultiSelect m_multi = MultiSelect::None;
     std::size_t m_anchor = 0;
 };
