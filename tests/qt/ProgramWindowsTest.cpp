@@ -51,6 +51,8 @@ protected:
         frontEnd.setPictureFolders({std::string(VELMORA_SOURCE_DIR) + "/help"});
         frontEnd.attach(tk);
     }
+    // The program moves the working folder into the drives; it must leave before they go.
+    ~ProgramWindows() override { fs::current_path(m_home); }
 
     // Grabs a window to a PNG under the build folder; true when it shows more than one colour.
     static bool grab(QWidget* window, const std::string& name)
@@ -65,6 +67,7 @@ protected:
         return colours.size() > 2;
     }
 
+    fs::path m_home = fs::current_path();
     testsupport::TempDir tree;
     PosixFileSystem files;
     testing::MemorySettings settings;
