@@ -12,11 +12,13 @@
 #include "platform/qt/QtFrontEnd.h"
 #include "platform/qt/QtPrinter.h"
 #include "platform/testing/Doubles.h"
+#include "platform/toolkit/Accessible.h"
 #include "reports/frmReport.h"
 #include "reports/frmReportInfo.h"
 #include "scanners/frmDrivePass.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
@@ -25,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <set>
 
 namespace velmora {
@@ -47,6 +51,8 @@ protected:
         frontEnd.setPictureFolders({std::string(VELMORA_SOURCE_DIR) + "/help"});
         frontEnd.attach(tk);
     }
+    // The program moves the working folder into the drives; it must leave before they go.
+    ~ProgramWindows() override { fs::current_path(m_home); }
 
     // Grabs a window to a PNG under the build folder; true when it shows more than one colour.
     static bool grab(QWidget* window, const std::string& name)
@@ -61,6 +67,7 @@ protected:
         return colours.size() > 2;
     }
 
+    fs::path m_home = fs::current_path();
     testsupport::TempDir tree;
     PosixFileSystem files;
     testing::MemorySettings settings;
@@ -278,6 +285,57 @@ TEST_F(ProgramWindows, AWidenedDriveBoxLiesOverTheHiddenHistoryButtons)
     QWidget* hit = window->childAt(edge);
     EXPECT_TRUE(hit == driveBox || driveBox->isAncestorOf(hit));
     EXPECT_TRUE(grab(window, "main-window-no-history-buttons.png"));
+    for (Form* f : tk.forms()) f->hide();
+}
+
+// Every control a person can reach, in every window, has a name a screen reader can say; the
+// picture buttons say their tip, lists the label beside them.
+TEST_F(ProgramWindows, EveryControlOfEveryWindowHasAnAccessibleName)
+{
+    tree.write("c/TEMP/setup.tmp", "data");
+    App app(tk, {settings, files, env, processes, shell, printer, clock});
+    app.start();
+    auto& main = app.mainWindow();
+    main.filFiles.userSelect(0);
+    app.welcomeWindow().get();
+    app.reportWindow().get();
+    app.driveScanWindow().get();
+    app.settingsDialog().get();
+    app.reportSettings().get();
+    app.folderChooser().get();
+    app.compressWindow().get();
+    app.restoreWindow().get();
+    app.archiverEditor().get();
+    app.propertiesWindow().get();
+    ASSERT_EQ(tk.forms().size(), 11u);
+
+    const std::set<QAccessible::Role> interactive{
+        QAccessible::PushButton, QAccessible::CheckBox, QAccessible::RadioButton, QAccessible::ComboBox,
+        QAccessible::List,       QAccessible::Tree,     QAccessible::EditableText};
+    std::size_t named = 0;
+    std::map<const QObject*, std::string> controlOf;
+    for (Form* f : tk.forms())
+        for (const Control* c : f->controls()) controlOf[frontEnd.widget(*c)] = f->name() + "." + c->name();
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (!node) return;
+        if (interactive.count(node->role())) {
+            EXPECT_FALSE(node->text(QAccessible::Name).isEmpty()) << controlOf[node->object()];
+            ++named;
+            return; // rows and drop-down lists are the control's own
+        }
+        for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+    };
+    for (Form* f : tk.forms()) walk(QAccessible::queryAccessibleInterface(frontEnd.widget(*f)));
+    EXPECT_GT(named, 100u);
+
+    auto nameOf = [&](const Control& c) {
+        return QAccessible::queryAccessibleInterface(frontEnd.widget(c))->text(QAccessible::Name).toStdString();
+    };
+    EXPECT_EQ(nameOf(main.cmdHelp), withoutAccessKey(main.cmdHelp.toolTip()));
+    EXPECT_EQ(nameOf(main.cmdOpenTaskBar), withoutAccessKey(main.cmdOpenTaskBar.toolTip()));
+    EXPECT_EQ(nameOf(main.filFiles), accessibleName(main.filFiles));
+    EXPECT_EQ(nameOf(app.driveScanWindow().get().lstParasites),
+              accessibleName(app.driveScanWindow().get().lstParasites));
     for (Form* f : tk.forms()) f->hide();
 }
 

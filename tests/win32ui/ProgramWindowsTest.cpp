@@ -11,8 +11,10 @@
 #include "core/frmScanTemps.h"
 #include "core/frmWelcome.h"
 #include "platform/testing/Doubles.h"
+#include "platform/toolkit/Accessible.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32FrontEnd.h"
+#include "platform/win32/Win32Text.h"
 #include "reports/frmReport.h"
 #include "reports/frmReportInfo.h"
 #include "scanners/frmDrivePass.h"
@@ -20,6 +22,7 @@
 #include "win32ui/WindowTesting.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <chrono>
 #include <filesystem>
@@ -283,6 +286,41 @@ TEST_F(ProgramWindows, AScanAndADeletionClickedThroughTheWindows)
     EXPECT_TRUE(tree.exists("c/TEMP/four.tmp"));
     EXPECT_EQ(rows(list), std::vector<std::string>{"four.tmp"});
     EXPECT_TRUE(tree.exists("c/WINDOWS/TEMP/one.tmp")); // listed elsewhere: untouched
+    hideAll();
+}
+
+// A screen reader asks a window for its object: a picture button says its tip, the file list
+// the label beside it, though neither is the window's text.
+TEST_F(ProgramWindows, ScreenReadersHearAPictureButtonsTipAndAListsLabel)
+{
+    settings.save("Quorvik", "[Options]", "WelcomeOnStart", "0");
+    App app(tk, services());
+    app.start();
+    auto& main = app.mainWindow();
+    fe.yield();
+    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    auto nameOf = [](HWND window) {
+        IAccessible* object = nullptr;
+        std::wstring name;
+        if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                reinterpret_cast<void**>(&object))))
+            return std::string("(no object)");
+        VARIANT self;
+        ::VariantInit(&self);
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        if (object->get_accName(self, &text) == S_OK && text) name.assign(text, ::SysStringLen(text));
+        ::SysFreeString(text);
+        object->Release();
+        return win32::narrow(name);
+    };
+    const std::string list = accessibleName(main.filFiles);
+    EXPECT_FALSE(list.empty());
+    EXPECT_EQ(nameOf(w(main.cmdHelp)), withoutAccessKey(main.cmdHelp.toolTip()));
+    EXPECT_EQ(nameOf(w(main.filFiles)), list);
+    EXPECT_EQ(nameOf(w(main.cmdOpenTaskBar)), withoutAccessKey(main.cmdOpenTaskBar.toolTip()));
+    ::CoUninitialize();
     hideAll();
 }
 

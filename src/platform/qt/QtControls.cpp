@@ -1,5 +1,6 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtText.h"
+#include "platform/toolkit/Accessible.h"
 #include "platform/toolkit/ListFollower.h"
 
 #include <QAbstractItemView>
@@ -51,6 +52,16 @@ QString withoutMnemonics(const QString& caption)
         out += caption[i];
     }
     return out;
+}
+
+// A screen reader hears the model's name and description; set only on a change, since each
+// setting is an event to every listening reader.
+void syncAccessible(QWidget& w, const Control& c)
+{
+    const QString name = qs(accessibleName(c));
+    if (w.accessibleName() != name) w.setAccessibleName(name);
+    const QString description = qs(accessibleDescription(c));
+    if (w.accessibleDescription() != description) w.setAccessibleDescription(description);
 }
 
 // Tool tips and labels hold file names: never let Qt take them for markup.
@@ -294,6 +305,7 @@ void ControlAdapter::sync()
     w->setGeometry(pixelRect());
     w->setEnabled(c.enabled());
     w->setToolTip(plainToolTip(qs(c.toolTip())));
+    syncAccessible(*w, c);
     const QFont font = qtFont(c.font());
     if (w->font() != font) w->setFont(font);
     syncKind();
@@ -489,7 +501,15 @@ private:
         }
         m_label->setBuddy(buddy);
         m_label->setText(buddy ? caption : withoutMnemonics(caption));
+        // The boxes beside a label are named by it: a new caption renames them.
+        if (m_model.caption() != m_named) {
+            m_named = m_model.caption();
+            for (const Control* c : form().controls())
+                if (const ControlAdapter* a = host().adapterOf(*c); a && a->widget()) syncAccessible(*a->widget(), *c);
+        }
     }
+
+    std::string m_named; // the caption the boxes beside were last named by
 
     Label& m_model;
     QLabel* m_label = nullptr;

@@ -1,6 +1,8 @@
 #include "platform/win32/Win32Controls.h"
 
+#include "platform/toolkit/Accessible.h"
 #include "platform/toolkit/ListFollower.h"
+#include "platform/win32/Win32Accessible.h"
 #include "platform/win32/Win32Pictures.h"
 #include "platform/win32/Win32Text.h"
 
@@ -142,6 +144,14 @@ LRESULT CALLBACK controlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam
     if (it == procs.end()) return ::DefWindowProcW(window, msg, wParam, lParam);
     const WNDPROC original = it->second;
     LRESULT result = 0;
+    // Screen readers ask the client object for the name: the model's, not always the text. With
+    // nothing to say, Windows' own guess stands.
+    if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == static_cast<LONG>(OBJID_CLIENT))
+        if (ControlAdapter* adapter = adapterOfWindow(window))
+            if (const std::string name = accessibleName(adapter->control()); !name.empty())
+                if (const LRESULT object =
+                        accessibleObject(window, wParam, widen(name), widen(accessibleDescription(adapter->control()))))
+                    return object;
     if (ControlAdapter* adapter = adapterOfWindow(window)) {
         AdapterHost& host = adapter->host();
         host.enterMessage();
