@@ -14,16 +14,14 @@
 
 namespace velmora {
 
-namespace {
-
-// Whether `name` is no longer in `folder`. False when the host cannot tell, and for a text no
-// listing gives (it names no entry, so its absence proves nothing).
 bool noLongerThere(const Folder& folder, std::string_view name)
 {
     if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/") != std::string_view::npos)
         return false;
     return folder.contains(name) == false;
 }
+
+namespace {
 
 // The rule every command counts by (see the header): true when the file is gone.
 bool deleteListed(Folder& folder, const std::string& name, const MayDelete& mayDelete = {})

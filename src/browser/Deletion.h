@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -71,6 +72,10 @@ struct FoundDeletionTargets {
 // Entries whose files went leave the list; one whose file stays is kept, unselected, and the
 // message then tells how many stayed. A No, or nothing selected, changes nothing.
 void deleteFound(const FoundDeletionTargets& t);
+
+// Whether the listed `name` is no longer in `folder`, asked of that exact name. False when the
+// host cannot tell, and for a text no listing gives (its absence proves nothing).
+bool noLongerThere(const Folder& folder, std::string_view name);
 
 // The message after a deletion that tried `tried` files: `success` (nothing when empty) when
 // every one went, else how many went and how many stayed, with the exclamation icon.

@@ -51,9 +51,13 @@ void nullPass(const ScanContext& c)
         const auto opened = fs.openListed(listed);
         std::size_t deleted = 0;
         for (const std::string& name : found) {
-            // A file written to since it was found is no longer junk.
-            const auto size = opened ? opened->size(name) : std::nullopt;
-            if (size && *size == 0 && opened->remove(name)) ++deleted;
+            if (!opened) break;
+            // A file written to since it was found is no longer junk, and stays; one that is
+            // no longer there went, as with every other deletion.
+            const auto size = opened->size(name);
+            if (size ? *size == 0 && (opened->remove(name) || noLongerThere(*opened, name))
+                     : noLongerThere(*opened, name))
+                ++deleted;
         }
         // Nothing runs between the deletions, so one re-read shows what each would have.
         c.files.refresh();

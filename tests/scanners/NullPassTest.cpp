@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace velmora {
 namespace {
 
@@ -92,14 +94,19 @@ TEST_F(NullPass, DeclinedThenALaterRunElsewhereDeletesOnlyItsOwn)
     for (auto f : {"a", "b", "c"}) EXPECT_TRUE(h.root.exists(std::string("c/TEMP/") + f + ".txt"));
 }
 
-TEST_F(NullPass, AFileWrittenMeanwhileIsKept)
+TEST_F(NullPass, AFileWrittenMeanwhileIsKeptAndOneDeletedMeanwhileCountsAsGone)
 {
-    h.root.write("c/TEMP/grows.log");
+    for (auto f : {"grows.log", "gone.log", "stays.log"}) h.root.write(std::string("c/TEMP/") + f);
     auto& main = startIn("C:\\TEMP");
-    h.fe.onModal = [&](Form&) { h.root.write("c/TEMP/grows.log", "now written"); };
-    h.fe.answers = {MsgResult::Yes, MsgResult::OK, MsgResult::Yes};
+    h.fe.onModal = [&](Form&) {
+        h.root.write("c/TEMP/grows.log", "now written");
+        std::filesystem::remove(h.host("c/TEMP/gone.log"));
+    };
+    h.fe.answers = {MsgResult::Yes, MsgResult::OK, MsgResult::Yes, MsgResult::OK};
     main.cmdNullPass.click();
     EXPECT_TRUE(h.root.exists("c/TEMP/grows.log"));
+    EXPECT_FALSE(h.root.exists("c/TEMP/stays.log"));
+    EXPECT_EQ(h.fe.boxes.back().spec.text, "Удалено файлов: 2 из 3.\r\nНе удалось удалить: 1.");
 }
 
 TEST_F(NullPass, EmptyFolderNoEmptyFilesAndTheDriveRoot)

@@ -233,9 +233,15 @@ bool Win32Folder::remove(std::string_view name)
     if (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) return false;
     if (!deleteOnClose(h.get())) return false;
     h.reset();
-    // Another program holding the file open without letting it go keeps its name there until
-    // it closes it: not removed yet.
-    return !find(wide).has_value();
+    // Where the name stays until every handle on the file is closed (before Windows 10, Wine),
+    // a program that holds the file open keeps it there: not removed yet. A look that holds it
+    // only for a moment, as the file list's size reader does, must not count as such: so the
+    // name is given a few milliseconds to go.
+    for (int look = 0; find(wide).has_value(); ++look) {
+        if (look == 4) return false;
+        ::Sleep(1);
+    }
+    return true;
 }
 
 int Win32Folder::removeMatching(const MaskList& masks)
