@@ -302,7 +302,7 @@ TEST_F(ProgramWindows, ScreenReadersHearAPictureButtonsTipAndAListsLabel)
     auto nameOf = [](HWND window) {
         IAccessible* object = nullptr;
         std::wstring name;
-        if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+        if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                                 reinterpret_cast<void**>(&object))))
             return std::string("(no object)");
         VARIANT self;

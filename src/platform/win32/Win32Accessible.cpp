@@ -21,7 +21,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -119,11 +119,12 @@ private:
 LRESULT accessibleObject(HWND window, WPARAM wParam, const std::wstring& name, const std::wstring& description)
 {
     IAccessible* inner = nullptr;
-    if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&inner))) ||
+    if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                           reinterpret_cast<void**>(&inner))) ||
         !inner)
         return 0;
     auto* named = new NamedAccessible(inner, name, description);
-    const LRESULT result = ::LresultFromObject(IID_IAccessible, wParam, named);
+    const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wParam, named);
     named->Release(); // LresultFromObject holds its own reference
     return result;
 }
