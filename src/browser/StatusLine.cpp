@@ -62,20 +62,14 @@ std::string line(std::int64_t entries, std::int64_t selected, std::int64_t bytes
 
 int periodicUpdate(const UpdateTargets& t, const std::function<void()>& novice)
 {
-    int selFiles = 0;
     t.maskEditorItem.setCaption(t.maskEditor.visible() ? "Скрыть &расширения" : "Показать &расширения");
     t.files.setListIndex(0);
     t.files.updateSizes();
-    // Sizes are 64-bit: a selection over 2 GiB is counted whole.
-    std::int64_t bytes = 0;
-    const auto& entries = t.files.entries();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!t.files.selected(i)) continue;
-        ++selFiles;
-        bytes += entries[i].size;
-    }
-    const auto count = static_cast<std::int64_t>(entries.size());
-    t.entries.setCaption(status::line(count, selFiles, bytes));
+    // The list keeps its counts as sizes come in: a tick costs nothing a file. Sizes are 64-bit,
+    // so a selection over 2 GiB is counted whole.
+    const int selFiles = static_cast<int>(t.files.selCount());
+    const auto count = static_cast<std::int64_t>(t.files.listCount());
+    t.entries.setCaption(status::line(count, selFiles, t.files.selectedBytes()));
     if (novice) novice();
     const bool canActOnSelection = count > 0 && selFiles > 0;
     // Controls ignore a write of the state they hold, so none of these flickers.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -222,9 +223,17 @@ TEST(ListSelection, ExtendedSelectionFollowsClickShiftAndCtrl)
 // The browser controls on a real folder mapped as a drive.
 // A volume on which every look at a file's size takes long, as on a network or FUSE mount
 // under load.
+// A folder whose looks at sizes take `delay` each and are counted, and which can be unwatchable
+// (as when the per-user limit of watches is reached).
+struct Looks {
+    std::chrono::milliseconds delay{0};
+    std::atomic<int> count{0};
+    bool watches = true;
+};
+
 class SlowSizes final : public Folder {
 public:
-    SlowSizes(std::unique_ptr<Folder> f, std::chrono::milliseconds delay) : m_f(std::move(f)), m_delay(delay) {}
+    SlowSizes(std::unique_ptr<Folder> f, Looks& looks) : m_f(std::move(f)), m_looks(looks) {}
     FolderId id() const override { return m_f->id(); }
     std::optional<std::vector<DirEntry>> listFiles(const ListOptions& o) const override { return m_f->listFiles(o); }
     std::optional<std::vector<DirEntry>> listFolders(const ListOptions& o) const override
@@ -235,7 +244,8 @@ public:
     std::optional<std::vector<std::string>> names() const override { return m_f->names(); }
     std::optional<std::int64_t> size(std::string_view n) const override
     {
-        std::this_thread::sleep_for(m_delay);
+        std::this_thread::sleep_for(m_looks.delay);
+        ++m_looks.count;
         return m_f->size(n);
     }
     std::optional<DateTime> modificationTime(std::string_view n) const override { return m_f->modificationTime(n); }
@@ -251,25 +261,70 @@ public:
         return m_f->openSubfolder(n, m);
     }
     bool walk(const std::string& p, const MaskList* m, const WalkCallback& c) override { return m_f->walk(p, m, c); }
-    std::unique_ptr<FolderWatch> watch() const override { return m_f->watch(); }
+    std::unique_ptr<FolderWatch> watch() const override { return m_looks.watches ? m_f->watch() : nullptr; }
 
 private:
     std::unique_ptr<Folder> m_f;
-    std::chrono::milliseconds m_delay;
+    Looks& m_looks;
 };
 
 class SlowVolume : public testsupport::HostFileSystem {
 public:
     using Host = testsupport::HostFileSystem;
     using Host::Host;
-    std::chrono::milliseconds delay{200};
+    mutable Looks looks;
     std::unique_ptr<Folder> openFolder(std::string_view path) const override
     {
         auto folder = Host::openFolder(path);
         if (!folder) return folder;
-        return std::make_unique<SlowSizes>(std::move(folder), delay);
+        return std::make_unique<SlowSizes>(std::move(folder), looks);
     }
 };
+
+// A window's timer calls updateSizes every 50 ms. With a watch, an idle list reads next to
+// nothing and a change the watch sees shows at once; without one, every selected size is read
+// again within twenty calls.
+TEST(ListSizes, AnIdleWatchedListReadsLittleAndEveryListShowsAChangeWithinTwentyUpdates)
+{
+    constexpr int Count = 10000;
+    for (const bool watches : {true, false}) {
+        SCOPED_TRACE(watches ? "with a watch" : "without a watch");
+        testsupport::TempDir root;
+        for (int i = 0; i < Count; ++i) root.write("TEMP/f" + std::to_string(i) + ".tmp", "x");
+        SlowVolume files(testsupport::driveEntry('c', root.path()));
+        files.looks.watches = watches;
+        ScriptedFrontEnd fe;
+        Toolkit tk{fe};
+        struct F : Form {
+            F(Toolkit& t, FileSystem& fs) : Form(t, "f"), fil(*this, "fil", fs) {}
+            FileListBox fil;
+        } f{tk, files};
+        f.load();
+        ASSERT_TRUE(f.fil.setPath("C:\\TEMP"));
+        f.fil.setAllSelected(true);
+        // At the timer's pace: sizes are read off the window's thread, between updates too.
+        const auto updatesUntil = [&f](std::int64_t bytes) {
+            int updates = 0;
+            while (f.fil.selectedBytes() != bytes && updates < 200) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                f.fil.updateSizes();
+                ++updates;
+            }
+            return f.fil.selectedBytes() == bytes ? updates : -1;
+        };
+        ASSERT_NE(updatesUntil(Count), -1);
+        if (watches) {
+            files.looks.count = 0;
+            for (int i = 0; i < 100; ++i) f.fil.updateSizes();
+            // Ten slices of the slow sweep at most, each a few dozen files.
+            EXPECT_LE(files.looks.count, 10 * 64);
+        }
+        root.write("TEMP/f5000.tmp", "grown");
+        const int updates = updatesUntil(Count + 4);
+        EXPECT_NE(updates, -1);
+        EXPECT_LE(updates, watches ? 2 : 20);
+    }
+}
 
 TEST(SlowVolume, NoSizeUpdateHoldsTheWindowLongerThanItsBudgetAndOneLookAtAFile)
 {
@@ -280,6 +335,7 @@ TEST(SlowVolume, NoSizeUpdateHoldsTheWindowLongerThanItsBudgetAndOneLookAtAFile)
         total += i;
     }
     SlowVolume files(testsupport::driveEntry('c', root.path()));
+    files.looks.delay = std::chrono::milliseconds(200);
     ScriptedFrontEnd fe;
     Toolkit tk{fe};
     struct F : Form {
@@ -292,7 +348,7 @@ TEST(SlowVolume, NoSizeUpdateHoldsTheWindowLongerThanItsBudgetAndOneLookAtAFile)
     f.fil.setAllSelected(true);
 
     // Seven sizes never read, 200 ms a look: read in the window's update, they held it 1.4 s.
-    const auto budget = std::chrono::microseconds(2500) + files.delay;
+    const auto budget = std::chrono::microseconds(2500) + files.looks.delay;
     auto sum = [&f] {
         std::int64_t bytes = 0;
         for (const DirEntry& e : f.fil.entries()) bytes += e.size;

@@ -582,9 +582,12 @@ public:
         bool names = false;
         bool all = false;
         std::vector<std::size_t> present;
-        // Entries to read again in turn, going on from where the last slice ended, until `until`
-        // or as long after the reader took the request as `until` is after `asked`.
-        std::vector<char> sweep;
+        // A slice of the sweep: this many entries read again in turn, going on from where the
+        // last slice ended; of those `sweep` marks, or of every entry when it is nullptr.
+        std::size_t slice = 0;
+        std::shared_ptr<const std::vector<char>> sweep;
+        // The update waits for the reader until `until`, or as long after the reader took the
+        // request as `until` is after `asked`.
         Clock::time_point asked;
         Clock::time_point until;
     };
@@ -625,8 +628,8 @@ public:
             s.reads.clear();
             s.namesWanted = s.allWanted = false;
             s.present.clear();
-            s.sweep.clear();
-            s.sweepWanted = false;
+            s.sweep.reset();
+            s.slice = 0;
             s.cursor = 0;
             s.done.clear();
             s.watch.reset();
@@ -645,13 +648,13 @@ public:
             s.allWanted = s.allWanted || r.all;
             s.present.insert(s.present.end(), r.present.begin(), r.present.end());
         }
-        if (!r.sweep.empty()) {
+        if (r.slice > 0) {
             s.sweep = std::move(r.sweep);
-            s.sweepWanted = true;
-            s.sweepUntil = r.until;
-            s.sweepTime = r.until - r.asked;
+            s.slice = r.slice;
         }
         if (s.idle()) return;
+        s.waitUntil = r.until;
+        s.waitTime = r.until - r.asked;
         if (!m_thread.joinable()) {
             try {
                 m_thread = std::thread(work, m_state);
@@ -694,10 +697,10 @@ private:
         std::deque<std::size_t> reads;
         bool namesWanted = false, allWanted = false;
         std::vector<std::size_t> present;
-        std::vector<char> sweep;
-        bool sweepWanted = false;
-        Clock::time_point sweepUntil;
-        Clock::duration sweepTime{};
+        std::shared_ptr<const std::vector<char>> sweep;
+        std::size_t slice = 0; // of the sweep, still to read
+        Clock::time_point waitUntil;
+        Clock::duration waitTime{};
         std::uint64_t asked = 0, taken = 0; // requests handed over, and taken by the reader
         Clock::time_point takenAt;          // when the reader took the last of them
         std::size_t cursor = 0;             // where the next slice of the sweep starts
@@ -707,10 +710,10 @@ private:
         bool working = false;
         bool stop = false;
 
-        bool idle() const { return !working && reads.empty() && !namesWanted && !sweepWanted; }
-        // Until when the sweep goes on: the update's time, or as much of it from when the reader
-        // took the request, if that came later.
-        Clock::time_point deadline() const { return takenAt <= sweepUntil ? sweepUntil : takenAt + sweepTime; }
+        bool idle() const { return !working && reads.empty() && !namesWanted && slice == 0; }
+        // Until when the update waits: its own time, or as much of it from when the reader took
+        // the request, if that came later.
+        Clock::time_point deadline() const { return takenAt <= waitUntil ? waitUntil : takenAt + waitTime; }
     };
 
     static void work(std::shared_ptr<State> state)
@@ -722,7 +725,8 @@ private:
             if (s.stop) return;
             if (!s.folder) { // nothing listed: nothing to read
                 s.reads.clear();
-                s.namesWanted = s.sweepWanted = false;
+                s.namesWanted = false;
+                s.slice = 0;
                 s.quiet.notify_all();
                 continue;
             }
@@ -779,24 +783,23 @@ private:
                 s.reads.pop_front();
                 if (!read(i)) break;
             }
-            if (current() && s.sweepWanted) {
-                s.sweepWanted = false;
-                const std::vector<char> wanted = std::exchange(s.sweep, {});
-                const Clock::time_point until = s.deadline();
-                const std::size_t count = std::min(wanted.size(), names->size());
-                // Some reads, even when the time was up before the slice began: the update waits
-                // only for its time, and a host whose every look costs more than a little (Wine, a
-                // network volume) still has each size read again within a few updates.
-                constexpr std::size_t leastSlice = 64;
-                std::size_t slice = 0;
-                for (std::size_t looked = 0; looked < count; ++looked) {
+            // The slice is read whole, however long it takes: the update waits only for its
+            // time, and a host whose every look costs more than a little (Wine, a network
+            // volume) still has each size read again within the updates promised. Reads asked
+            // meanwhile go first; the rest of the slice waits for the next turn.
+            if (current() && s.slice > 0) {
+                const std::shared_ptr<const std::vector<char>> wanted = s.sweep;
+                const std::size_t count = wanted ? std::min(wanted->size(), names->size()) : names->size();
+                for (std::size_t looked = 0; looked < count && s.slice > 0; ++looked) {
                     if (s.cursor >= count) s.cursor = 0;
                     const std::size_t i = s.cursor++;
-                    if (!wanted[i]) continue;
-                    if (!read(i) || (++slice >= leastSlice && Clock::now() >= until) || !s.reads.empty() ||
-                        s.namesWanted)
-                        break;
+                    if (wanted && !(*wanted)[i]) continue;
+                    if (!read(i)) break;
+                    --s.slice;
+                    if (!s.reads.empty() || s.namesWanted) break;
                 }
+                // Nothing marked, or every mark read: the slice is over.
+                if (current() && s.reads.empty() && !s.namesWanted) s.slice = 0;
             }
             s.working = false;
             s.quiet.notify_all();
@@ -843,6 +846,9 @@ bool FileListBox::relist(std::string_view folder, bool keepSelection)
     m_selected = std::move(selected);
     m_sized.assign(m_entries.size(), 0);
     m_pending.assign(m_entries.size(), 0);
+    m_unread = m_entries.size();
+    m_ticks = 0;
+    selectionChanged();
     m_folderId = opened->id();
     std::vector<std::string> names;
     names.reserve(m_entries.size());
@@ -886,30 +892,58 @@ void FileListBox::takeSizes()
 {
     for (const SizeReader::Read& r : m_reader->take(m_watch)) {
         if (r.index >= m_entries.size()) continue;
-        m_entries[r.index].size = r.size;
+        std::int64_t& size = m_entries[r.index].size;
+        if (m_counted && m_selected[r.index]) m_selectedBytes += r.size - size;
+        size = r.size;
+        if (!m_sized[r.index]) --m_unread;
         m_sized[r.index] = 1;
         m_pending[r.index] = 0;
     }
 }
 
+void FileListBox::selectionChanged()
+{
+    m_counted = false;
+    m_sweepMask.reset();
+}
+
+void FileListBox::countSelection() const
+{
+    if (m_counted) return;
+    m_selCount = 0;
+    m_selectedBytes = 0;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (!m_selected[i]) continue;
+        ++m_selCount;
+        m_selectedBytes += m_entries[i].size;
+    }
+    m_counted = true;
+}
+
 void FileListBox::updateSizes()
 {
     if (!m_reader) return;
-    // What no watch reports (a file grown through a link elsewhere, a network folder) is caught
-    // by the sweep, some 2,000 files within the time an update waits, so even 100,000 are each
-    // read again within 50 updates. The same slices read the sizes not read yet, so a later
-    // selection finds them read.
     constexpr auto budget = std::chrono::microseconds(2500);
+    // The sweep's pace: with a watch, every entry within slowUpdates, a slice every slowEvery
+    // updates (some 170 files every half second at 100,000); without one, every entry selected
+    // or never read within quickUpdates. A slice reads a few at least, so a small folder is read
+    // through soon.
+    constexpr std::size_t slowUpdates = 6000, slowEvery = 10, quickUpdates = 16, leastSlice = 64;
+    const auto slice = [least = leastSlice](std::size_t entries, std::size_t updates) {
+        return std::max(least, (entries + updates - 1) / updates);
+    };
     SizeReader::Request request;
     request.asked = SizeReader::Clock::now();
     request.until = request.asked + budget;
     takeSizes();
     const std::size_t count = m_entries.size();
     // A selected entry's size is asked for first, whatever reading it costs.
-    for (std::size_t i = 0; i < count; ++i) {
-        if (m_selected[i] && !m_sized[i] && !m_pending[i]) {
-            request.reads.push_back(i);
-            m_pending[i] = 1;
+    if (m_unread > 0) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (m_selected[i] && !m_sized[i] && !m_pending[i]) {
+                request.reads.push_back(i);
+                m_pending[i] = 1;
+            }
         }
     }
     if (m_watch) {
@@ -928,8 +962,26 @@ void FileListBox::updateSizes()
                 if (names.count(m_entries[i].name)) to.push_back(i);
         }
     }
-    request.sweep.resize(count);
-    for (std::size_t i = 0; i < count; ++i) request.sweep[i] = m_selected[i] || !m_sized[i] ? 1 : 0;
+    ++m_ticks;
+    // Until every size was read once (a later selection, the properties, want them), the sweep
+    // is quick with a watch too.
+    if (m_watch && m_unread == 0) {
+        if (m_ticks % slowEvery == 0) request.slice = slice(count, slowUpdates / slowEvery);
+    } else {
+        // Made again when the selection changed or more sizes have been read since.
+        if (!m_sweepMask || m_sweepUnread != m_unread) {
+            auto mask = std::make_shared<std::vector<char>>(count);
+            m_sweepCount = 0;
+            for (std::size_t i = 0; i < count; ++i)
+                m_sweepCount += (*mask)[i] = m_selected[i] || !m_sized[i] ? 1 : 0;
+            m_sweepMask = std::move(mask);
+            m_sweepUnread = m_unread;
+        }
+        if (m_sweepCount > 0) {
+            request.slice = slice(m_sweepCount, quickUpdates);
+            request.sweep = m_sweepMask;
+        }
+    }
     m_reader->ask(std::move(request));
     takeSizes();
 }
@@ -950,6 +1002,7 @@ void FileListBox::setSelected(std::size_t i, bool on)
 {
     if (i >= m_selected.size() || static_cast<bool>(m_selected[i]) == on) return;
     m_selected[i] = on;
+    selectionChanged();
     changed(selectionChange(i, 1));
 }
 
@@ -958,6 +1011,7 @@ void FileListBox::setAllSelected(bool on)
     const char want = on ? 1 : 0;
     if (std::all_of(m_selected.begin(), m_selected.end(), [want](char s) { return s == want; })) return;
     std::fill(m_selected.begin(), m_selected.end(), want);
+    selectionChanged();
     changed(selectionChange(0, m_selected.size()));
 }
 
@@ -965,12 +1019,20 @@ void FileListBox::invertSelection()
 {
     if (m_selected.empty()) return;
     for (char& s : m_selected) s = s ? 0 : 1;
+    selectionChanged();
     changed(selectionChange(0, m_selected.size()));
 }
 
 std::size_t FileListBox::selCount() const
 {
-    return static_cast<std::size_t>(std::count(m_selected.begin(), m_selected.end(), 1));
+    countSelection();
+    return m_selCount;
+}
+
+std::int64_t FileListBox::selectedBytes() const
+{
+    countSelection();
+    return m_selectedBytes;
 }
 
 void FileListBox::setListIndex(int i)
@@ -986,6 +1048,7 @@ void FileListBox::userSelect(std::size_t i, bool shift, bool ctrl)
     if (!usable() || !shown() || i >= m_entries.size()) return;
     const ListChange change = extendedSelect(m_selected, m_anchor, i, shift, ctrl, MultiSelect::Extended);
     m_listIndex = static_cast<int>(i);
+    selectionChanged();
     changed(change);
     fire(onClick);
 }
@@ -995,6 +1058,7 @@ void FileListBox::userSetSelected(std::size_t i, bool on)
     if (!usable() || !shown() || i >= m_entries.size()) return;
     m_selected[i] = on;
     m_listIndex = static_cast<int>(i);
+    selectionChanged();
     changed(selectionChange(i, 1));
     fire(onClick);
 }

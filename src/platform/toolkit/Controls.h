@@ -315,14 +315,17 @@ public:
     void setPattern(std::string_view masks);
     // Re-lists the folder; the selection of names still listed is kept.
     bool refresh();
-    // Brings the sizes of the listed entries up to date without re-listing. A listing reads
-    // names only; sizes are read on a thread of the list's own, in this order: every selected
-    // entry whose size was never read, what the folder watch reports, then a slice of the
-    // selected entries and of those never read, so that each is read again within some 50
-    // calls even when nothing reports a change. A call hands that over, waits at most 2.5 ms
-    // for it and takes what has been read by then: on a slow volume the rest comes at later
-    // calls, and until then an entry never read counts 0 bytes. A vanished file stays listed
-    // with 0 bytes until the next re-read.
+    // Brings the sizes of the listed entries up to date without re-listing; called at each tick
+    // of a window's timer. A listing reads names only; sizes are read on a thread of the list's
+    // own, in this order: every selected entry whose size was never read, what the folder watch
+    // reports, then a slice of a sweep that reads every entry again for the changes no watch
+    // sees (a file grown through a hard link elsewhere). The sweep is quick (every selected
+    // entry and every one never read, within 16 calls) until every size was read once, and for
+    // good without a watch; with one it is then slow (every entry within 6,000 calls, a slice
+    // every 10th), so that an idle window costs next to nothing.
+    // A call hands that over, waits at most 2.5 ms for it and takes what has been read by then:
+    // on a slow volume the rest comes at later calls, and until then an entry never read counts
+    // 0 bytes. A vanished file stays listed with 0 bytes until the next re-read.
     void updateSizes();
     // The folder the entries came from: act on them through FileSystem::openListed.
     ListedFolder listedFolder() const;
@@ -344,6 +347,8 @@ public:
     void setAllSelected(bool on);
     void invertSelection();
     std::size_t selCount() const;
+    // The sizes of the selected entries added up, as last read.
+    std::int64_t selectedBytes() const;
     int listIndex() const { return m_listIndex; }
     void setListIndex(int i);
 
@@ -369,6 +374,10 @@ private:
     bool relist(std::string_view folder, bool keepSelection);
     // Takes the sizes read since the last take.
     void takeSizes();
+    // The selection changed: what was counted of it must be counted again.
+    void selectionChanged();
+    // Counts the selection and its bytes again when it changed since the last count.
+    void countSelection() const;
 
     FileSystem& m_fs;
     std::string m_path;
@@ -382,6 +391,18 @@ private:
     std::vector<char> m_selected;
     std::vector<char> m_sized;   // whether entry i's size has been read since the listing
     std::vector<char> m_pending; // entry i is asked for and not read yet
+    std::size_t m_unread = 0;    // entries whose size was never read
+    // Counted once per change of the selection, then kept up to date as sizes come in, so that
+    // a tick of the timer costs nothing a file.
+    mutable bool m_counted = false;
+    mutable std::size_t m_selCount = 0;
+    mutable std::int64_t m_selectedBytes = 0;
+    // What the sweep reads without a watch: the entries selected, or never read, when it was
+    // made; nullptr when the selection changed since.
+    std::shared_ptr<const std::vector<char>> m_sweepMask;
+    std::size_t m_sweepCount = 0;  // the entries it marks
+    std::size_t m_sweepUnread = 0; // m_unread when it was made
+    unsigned m_ticks = 0;         // updates since the listing, pacing the slow sweep
     int m_listIndex = -1;
     std::size_t m_anchor = 0;
 };
