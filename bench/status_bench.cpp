@@ -1,9 +1,11 @@
 // The periodic update of the main window with 10,000 and 100,000 files, every one selected:
-// the slowest single update (it runs every 50 ms and has a 5 ms budget), how many updates a
-// change no folder watch reports takes to reach the status line, and the updates after every
+// the slowest single update (it runs every 50 ms and has a 5 ms budget); what an idle window
+// costs, with a folder watch and without one; how many updates a changed size takes to reach
+// the status line in either case, and one that no watch sees; and the updates after every
 // listed file was deleted behind the program's back. Then, at 10,000 files, the whole
 // program's update beside the same update without the novice-mode rules, with the settings
 // file the program really reads.
+#include "UnwatchedFolder.h"
 #include "browser/Selection.h"
 #include "browser/StatusLine.h"
 #include "core/App.h"
@@ -29,9 +31,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -46,6 +50,27 @@ double millisecondsOf(const std::function<void()>& f)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The processor time of the whole process, every thread, so far.
+double cpuMilliseconds()
+{
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    return ms(use.ru_utime) + ms(use.ru_stime);
+}
+
+// Appends one byte to `name` in the open folder `dir`; false when it could not.
+bool grow(int dir, const std::string& name)
+{
+    const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_APPEND);
+    if (fd < 0) return false;
+    const bool written = ::write(fd, "y", 1) == 1;
+    ::close(fd);
+    return written;
+}
+
 void run(int count)
 {
     const fs::path root = fs::temp_directory_path() / "velmora-status-bench";
@@ -58,7 +83,7 @@ void run(int count)
         if (fd >= 0 && ::write(fd, "x", 1) == 1) ::close(fd);
     }
 
-    PosixFileSystem files("c:=" + root.string());
+    SwitchableFileSystem files("c:=" + root.string());
     testing::ScriptedFrontEnd frontEnd;
     Toolkit tk(frontEnd);
     struct Window : Form {
@@ -87,6 +112,45 @@ void run(int count)
         (void)total;
     });
 
+    // Updates until the status line shows `bytes`, at the timer's pace or at most every ms.
+    const auto updatesUntil = [&](std::int64_t bytes, int most, std::chrono::milliseconds pace) {
+        const std::string wanted = ", всего " + std::to_string(bytes) + " байт";
+        int updates = 0;
+        while (w.lbl.caption().find(wanted) == std::string::npos && updates < most) {
+            std::this_thread::sleep_for(pace);
+            update();
+            ++updates;
+        }
+        return updates;
+    };
+    // An idle window: 100 updates at the timer's pace; the share of one core is the processor
+    // time of the whole process (the size reader's thread too) over the time they took.
+    constexpr auto timer = std::chrono::milliseconds(50);
+    const auto idleShare = [&] {
+        const double before = cpuMilliseconds();
+        const double took = millisecondsOf([&] {
+            for (int i = 0; i < 100; ++i) {
+                std::this_thread::sleep_for(timer);
+                update();
+            }
+        });
+        return (cpuMilliseconds() - before) / took * 100;
+    };
+    std::int64_t bytes = count;
+    updatesUntil(bytes, 1000, timer); // every size read once: the window is idle from here on
+    const double idleWatched = idleShare();
+    int changeWatched = -1;
+    if (grow(dir, "f7.tmp")) changeWatched = updatesUntil(++bytes, 1000, timer);
+    files.watches = false;
+    w.fil.refresh();
+    updatesUntil(bytes, 1000, timer);
+    const double idleUnwatched = idleShare();
+    int changeUnwatched = -1;
+    if (grow(dir, "f8.tmp")) changeUnwatched = updatesUntil(++bytes, 1000, timer);
+    files.watches = true;
+    w.fil.refresh();
+    updatesUntil(bytes, 1000, timer);
+
     // A change no watch reports: every file grows through a second name in another folder.
     fs::create_directories(root / "other");
     for (int i = 0; i < count; ++i) {
@@ -97,16 +161,10 @@ void run(int count)
         }
     }
     update(); // the link events themselves are not about the listed folder
-    for (const auto& e : fs::directory_iterator(root / "other")) {
-        const int fd = ::open(e.path().c_str(), O_WRONLY | O_APPEND);
-        if (fd >= 0 && ::write(fd, "y", 1) == 1) ::close(fd);
-    }
-    const std::string grown = std::to_string(2LL * count) + " байт";
-    int updatesToGrow = 0;
-    while (w.lbl.caption().find(grown) == std::string::npos && updatesToGrow < 1000) {
-        update();
-        ++updatesToGrow;
-    }
+    const int other = ::open((root / "other").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < count; ++i) bytes += grow(other, "f" + std::to_string(i) + ".tmp") ? 1 : 0;
+    ::close(other);
+    const int updatesToGrow = updatesUntil(bytes, 7000, std::chrono::milliseconds(1));
 
     // Every listed file deleted behind the program's back.
     fs::remove_all(root / "other");
@@ -122,7 +180,11 @@ void run(int count)
     std::printf("%d files, all selected\n", count);
     std::printf("  slowest update              : %8.3f ms  (budget 5 ms a tick)\n", slowest);
     std::printf("  reading every size once     : %8.3f ms  (reference)\n", everySize);
-    std::printf("  updates until growth shows  : %8d     (at most 20: one second)\n", updatesToGrow);
+    std::printf("  idle, with a watch          : %8.2f %% of a core  (at most 0.5 %%)\n", idleWatched);
+    std::printf("  idle, without a watch       : %8.2f %% of a core\n", idleUnwatched);
+    std::printf("  a changed size, watched     : %8d updates  (at most 20)\n", changeWatched);
+    std::printf("  a changed size, no watch    : %8d updates  (at most 20)\n", changeUnwatched);
+    std::printf("  growth through hard links   : %8d updates  (the slow sweep: at most 6,000)\n", updatesToGrow);
     std::printf("  slowest update after delete : %8.3f ms\n", afterDeletion);
     std::printf("  updates until 0 bytes       : %8d\n", updatesToZero);
     fs::remove_all(root);
