@@ -8,16 +8,20 @@
 //   platform/toolkit/    the window model: forms and controls as plain objects whose
 //                        setters fire their events; the FrontEnd interface that draws them
 //   platform/posix/      the Linux host: drive map, names, links and mounts kept apart
-//   platform/win32/      the Windows host, and the Win32 window front-end
+//   platform/win32/      the Windows host: drive letters, open folders by handle, registry
+//                        settings, processes, shell, GDI printer, the console's streams
 //   platform/qt/         the Qt window front-end;  platform/console/  the text front-end
+//   platform/win32ui/    the Win32 window front-end: native controls over the same model
 //   platform/testing/    the scripted front-end and the doubles of the services, for tests
 //   settings/            every settings key and default, the product's name (a leaf)
 //   rules/ browser/      junk masks and the mask editor; the folder browser, selection,
 //                        status line and deletion of the main window
 //   scanners/ reports/   the automatic scans and the drive scan window; the report window,
 //                        its settings window and the report viewer
-//   archiving/           the archiver table and its editor, compress and delete, restore,
-//                        the folder chooser
+//   archiving/           the user's external archivers (six settings each) and their
+//                        editor; their packing and unpacking command lines; the compress
+//                        window (pack, then delete only what the archive holds), the restore
+//                        window and the folder chooser
 //   core/                the main window (start-up, shut-down, its handlers), the welcome
 //                        launcher, the settings dialog, novice mode, the switches, and App,
 //                        which owns the services, the runtime and every window's slot

@@ -2,9 +2,9 @@
 // under the Win32 front-end; see main.cpp for the map of the program.
 #include "core/App.h"
 #include "core/Switches.h"
-#include "platform/win32/Win32FrontEnd.h"
 #include "platform/win32/Win32Host.h"
 #include "platform/win32/Win32Text.h"
+#include "platform/win32ui/Win32FrontEnd.h"
 #include "settings/Product.h"
 
 #include <windows.h>

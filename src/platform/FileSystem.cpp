@@ -1,27 +1,13 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Text.h"
+#include "platform/WindowsPath.h"
 
 #include <algorithm>
 #include <numeric>
 #include <utility>
 
 namespace velmora {
-
-namespace {
-
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// Length of the drive part that a parent can never go above: "C:\" -> 3, "C:" -> 2, "\" -> 1.
-std::size_t rootLength(std::string_view p)
-{
-    if (p.size() >= 2 && isLetter(p[0]) && p[1] == ':') return p.size() >= 3 && isSeparator(p[2]) ? 3 : 2;
-    return !p.empty() && isSeparator(p[0]) ? 1 : 0;
-}
-
-} // namespace
 
 std::string DriveInfo::boxText() const
 {
@@ -84,14 +70,15 @@ namespace path {
 std::string join(std::string_view folder, std::string_view name)
 {
     std::string s(folder);
-    if (!s.empty() && !isSeparator(s.back())) s += '\\';
+    if (!s.empty() && !winpath::isSeparator(s.back())) s += '\\';
     s += name;
     return s;
 }
 
 std::string parent(std::string_view p)
 {
-    const std::size_t keep = rootLength(p);
+    using winpath::isSeparator;
+    const std::size_t keep = winpath::rootLength(p);
     std::size_t end = p.size();
     while (end > keep && isSeparator(p[end - 1])) --end;
     while (end > keep && !isSeparator(p[end - 1])) --end;
@@ -102,11 +89,11 @@ std::string parent(std::string_view p)
 
 char driveLetter(std::string_view text)
 {
-    if (text.empty() || !isLetter(text[0])) return 0;
+    if (text.empty() || !winpath::isLetter(text[0])) return 0;
     return text[0] >= 'a' ? text[0] : static_cast<char>(text[0] - 'A' + 'a');
 }
 
-bool isRoot(std::string_view p) { return p.size() == 3 && isLetter(p[0]) && p[1] == ':' && isSeparator(p[2]); }
+bool isRoot(std::string_view p) { return p.size() == 3 && winpath::isDrivePath(p); }
 
 } // namespace path
 

@@ -1,8 +1,8 @@
 // The native window of each kind of control: what it is, how it draws the model, and what the
 // user's clicks and keys on it do to the model.
 #include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32FrontEnd.h"
 #include "platform/win32/Win32Text.h"
+#include "platform/win32ui/Win32FrontEnd.h"
 #include "support/TestSupport.h"
 #include "win32ui/WindowTesting.h"
 

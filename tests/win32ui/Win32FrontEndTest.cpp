@@ -1,6 +1,6 @@
 // Forms as top-level windows: modal windows and their owners, message boxes a user answers,
 // pop-up menus, the close box, and the message loop's end.
-#include "platform/win32/Win32FrontEnd.h"
+#include "platform/win32ui/Win32FrontEnd.h"
 #include "platform/win32/Win32Text.h"
 #include "win32ui/WindowTesting.h"
 

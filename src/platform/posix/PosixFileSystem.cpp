@@ -27,6 +27,8 @@ namespace velmora {
 using posixhost::Fd;
 using posixhost::kReadDirFlags;
 using posixhost::PosixFolder;
+using winpath::driveIndex;
+using winpath::rootText;
 
 namespace {
 
@@ -37,16 +39,6 @@ constexpr int kWalkFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 #else
 constexpr int kWalkFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
-
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-int driveIndex(char letter)
-{
-    if (!isLetter(letter)) return -1;
-    return letter >= 'a' ? letter - 'a' : letter - 'A';
-}
 
 void appendHost(std::string& host, std::string_view name)
 {
@@ -60,23 +52,6 @@ std::string hostSpelling(const std::string& root, const std::vector<std::string>
     std::string host = root;
     for (std::size_t i = 0; i < count; ++i) appendHost(host, posixhost::toHostName(parts[i]));
     return host;
-}
-
-void appendParts(std::vector<std::string>& parts, std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isSeparator(s[i])) ++i;
-        std::size_t j = i;
-        while (j < s.size() && !isSeparator(s[j])) ++j;
-        const std::string_view part = s.substr(i, j - i);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.emplace_back(part);
-        }
-        i = j;
-    }
 }
 
 std::string hostWorkingFolder()
@@ -121,17 +96,6 @@ struct PosixFileSystem::Located {
         return fd;
     }
 };
-
-std::string PosixFileSystem::Parsed::text() const
-{
-    if (drive < 0) return {};
-    std::string s = prefix + "\\";
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) s += '\\';
-        s += parts[i];
-    }
-    return s;
-}
 
 // The machine's mounts as the drive map follows them.
 struct PosixFileSystem::Machine {
@@ -252,10 +216,9 @@ void PosixFileSystem::setUp(const std::vector<Drive>& drives)
 
     std::vector<DriveInfo> map;
     for (int d = 25; d >= 0; --d) {
-        m_current[static_cast<std::size_t>(d)] = rootText(d);
         const std::string& root = m_roots[static_cast<std::size_t>(d)];
         if (root.empty()) continue;
-        m_currentDrive = d;
+        m_folders.setDrive(d);
         map.push_back({static_cast<char>('a' + d), root, true});
         // The working folder comes without links; a drive mapped through one must still hold it.
         if (char* real = ::realpath(root.c_str(), nullptr)) {
@@ -268,8 +231,8 @@ void PosixFileSystem::setUp(const std::vector<Drive>& drives)
     // folder is set.
     if (auto form = posixhost::toDriveForm(cwd, map)) {
         const int d = driveIndex((*form)[0]);
-        m_current[static_cast<std::size_t>(d)] = *form;
-        m_currentDrive = d;
+        m_folders.setFolder(d, *form);
+        m_folders.setDrive(d);
     } else {
         m_workingFolderOffDrive = true;
     }
@@ -340,7 +303,7 @@ void PosixFileSystem::followMounts() const
         });
         std::erase_if(departed, [letter](const auto& gone) { return gone.first == letter; });
         const auto d = static_cast<std::size_t>(letter);
-        if (!back) m_current[d] = rootText(letter);
+        if (!back) m_folders.setFolder(letter, rootText(letter));
         m_labels[d] = posixhost::labelOf(mount, volume, from.byLabel.c_str());
         m_roots[d] = posixhost::normalize(mount.point);
         m_volumes[d] = std::move(volume);
@@ -355,13 +318,6 @@ std::optional<std::string> PosixFileSystem::driveForm(std::string_view host) con
         if (const std::string& root = m_roots[static_cast<std::size_t>(d)]; !root.empty())
             roots.push_back({static_cast<char>('a' + d), root, true});
     return posixhost::toDriveForm(host, roots);
-}
-
-std::string PosixFileSystem::rootText(int drive) const
-{
-    std::string s(1, static_cast<char>('A' + drive));
-    s += ":\\";
-    return s;
 }
 
 std::vector<DriveInfo> PosixFileSystem::drives() const
@@ -431,7 +387,7 @@ std::optional<DriveError> PosixFileSystem::driveError(char letter) const
     return DriveError{71, "Disk not ready"};
 }
 
-char PosixFileSystem::currentDrive() const { return static_cast<char>('a' + m_currentDrive); }
+char PosixFileSystem::currentDrive() const { return static_cast<char>('a' + m_folders.drive()); }
 
 bool PosixFileSystem::setCurrentDrive(char letter)
 {
@@ -443,22 +399,17 @@ bool PosixFileSystem::setCurrentDrive(char letter)
         const Fd fd = loc->open(kWalkFlags);
         return fd && ::fchdir(fd.get()) == 0;
     };
-    std::string& current = m_current[static_cast<std::size_t>(d)];
     // A current folder removed meanwhile leaves the drive at its root, as Windows does.
-    if (!enter(current)) {
+    if (!enter(m_folders.folder(d))) {
         if (!enter(rootText(d))) return false;
-        current = rootText(d);
+        m_folders.setFolder(d, rootText(d));
     }
-    m_currentDrive = d;
+    m_folders.setDrive(d);
     m_workingFolderOffDrive = false;
     return true;
 }
 
-std::string PosixFileSystem::currentFolder(char letter) const
-{
-    const int d = driveIndex(letter);
-    return d < 0 ? std::string() : m_current[static_cast<std::size_t>(d)];
-}
+std::string PosixFileSystem::currentFolder(char letter) const { return m_folders.folder(letter); }
 
 bool PosixFileSystem::setCurrentFolder(std::string_view path)
 {
@@ -469,37 +420,25 @@ bool PosixFileSystem::setCurrentFolder(std::string_view path)
     const Fd fd = loc->open(kWalkFlags);
     if (!fd || ::faccessat(fd.get(), ".", X_OK, AT_EACCESS) != 0) return false;
     // Programs started later inherit the working folder, so it follows the current drive.
-    if (p->drive == m_currentDrive) {
+    if (p->drive == m_folders.drive()) {
         if (::fchdir(fd.get()) != 0) return false;
         m_workingFolderOffDrive = false;
     }
-    m_current[static_cast<std::size_t>(p->drive)] = p->text();
+    m_folders.setFolder(p->drive, p->text());
     return true;
 }
 
 std::optional<PosixFileSystem::Parsed> PosixFileSystem::parse(std::string_view path) const
 {
-    if (path.empty() || path.find('\0') != std::string_view::npos) return std::nullopt;
-    Parsed p;
-    std::string_view rest = path;
-    if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
-        p.drive = driveIndex(path[0]);
-        p.prefix = std::string(path.substr(0, 2));
-        rest = path.substr(2);
-    } else {
-        if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) return std::nullopt;
-        if (m_workingFolderOffDrive && !isSeparator(path[0])) {
-            p.drive = -1; // against the real working folder, which lies on no drive
-            appendParts(p.parts, rest);
-            return p;
-        }
-        p.drive = m_currentDrive;
-        p.prefix = m_current[static_cast<std::size_t>(p.drive)].substr(0, 2);
+    // Against the real working folder, which lies on no drive.
+    if (m_workingFolderOffDrive && !path.empty() && path.find('\0') == std::string_view::npos &&
+        !winpath::hasDrive(path) && !winpath::isSeparator(path[0])) {
+        Parsed p;
+        p.drive = -1;
+        winpath::appendParts(p.parts, path);
+        return p;
     }
-    if (rest.empty() || !isSeparator(rest[0]))
-        appendParts(p.parts, std::string_view(m_current[static_cast<std::size_t>(p.drive)]).substr(2));
-    appendParts(p.parts, rest);
-    return p;
+    return m_folders.absolute(path);
 }
 
 std::string PosixFileSystem::absolute(std::string_view path) const

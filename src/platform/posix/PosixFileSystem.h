@@ -1,6 +1,7 @@
 #pragma once
 // The host's file system seen through a drive map: each drive letter stands for a host folder.
 #include "platform/FileSystem.h"
+#include "platform/WindowsPath.h"
 #include "platform/posix/MountTable.h"
 
 #include <array>
@@ -133,13 +134,9 @@ public:
     DesktopTrash desktopTrash(const Environment& env) const override;
 
 private:
-    // A path made absolute: its drive (0 = a) and cleaned components.
-    struct Parsed {
-        int drive = 0;      // -1: relative to a working folder on no drive
-        std::string prefix; // the drive as spelled: "C:"
-        std::vector<std::string> parts;
-        std::string text() const;
-    };
+    // A path made absolute: its drive (0 = a; -1 relative to a working folder on no drive)
+    // and cleaned components.
+    using Parsed = winpath::AbsolutePath;
     struct Located;
     struct Machine;
 
@@ -151,7 +148,6 @@ private:
     // The folder holding the path's last component, links on the way followed.
     std::optional<Located> locate(const Parsed& p) const;
     std::optional<Located> locate(std::string_view path) const;
-    std::string rootText(int drive) const;
     // The drive's host folder while it can be used: "" when no drive maps the letter, or when a
     // volume's folder is not the root of a mount of that volume.
     const std::string& presentRoot(int drive) const;
@@ -172,8 +168,7 @@ private:
     mutable std::array<std::string, 26> m_labels;                       // its label; "" shows the folder
     // The mount last found to be the drive's volume: looked up again only when another is there.
     mutable std::array<std::optional<posixhost::MountOf>, 26> m_provenMounts;
-    mutable std::array<std::string, 26> m_current; // each drive's current folder, in drive form
-    int m_currentDrive = 2;
+    mutable winpath::CurrentFolders m_folders; // each drive's current folder, and the current drive
     bool m_workingFolderOffDrive = false;
 };
 

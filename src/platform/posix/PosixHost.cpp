@@ -174,11 +174,4 @@ DateTime localDateTime(std::time_t t)
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-bool isDrivePath(std::string_view s)
-{
-    if (s.size() < 3 || s[1] != ':' || (s[2] != '\\' && s[2] != '/')) return false;
-    const char c = s[0];
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 } // namespace velmora::posixhost

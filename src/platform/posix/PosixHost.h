@@ -37,7 +37,4 @@ std::string offDriveForm(std::string_view host);
 // Local calendar time of a host time stamp; the epoch when it cannot be converted.
 DateTime localDateTime(std::time_t t);
 
-// "X:\..." or "X:/...": a path that names its drive and starts at the root.
-bool isDrivePath(std::string_view s);
-
 } // namespace velmora::posixhost

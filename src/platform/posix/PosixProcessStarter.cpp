@@ -1,6 +1,6 @@
 #include "platform/posix/PosixProcessStarter.h"
 
-#include "platform/posix/PosixHost.h"
+#include "platform/WindowsPath.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -210,8 +210,8 @@ std::optional<std::vector<std::string>> PosixProcessStarter::hostArguments(std::
     for (std::string& a : args) {
         // A bare "D:" is what a drive root becomes once its "\" is cut off: the root, not the
         // drive's current folder, which no other program could know.
-        if (a.size() == 2 && posixhost::isDrivePath(a + "\\")) a += '\\';
-        if (!posixhost::isDrivePath(a)) continue;
+        if (a.size() == 2 && winpath::hasDrive(a)) a += '\\';
+        if (!winpath::isDrivePath(a)) continue;
         // A Windows path handed on as it is would make a file of that name in the working
         // folder: a path on no usable drive is no start at all.
         auto host = m_fs.hostPath(a);

@@ -1,5 +1,6 @@
 #include "platform/posix/PosixShell.h"
 
+#include "platform/WindowsPath.h"
 #include "platform/posix/PosixProcessStarter.h"
 
 #include <string>
@@ -13,14 +14,10 @@ PosixShell::PosixShell(ProcessStarter& starter, const FileSystem& fs) : m_starte
 bool PosixShell::open(std::string_view what)
 {
     // "\\server\share" and "\\?\unix\..." (a folder on no drive) name nothing here.
-    if (what.empty() ||
-        (what.size() >= 2 && (what[0] == '\\' || what[0] == '/') && (what[1] == '\\' || what[1] == '/')))
-        return false;
+    if (what.empty() || winpath::isNetworkPath(what)) return false;
     std::string target(what);
     // One letter before the colon is a drive ("C:\x", "C:x"); no address scheme is that short.
-    const bool drivePath = what.size() >= 2 && what[1] == ':' &&
-                           ((what[0] >= 'a' && what[0] <= 'z') || (what[0] >= 'A' && what[0] <= 'Z'));
-    if (m_fs && drivePath) {
+    if (m_fs && winpath::hasDrive(what)) {
         auto host = m_fs->hostPath(what);
         if (!host) return false;
         target = std::move(*host);

@@ -18,37 +18,13 @@ namespace velmora {
 using win32::Handle;
 using win32::narrow;
 using win32::widen;
+using winpath::driveIndex;
+using winpath::rootText;
 
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-int driveIndex(char letter)
-{
-    if (!isLetter(letter)) return -1;
-    return letter >= 'a' ? letter - 'a' : letter - 'A';
-}
-
-void appendParts(std::vector<std::string>& parts, std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isSeparator(s[i])) ++i;
-        std::size_t j = i;
-        while (j < s.size() && !isSeparator(s[j])) ++j;
-        const std::string_view part = s.substr(i, j - i);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.emplace_back(part);
-        }
-        i = j;
-    }
-}
 
 // No box asking for a disk in drive A: while the drives are looked at: the answer is a result.
 class QuietErrors {
@@ -138,16 +114,6 @@ bool writeAll(HANDLE h, std::string_view bytes)
 
 } // namespace
 
-std::string Win32FileSystem::Parsed::text() const
-{
-    std::string s = prefix + "\\";
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) s += '\\';
-        s += parts[i];
-    }
-    return s;
-}
-
 Win32FileSystem::Win32FileSystem(std::string driveMap)
 {
     std::size_t start = 0;
@@ -169,26 +135,22 @@ Win32FileSystem::Win32FileSystem(std::string driveMap)
         m_mapped = true;
     }
 
-    for (int d = 0; d < 26; ++d) {
-        m_current[static_cast<std::size_t>(d)] = rootText(d);
-        // Without a map, each drive's current folder is where the system keeps it ("=D:").
-        if (!m_mapped) {
-            const wchar_t name[] = {L'=', static_cast<wchar_t>(L'A' + d), L':', L'\0'};
-            wchar_t value[MAX_PATH];
-            const DWORD n = ::GetEnvironmentVariableW(name, value, MAX_PATH);
-            if (n >= 3 && n < MAX_PATH && value[1] == L':' && value[2] == L'\\')
-                m_current[static_cast<std::size_t>(d)] =
-                    rootText(d).substr(0, 2) + narrow(std::wstring(value + 2, n - 2));
-        }
+    // Without a map, each drive's current folder is where the system keeps it ("=D:").
+    for (int d = 0; d < 26 && !m_mapped; ++d) {
+        const wchar_t name[] = {L'=', static_cast<wchar_t>(L'A' + d), L':', L'\0'};
+        wchar_t value[MAX_PATH];
+        const DWORD n = ::GetEnvironmentVariableW(name, value, MAX_PATH);
+        if (n >= 3 && n < MAX_PATH && value[1] == L':' && value[2] == L'\\')
+            m_folders.setFolder(d, rootText(d).substr(0, 2) + narrow(std::wstring(value + 2, n - 2)));
     }
     // The drive holding the working folder starts there, as the program was started from it;
     // a working folder on no drive leaves the first drive current, at its root.
     if (auto form = driveForm(narrow(workingFolder()))) {
-        m_currentDrive = driveIndex((*form)[0]);
-        m_current[static_cast<std::size_t>(m_currentDrive)] = *form;
+        m_folders.setDrive(driveIndex((*form)[0]));
+        m_folders.setFolder(m_folders.drive(), *form);
     } else if (m_mapped) {
         for (int d = 25; d >= 0; --d) {
-            if (!m_roots[static_cast<std::size_t>(d)].empty()) m_currentDrive = d;
+            if (!m_roots[static_cast<std::size_t>(d)].empty()) m_folders.setDrive(d);
         }
     }
 }
@@ -223,13 +185,6 @@ std::optional<std::string> Win32FileSystem::driveForm(std::string_view hostPathT
     std::wstring_view rest = std::wstring_view(host).substr(m_roots[static_cast<std::size_t>(best)].size());
     while (!rest.empty() && rest.front() == L'\\') rest.remove_prefix(1);
     return rootText(best) + narrow(rest);
-}
-
-std::string Win32FileSystem::rootText(int drive) const
-{
-    std::string s(1, static_cast<char>('A' + drive));
-    s += ":\\";
-    return s;
 }
 
 std::wstring Win32FileSystem::root(int drive) const
@@ -300,7 +255,7 @@ std::optional<DriveError> Win32FileSystem::driveError(char letter) const
     }
 }
 
-char Win32FileSystem::currentDrive() const { return static_cast<char>('a' + m_currentDrive); }
+char Win32FileSystem::currentDrive() const { return static_cast<char>('a' + m_folders.drive()); }
 
 bool Win32FileSystem::setCurrentDrive(char letter)
 {
@@ -310,21 +265,16 @@ bool Win32FileSystem::setCurrentDrive(char letter)
         const auto host = this->host(folder);
         return host && ::SetCurrentDirectoryW(plain(*host).c_str());
     };
-    std::string& current = m_current[static_cast<std::size_t>(d)];
     // A current folder removed meanwhile leaves the drive at its root, as Windows does.
-    if (!enter(current)) {
+    if (!enter(m_folders.folder(d))) {
         if (!enter(rootText(d))) return false;
-        current = rootText(d);
+        m_folders.setFolder(d, rootText(d));
     }
-    m_currentDrive = d;
+    m_folders.setDrive(d);
     return true;
 }
 
-std::string Win32FileSystem::currentFolder(char letter) const
-{
-    const int d = driveIndex(letter);
-    return d < 0 ? std::string() : m_current[static_cast<std::size_t>(d)];
-}
+std::string Win32FileSystem::currentFolder(char letter) const { return m_folders.folder(letter); }
 
 bool Win32FileSystem::setCurrentFolder(std::string_view path)
 {
@@ -333,8 +283,8 @@ bool Win32FileSystem::setCurrentFolder(std::string_view path)
     const auto h = host(*p);
     if (!h || !openPath(*h, kFolderAccess, FILE_FLAG_BACKUP_SEMANTICS)) return false;
     // Programs started later inherit the working folder, so it follows the current drive.
-    if (p->drive == m_currentDrive && !::SetCurrentDirectoryW(plain(*h).c_str())) return false;
-    m_current[static_cast<std::size_t>(p->drive)] = p->text();
+    if (p->drive == m_folders.drive() && !::SetCurrentDirectoryW(plain(*h).c_str())) return false;
+    m_folders.setFolder(p->drive, p->text());
     // The machine's own drives keep their current folders where other programs look ("=D:").
     if (!m_mapped) {
         const wchar_t name[] = {L'=', static_cast<wchar_t>(L'A' + p->drive), L':', L'\0'};
@@ -345,22 +295,7 @@ bool Win32FileSystem::setCurrentFolder(std::string_view path)
 
 std::optional<Win32FileSystem::Parsed> Win32FileSystem::parse(std::string_view path) const
 {
-    if (path.empty() || path.find('\0') != std::string_view::npos) return std::nullopt;
-    Parsed p;
-    std::string_view rest = path;
-    if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
-        p.drive = driveIndex(path[0]);
-        p.prefix = std::string(path.substr(0, 2));
-        rest = path.substr(2);
-    } else {
-        if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) return std::nullopt;
-        p.drive = m_currentDrive;
-        p.prefix = m_current[static_cast<std::size_t>(p.drive)].substr(0, 2);
-    }
-    if (rest.empty() || !isSeparator(rest[0]))
-        appendParts(p.parts, std::string_view(m_current[static_cast<std::size_t>(p.drive)]).substr(2));
-    appendParts(p.parts, rest);
-    return p;
+    return m_folders.absolute(path);
 }
 
 std::optional<std::wstring> Win32FileSystem::host(const Parsed& p) const

@@ -1,6 +1,7 @@
 #pragma once
 // The machine's drives, or a drive map of host folders, as the program's file system.
 #include "platform/FileSystem.h"
+#include "platform/WindowsPath.h"
 
 #include <array>
 #include <optional>
@@ -77,12 +78,7 @@ public:
     std::optional<std::string> hostPath(std::string_view path) const override;
 
 private:
-    struct Parsed {
-        int drive = 0;      // 0 = a
-        std::string prefix; // the drive as spelled: "C:"
-        std::vector<std::string> parts;
-        std::string text() const;
-    };
+    using Parsed = winpath::AbsolutePath;
 
     std::optional<Parsed> parse(std::string_view path) const;
     // The host path of a parsed path, as the W functions take it ("\\?\" before long ones).
@@ -90,12 +86,10 @@ private:
     std::optional<std::wstring> host(std::string_view path) const;
     // The host folder a drive stands for ("C:\" without a map); "" when it has none.
     std::wstring root(int drive) const;
-    std::string rootText(int drive) const;
 
     bool m_mapped = false;
-    std::array<std::wstring, 26> m_roots;  // mapped host folder per drive; empty when unmapped
-    std::array<std::string, 26> m_current; // each drive's current folder, in drive form
-    int m_currentDrive = 2;
+    std::array<std::wstring, 26> m_roots; // mapped host folder per drive; empty when unmapped
+    winpath::CurrentFolders m_folders;    // each drive's current folder, and the current drive
 };
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32ProcessStarter.h"
 
+#include "platform/WindowsPath.h"
 #include "platform/win32/Handle.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Text.h"
@@ -62,13 +63,8 @@ std::vector<Word> parse(std::string_view line)
     return words;
 }
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // "X:\..." or "X:/...", or a bare "X:": a path that names its drive.
-bool isDrivePath(std::string_view s)
-{
-    return s.size() >= 2 && isLetter(s[0]) && s[1] == ':' && (s.size() == 2 || s[2] == '\\' || s[2] == '/');
-}
+bool isDrivePath(std::string_view s) { return winpath::isDrivePath(s) || (s.size() == 2 && winpath::hasDrive(s)); }
 
 // The standard input a started program gets: the NUL device, inheritable.
 Handle nulDevice()

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Shell.h"
 
+#include "platform/WindowsPath.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Text.h"
 
@@ -18,9 +19,7 @@ bool Win32Shell::open(std::string_view what)
 {
     if (what.empty()) return false;
     std::string target(what);
-    const bool drivePath = what.size() >= 2 && what[1] == ':' &&
-                           ((what[0] >= 'a' && what[0] <= 'z') || (what[0] >= 'A' && what[0] <= 'Z'));
-    if (drivePath) {
+    if (winpath::hasDrive(what)) {
         auto host = m_fs.hostPath(what);
         if (!host) return false;
         target = std::move(*host);

@@ -1,4 +1,4 @@
-#include "platform/win32/Win32Accessible.h"
+#include "platform/win32ui/Win32Accessible.h"
 
 #include <oleacc.h>
 

@@ -1,10 +1,10 @@
-#include "platform/win32/Win32Controls.h"
+#include "platform/win32ui/Win32Controls.h"
 
 #include "platform/toolkit/Accessible.h"
 #include "platform/toolkit/ListFollower.h"
-#include "platform/win32/Win32Accessible.h"
-#include "platform/win32/Win32Pictures.h"
 #include "platform/win32/Win32Text.h"
+#include "platform/win32ui/Win32Accessible.h"
+#include "platform/win32ui/Win32Pictures.h"
 
 #include <commctrl.h>
 #include <windowsx.h>

@@ -1,4 +1,4 @@
-#include "platform/win32/Win32Pictures.h"
+#include "platform/win32ui/Win32Pictures.h"
 
 #include "platform/win32/Win32Text.h"
 

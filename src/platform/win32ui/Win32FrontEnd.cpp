@@ -1,8 +1,8 @@
-#include "platform/win32/Win32FrontEnd.h"
+#include "platform/win32ui/Win32FrontEnd.h"
 
-#include "platform/win32/Win32Controls.h"
-#include "platform/win32/Win32Pictures.h"
 #include "platform/win32/Win32Text.h"
+#include "platform/win32ui/Win32Controls.h"
+#include "platform/win32ui/Win32Pictures.h"
 
 #include <commctrl.h>
 
