@@ -489,20 +489,26 @@ TEST_F(BrowserControls, RefreshKeepsTheSelectionOfFilesStillThere)
     EXPECT_FALSE(fil.selected(2));
 }
 
-// A list widget drawn nowhere: the rows, selection and current row its follower gave it.
+// A list widget drawn nowhere: the rows, selection and current row its follower gave it. With
+// a `source`, it reads the texts of new rows from the list control, as a widget over a follower
+// that keeps only the count does.
 class DrawnList final : public ListView {
 public:
     std::size_t drawnCount() const override { return texts.size(); }
     void resetRows(const std::vector<std::string>& rows) override
     {
-        texts = rows;
-        selected.assign(rows.size(), false);
+        texts.clear();
+        selected.clear();
+        appendRows(rows, 0);
         ++resets;
     }
     void appendRows(const std::vector<std::string>& rows, std::size_t first) override
     {
         EXPECT_EQ(first, texts.size());
-        texts.insert(texts.end(), rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end());
+        if (source)
+            for (std::size_t i = first; i < source->rowCount(); ++i) texts.push_back(source->rowText(i));
+        else
+            texts.insert(texts.end(), rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end());
         selected.resize(texts.size(), false);
     }
     void removeRows(std::size_t first, std::size_t count) override
@@ -528,6 +534,7 @@ public:
         lastRemoved = SIZE_MAX;
     }
 
+    const ListRows* source = nullptr;
     std::vector<std::string> texts;
     std::vector<bool> selected;
     int current = -1;
@@ -539,6 +546,8 @@ public:
 // notifications say: after every change of the model, what it drew must be the model.
 class MirrorFrontEnd : public ScriptedFrontEnd {
 public:
+    explicit MirrorFrontEnd(ListFollower::Keeps keeps = ListFollower::Keeps::Texts) : m_keeps(keeps) {}
+
     struct Mirror {
         std::unique_ptr<ListRows> rows;
         ListFollower follower;
@@ -575,6 +584,8 @@ public:
                 mirrors.erase(&c);
                 return nullptr;
             }
+            m.follower = ListFollower(m_keeps);
+            if (m_keeps == ListFollower::Keeps::Count) m.drawn.source = m.rows.get();
         }
         return &m;
     }
@@ -587,6 +598,9 @@ public:
 
     std::map<const Control*, Mirror> mirrors;
     int wholeRedraws = 0, changes = 0;
+
+private:
+    ListFollower::Keeps m_keeps;
 };
 
 void expectMirrored(const MirrorFrontEnd& fe, const Control& c, const std::string& step)
@@ -618,9 +632,17 @@ struct ListsForm : Form {
     ComboBox cboKind{*this, "cboKind"};
 };
 
-TEST(ListChanges, AFrontEndFollowingOnlyTheChangesShowsEveryListAsTheModelHasIt)
+// Whether the follower keeps the texts or only the count, what the widget draws is the model.
+class FollowerKeeping : public ::testing::TestWithParam<ListFollower::Keeps> {};
+INSTANTIATE_TEST_SUITE_P(ListChanges, FollowerKeeping,
+                         ::testing::Values(ListFollower::Keeps::Texts, ListFollower::Keeps::Count),
+                         [](const auto& keeping) {
+                             return keeping.param == ListFollower::Keeps::Texts ? "Texts" : "Count";
+                         });
+
+TEST_P(FollowerKeeping, AFrontEndFollowingOnlyTheChangesShowsEveryListAsTheModelHasIt)
 {
-    MirrorFrontEnd fe;
+    MirrorFrontEnd fe(GetParam());
     Toolkit tk{fe};
     ListsForm f{tk};
     f.lstSimple.setMultiSelect(MultiSelect::Simple);

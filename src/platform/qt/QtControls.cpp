@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -706,18 +707,35 @@ private:
 using ComboBoxAdapter = DropDownAdapter<ComboBox>;
 using DriveListAdapter = DropDownAdapter<DriveListBox>;
 
-// The rows a list widget shows, read from the follower's copy only when the view lays out or
-// paints them: a long list costs no item object per row.
+// The rows a list widget shows, each text read only when the view lays out or paints its row:
+// a long list costs no item object per row. The texts come from the follower's copy, or, where
+// the follower keeps only the count, from the list control itself.
 class RowsModel final : public QAbstractListModel {
 public:
-    RowsModel(const ListFollower& rows, QObject* parent) : QAbstractListModel(parent), m_rows(rows) {}
+    RowsModel(const ListFollower& rows, const ListRows* texts, QObject* parent)
+        : QAbstractListModel(parent), m_rows(&rows), m_texts(texts)
+    {}
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_count; }
     QVariant data(const QModelIndex& index, int role) const override
     {
-        // The copy may be ahead of the count while runs of rows leave one by one.
-        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= std::min(m_count, copied())) return {};
-        return qs(m_rows.rows()[static_cast<std::size_t>(index.row())]);
+        if (role != Qt::DisplayRole || !index.isValid()) return {};
+        const auto row = static_cast<std::size_t>(index.row());
+        // The follower may be ahead of the count while runs of rows leave one by one.
+        if (!m_rows || index.row() >= std::min(m_count, copied())) return {};
+        if (!m_texts) return qs(m_rows->rows()[row]);
+        return row < m_texts->rowCount() ? qs(m_texts->rowText(row)) : QVariant();
+    }
+
+    // The adapter goes, or makes a new widget: this model's view, left to be deleted by the
+    // event loop, shows nothing from here on and reads nothing of what the adapter owned.
+    void detach()
+    {
+        beginResetModel();
+        m_rows = nullptr;
+        m_texts = nullptr;
+        m_count = 0;
+        endResetModel();
     }
 
     void reset()
@@ -741,9 +759,10 @@ public:
     }
 
 private:
-    int copied() const { return static_cast<int>(m_rows.rows().size()); }
+    int copied() const { return m_rows ? static_cast<int>(m_rows->count()) : 0; }
 
-    const ListFollower& m_rows;
+    const ListFollower* m_rows;
+    const ListRows* m_texts; // nullptr: the follower's copy
     int m_count = 0;
 };
 
@@ -752,6 +771,10 @@ private:
 template <class Model> class ListAdapter : public ControlAdapter, private ListView {
 public:
     ListAdapter(Model& model, AdapterHost& host) : ControlAdapter(model, host, Presence::Focusable), m_model(model) {}
+    ~ListAdapter() override
+    {
+        if (m_shown) m_shown->detach();
+    }
 
 protected:
     Model& model() const { return m_model; }
@@ -764,7 +787,8 @@ private:
         m_list->setUniformItemSizes(true);
         m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_rows.forget();
-        m_shown = new RowsModel(m_rows, m_list);
+        if (m_shown) m_shown->detach();
+        m_shown = new RowsModel(m_rows, readsModel ? &m_source : nullptr, m_list);
         m_list->setModel(m_shown);
         listenTo(m_list->viewport());
         return m_list;
@@ -773,7 +797,7 @@ private:
     void syncKind() override;
     void follow(const ListChange& change) override
     {
-        if (widget()) m_rows.follow(change, RowsOf<Model>(m_model), *this);
+        if (widget()) m_rows.follow(change, m_source, *this);
     }
     int shownRows() const override { return m_list->viewport()->height() / std::max(m_list->sizeHintForRow(0), 1); }
     bool widgetKeys() const override { return false; }
@@ -796,10 +820,16 @@ private:
     void drawSelection(std::size_t first, std::size_t end, const std::vector<Run>& selected, bool whole) override;
     void drawCurrent(int row, bool moved) override;
 
+    // A list box's rows change only by the changes the follower is told of, so the view can read
+    // each text from the list box itself. A file list is listed afresh at each refresh, and the
+    // follower's copy tells whether its rows stayed the same, so that the view keeps its place.
+    static constexpr bool readsModel = std::is_same_v<Model, ListBox>;
+
     Model& m_model;
+    RowsOf<Model> m_source{m_model};
     QListView* m_list = nullptr;
-    ListFollower m_rows;
-    RowsModel* m_shown = nullptr; // owned by the view
+    ListFollower m_rows{readsModel ? ListFollower::Keeps::Count : ListFollower::Keeps::Texts};
+    QPointer<RowsModel> m_shown; // owned by the view, which may go first (with its window)
 };
 
 template <class Model>

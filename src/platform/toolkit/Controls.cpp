@@ -972,7 +972,10 @@ void FileListBox::updateSizes()
         if (!m_sweepMask || m_sweepUnread != m_unread) {
             auto mask = std::make_shared<std::vector<char>>(count);
             m_sweepCount = 0;
-            for (std::size_t i = 0; i < count; ++i) m_sweepCount += (*mask)[i] = m_selected[i] || !m_sized[i] ? 1 : 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                (*mask)[i] = m_selected[i] || !m_sized[i] ? 1 : 0;
+                m_sweepCount += static_cast<std::size_t>((*mask)[i]);
+            }
             m_sweepMask = std::move(mask);
             m_sweepUnread = m_unread;
         }

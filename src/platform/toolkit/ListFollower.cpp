@@ -5,32 +5,37 @@ namespace velmora {
 void ListFollower::forget()
 {
     m_rows.clear();
+    m_count = 0;
     m_lastCurrent = -2;
 }
 
 void ListFollower::follow(const ListChange& change, const ListRows& rows, ListView& view)
 {
     const std::size_t count = rows.rowCount();
-    const bool drawn = m_rows.size() == view.drawnCount();
+    const std::size_t had = this->count();
+    const bool drawn = had == view.drawnCount();
     switch (change.kind) {
     case ListChange::Kind::Selection:
-        if (!drawn || m_rows.size() != count || change.first + change.count > count) return sync(rows, view);
+        if (!drawn || had != count || change.first + change.count > count) return sync(rows, view);
         drawSelection(change.first, change.count, rows, view);
         break;
     case ListChange::Kind::Appended:
-        if (!drawn || m_rows.size() != change.first || change.first + change.count != count) return sync(rows, view);
-        m_rows.reserve(count);
-        for (std::size_t i = change.first; i < count; ++i) m_rows.push_back(rows.rowText(i));
+        if (!drawn || had != change.first || change.first + change.count != count) return sync(rows, view);
+        if (m_keeps == Keeps::Texts) {
+            m_rows.reserve(count);
+            for (std::size_t i = change.first; i < count; ++i) m_rows.push_back(rows.rowText(i));
+        }
+        m_count = count;
         view.appendRows(m_rows, change.first);
         break;
     case ListChange::Kind::Removed:
-        if (!drawn || !change.removed || m_rows.size() != count + change.removed->size() ||
-            (!change.removed->empty() && change.removed->back() >= m_rows.size()))
+        if (!drawn || !change.removed || had != count + change.removed->size() ||
+            (!change.removed->empty() && change.removed->back() >= had))
             return sync(rows, view);
         if (!remove(*change.removed, view)) {
             view.resetRows(m_rows);
             m_lastCurrent = -2;
-            drawSelection(0, m_rows.size(), rows, view);
+            drawSelection(0, count, rows, view);
         }
         break;
     }
@@ -40,15 +45,18 @@ void ListFollower::follow(const ListChange& change, const ListRows& rows, ListVi
 void ListFollower::sync(const ListRows& rows, ListView& view)
 {
     const std::size_t count = rows.rowCount();
-    bool same = m_rows.size() == count;
+    bool same = m_keeps == Keeps::Texts && m_rows.size() == count;
     for (std::size_t i = 0; same && i < count; ++i) same = m_rows[i] == rows.rowText(i);
     if (!same) {
         m_rows.clear();
-        m_rows.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) m_rows.push_back(rows.rowText(i));
+        if (m_keeps == Keeps::Texts) {
+            m_rows.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) m_rows.push_back(rows.rowText(i));
+        }
+        m_count = count;
         m_lastCurrent = -2;
     }
-    if (m_lastCurrent == -2 || view.drawnCount() != m_rows.size()) {
+    if (m_lastCurrent == -2 || view.drawnCount() != count) {
         view.resetRows(m_rows);
         m_lastCurrent = -2;
     }
@@ -72,13 +80,13 @@ void ListFollower::drawSelection(std::size_t first, std::size_t count, const Lis
         selected.emplace_back(i, last);
         i = last + 1;
     }
-    view.drawSelection(first, end, selected, first == 0 && end == m_rows.size());
+    view.drawSelection(first, end, selected, first == 0 && end == this->count());
 }
 
 void ListFollower::drawCurrent(const ListRows& rows, ListView& view)
 {
     int row = rows.currentRow();
-    if (row < -1 || row >= static_cast<int>(m_rows.size())) row = -1;
+    if (row < -1 || row >= static_cast<int>(count())) row = -1;
     view.drawCurrent(row, row != m_lastCurrent);
     m_lastCurrent = row;
 }
@@ -103,6 +111,7 @@ bool ListFollower::remove(const std::vector<std::size_t>& ascending, ListView& v
         ++kept;
     }
     m_rows.resize(kept);
+    m_count -= ascending.size();
     // A few runs leave one by one; many (or many rows, where each removal moves every row after
     // it) cost less as rows drawn afresh.
     if (runs.size() > m_limits.runs || ascending.size() > m_limits.rows) return false;

@@ -73,8 +73,14 @@ public:
         std::size_t rows = std::numeric_limits<std::size_t>::max();
     };
 
+    // What the follower keeps of the rows drawn: their texts, or only how many there are, for
+    // a widget that reads each text from the model when it draws it (a long list then costs no
+    // copy). Without the texts, a sync cannot tell rows that stayed the same and draws afresh.
+    enum class Keeps { Texts, Count };
+
     ListFollower() = default;
     explicit ListFollower(Limits limits) : m_limits(limits) {}
+    explicit ListFollower(Keeps keeps) : m_keeps(keeps) {}
 
     // Brings `view` to `rows` after `change`. A change that does not fit what was drawn (one
     // missed, a widget made late) draws everything instead.
@@ -84,8 +90,9 @@ public:
     void sync(const ListRows& rows, ListView& view);
     // The widget was made afresh and holds nothing.
     void forget();
-    // The rows as last drawn.
+    // The rows as last drawn: their texts (none when it keeps the count only), and how many.
     const std::vector<std::string>& rows() const { return m_rows; }
+    std::size_t count() const { return m_keeps == Keeps::Texts ? m_rows.size() : m_count; }
 
 private:
     void drawSelection(std::size_t first, std::size_t count, const ListRows& rows, ListView& view);
@@ -94,8 +101,10 @@ private:
     bool remove(const std::vector<std::size_t>& ascending, ListView& view);
 
     Limits m_limits;
+    Keeps m_keeps = Keeps::Texts;
     std::vector<std::string> m_rows;
-    int m_lastCurrent = -2; // the current row as last drawn; -2 when the rows are new
+    std::size_t m_count = 0; // the rows drawn, when it keeps the count only
+    int m_lastCurrent = -2;  // the current row as last drawn; -2 when the rows are new
 };
 
 } // namespace velmora
