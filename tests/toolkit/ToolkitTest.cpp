@@ -1,4 +1,5 @@
 // The window model's event semantics, through the scripted front-end.
+#include "platform/testing/Doubles.h"
 #include "platform/testing/ScriptedFrontEnd.h"
 #include "platform/toolkit/Form.h"
 #include "platform/toolkit/ListFollower.h"
@@ -231,40 +232,21 @@ struct Looks {
     bool watches = true;
 };
 
-class SlowSizes final : public Folder {
+class SlowSizes final : public testing::ForwardingFolder {
 public:
-    SlowSizes(std::unique_ptr<Folder> f, Looks& looks) : m_f(std::move(f)), m_looks(looks) {}
-    FolderId id() const override { return m_f->id(); }
-    std::optional<std::vector<DirEntry>> listFiles(const ListOptions& o) const override { return m_f->listFiles(o); }
-    std::optional<std::vector<DirEntry>> listFolders(const ListOptions& o) const override
-    {
-        return m_f->listFolders(o);
-    }
-    std::optional<std::vector<DirEntry>> listEntries() const override { return m_f->listEntries(); }
-    std::optional<std::vector<std::string>> names() const override { return m_f->names(); }
+    SlowSizes(std::unique_ptr<Folder> f, Looks& looks) : ForwardingFolder(std::move(f)), m_looks(looks) {}
     std::optional<std::int64_t> size(std::string_view n) const override
     {
         std::this_thread::sleep_for(m_looks.delay);
         ++m_looks.count;
-        return m_f->size(n);
+        return ForwardingFolder::size(n);
     }
-    std::optional<DateTime> modificationTime(std::string_view n) const override { return m_f->modificationTime(n); }
-    std::optional<std::uint32_t> attributes(std::string_view n) const override { return m_f->attributes(n); }
-    std::optional<bool> contains(std::string_view n) const override { return m_f->contains(n); }
-    std::optional<FileStamp> stamp(std::string_view n) const override { return m_f->stamp(n); }
-    bool setAttributes(std::string_view n, std::uint32_t a) override { return m_f->setAttributes(n, a); }
-    bool remove(std::string_view n) override { return m_f->remove(n); }
-    int removeMatching(const MaskList& m) override { return m_f->removeMatching(m); }
-    bool removeFolder(std::string_view n) override { return m_f->removeFolder(n); }
-    std::unique_ptr<Folder> openSubfolder(std::string_view n, NameMatch m) const override
+    std::unique_ptr<FolderWatch> watch() const override
     {
-        return m_f->openSubfolder(n, m);
+        return m_looks.watches ? ForwardingFolder::watch() : nullptr;
     }
-    bool walk(const std::string& p, const MaskList* m, const WalkCallback& c) override { return m_f->walk(p, m, c); }
-    std::unique_ptr<FolderWatch> watch() const override { return m_looks.watches ? m_f->watch() : nullptr; }
 
 private:
-    std::unique_ptr<Folder> m_f;
     Looks& m_looks;
 };
 

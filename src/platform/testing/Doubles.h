@@ -3,6 +3,7 @@
 #include "platform/ArchiveReader.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/FileSystem.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/Printer.h"
 #include "platform/ProcessStarter.h"
@@ -20,6 +21,46 @@
 namespace velmora::testing {
 
 // The memory store, with a record of every save and a way to make saves fail.
+// A folder that hands every call to the one it wraps: a double overrides only what it changes
+// (a slow or counted look, no watch).
+class ForwardingFolder : public Folder {
+public:
+    explicit ForwardingFolder(std::unique_ptr<Folder> inner) : m_inner(std::move(inner)) {}
+    FolderId id() const override { return m_inner->id(); }
+    std::optional<std::vector<DirEntry>> listFiles(const ListOptions& o) const override
+    {
+        return m_inner->listFiles(o);
+    }
+    std::optional<std::vector<DirEntry>> listFolders(const ListOptions& o) const override
+    {
+        return m_inner->listFolders(o);
+    }
+    std::optional<std::vector<DirEntry>> listEntries() const override { return m_inner->listEntries(); }
+    std::optional<std::vector<std::string>> names() const override { return m_inner->names(); }
+    std::optional<std::int64_t> size(std::string_view n) const override { return m_inner->size(n); }
+    std::optional<DateTime> modificationTime(std::string_view n) const override { return m_inner->modificationTime(n); }
+    std::optional<std::uint32_t> attributes(std::string_view n) const override { return m_inner->attributes(n); }
+    std::optional<bool> contains(std::string_view n) const override { return m_inner->contains(n); }
+    std::optional<FileStamp> stamp(std::string_view n) const override { return m_inner->stamp(n); }
+    bool setAttributes(std::string_view n, std::uint32_t a) override { return m_inner->setAttributes(n, a); }
+    bool remove(std::string_view n) override { return m_inner->remove(n); }
+    void prepareRemoval(const std::vector<std::string>& names) override { m_inner->prepareRemoval(names); }
+    int removeMatching(const MaskList& m) override { return m_inner->removeMatching(m); }
+    bool removeFolder(std::string_view n) override { return m_inner->removeFolder(n); }
+    std::unique_ptr<Folder> openSubfolder(std::string_view n, NameMatch m) const override
+    {
+        return m_inner->openSubfolder(n, m);
+    }
+    bool walk(const std::string& p, const MaskList* m, const WalkCallback& c) override
+    {
+        return m_inner->walk(p, m, c);
+    }
+    std::unique_ptr<FolderWatch> watch() const override { return m_inner->watch(); }
+
+private:
+    std::unique_ptr<Folder> m_inner;
+};
+
 class MemorySettings : public MemorySettingsStore {
 public:
     std::string get(std::string_view app, std::string_view section, std::string_view key,
