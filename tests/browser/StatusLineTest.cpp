@@ -84,20 +84,24 @@ TEST(HostMappingStatusLine, AFileGrownThroughAHardLinkElsewhereIsCountedByTheSlo
     fs::create_hard_link(h.host("c/TEMP/zz.tmp"), h.host("c/Other/alias.dat"));
     auto& main = h.start();
     main.mnuSelectAll.click();
-    main.timUpdate_Timer();
+    // Faster than the timer, but with time for the reader's thread to keep up.
+    const auto updatesUntil = [&main](const std::string& caption) {
+        int updates = 0;
+        while (updates < 6000 && main.lblEntries.caption() != caption) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            main.timUpdate_Timer();
+            ++updates;
+        }
+        return updates;
+    };
+    updatesUntil("501 файл, 501 файл выделен, всего 2 байт");
     ASSERT_EQ(main.lblEntries.caption(), "501 файл, 501 файл выделен, всего 2 байт");
     {
         std::ofstream grow(h.host("c/Other/alias.dat"), std::ios::binary | std::ios::app);
         grow << std::string(5000, 'x');
     }
     const std::string expected = "501 файл, 501 файл выделен, всего 5002 байт";
-    int updates = 0;
-    // Faster than the timer, but with time for the reader's thread to keep up.
-    while (updates < 6000 && main.lblEntries.caption() != expected) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        main.timUpdate_Timer();
-        ++updates;
-    }
+    const int updates = updatesUntil(expected);
     EXPECT_EQ(main.lblEntries.caption(), expected) << updates << " updates";
 }
 

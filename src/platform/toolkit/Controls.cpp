@@ -963,9 +963,11 @@ void FileListBox::updateSizes()
         }
     }
     ++m_ticks;
-    // Until every size was read once (a later selection, the properties, want them), the sweep
-    // is quick with a watch too.
-    if (m_watch && m_unread == 0) {
+    // The sweep is quick with a watch too until every size was read once (a later selection,
+    // the properties, want them), and while the selection is a slice or less: a watch may tell
+    // late (Windows tells of a growing file's size only as its cache is written out), and a
+    // few files cost next to nothing to read at every update.
+    if (m_watch && m_unread == 0 && selCount() > leastSlice) {
         if (m_ticks % slowEvery == 0) request.slice = slice(count, slowUpdates / slowEvery);
     } else {
         // Made again when the selection changed or more sizes have been read since.

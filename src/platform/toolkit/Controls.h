@@ -320,9 +320,10 @@ public:
     // own, in this order: every selected entry whose size was never read, what the folder watch
     // reports, then a slice of a sweep that reads every entry again for the changes no watch
     // sees (a file grown through a hard link elsewhere). The sweep is quick (every selected
-    // entry and every one never read, within 16 calls) until every size was read once, and for
-    // good without a watch; with one it is then slow (every entry within 6,000 calls, a slice
-    // every 10th), so that an idle window costs next to nothing.
+    // entry and every one never read, within 16 calls) until every size was read once, while
+    // 64 entries or fewer are selected, and for good without a watch; with one it is otherwise
+    // slow (every entry within 6,000 calls, a slice every 10th), so that an idle window costs
+    // next to nothing.
     // A call hands that over, waits at most 2.5 ms for it and takes what has been read by then:
     // on a slow volume the rest comes at later calls, and until then an entry never read counts
     // 0 bytes. A vanished file stays listed with 0 bytes until the next re-read.
