@@ -905,6 +905,7 @@ void FileListBox::selectionChanged()
 {
     m_counted = false;
     m_sweepMask.reset();
+    m_quickSlice = 0;
 }
 
 void FileListBox::countSelection() const
@@ -981,8 +982,11 @@ void FileListBox::updateSizes()
             m_sweepMask = std::move(mask);
             m_sweepUnread = m_unread;
         }
+        // The slice stays as large as the sweep was at its start, however many of its first
+        // reads have come in since: the sweep ends within its updates.
+        m_quickSlice = std::max(m_quickSlice, slice(m_sweepCount, quickUpdates));
         if (m_sweepCount > 0) {
-            request.slice = slice(m_sweepCount, quickUpdates);
+            request.slice = m_quickSlice;
             request.sweep = m_sweepMask;
         }
     }

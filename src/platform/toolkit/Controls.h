@@ -403,6 +403,7 @@ private:
     std::shared_ptr<const std::vector<char>> m_sweepMask;
     std::size_t m_sweepCount = 0;  // the entries it marks
     std::size_t m_sweepUnread = 0; // m_unread when it was made
+    std::size_t m_quickSlice = 0;  // its slice, fixed from the selection's change on
     unsigned m_ticks = 0;          // updates since the listing, pacing the slow sweep
     int m_listIndex = -1;
     std::size_t m_anchor = 0;

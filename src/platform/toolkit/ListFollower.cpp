@@ -45,8 +45,11 @@ void ListFollower::follow(const ListChange& change, const ListRows& rows, ListVi
 void ListFollower::sync(const ListRows& rows, ListView& view)
 {
     const std::size_t count = rows.rowCount();
-    bool same = m_keeps == Keeps::Texts && m_rows.size() == count;
-    for (std::size_t i = 0; same && i < count; ++i) same = m_rows[i] == rows.rowText(i);
+    // Without the texts, rows as many as drawn are the rows drawn: their texts are read afresh
+    // whenever they are drawn, and a sync (the control enabled, say) must not throw the
+    // widget's place away.
+    bool same = m_keeps == Keeps::Texts ? m_rows.size() == count : m_count == count;
+    for (std::size_t i = 0; same && m_keeps == Keeps::Texts && i < count; ++i) same = m_rows[i] == rows.rowText(i);
     if (!same) {
         m_rows.clear();
         if (m_keeps == Keeps::Texts) {

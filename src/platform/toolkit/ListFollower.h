@@ -75,7 +75,8 @@ public:
 
     // What the follower keeps of the rows drawn: their texts, or only how many there are, for
     // a widget that reads each text from the model when it draws it (a long list then costs no
-    // copy). Without the texts, a sync cannot tell rows that stayed the same and draws afresh.
+    // copy). Without the texts, a sync takes as many rows as were drawn for the same rows, so
+    // it fits only a control whose texts change by the ListChanges the follower hears.
     enum class Keeps { Texts, Count };
 
     ListFollower() = default;
