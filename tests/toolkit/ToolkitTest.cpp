@@ -266,6 +266,12 @@ public:
     }
 };
 
+// A form with a file list alone.
+struct FileListForm : Form {
+    FileListForm(Toolkit& t, FileSystem& fs) : Form(t, "f"), fil(*this, "fil", fs) {}
+    FileListBox fil;
+};
+
 // A window's timer calls updateSizes every 50 ms. With a watch, an idle list reads next to
 // nothing; with one or without, a changed size shows within twenty calls.
 TEST(ListSizes, AnIdleWatchedListReadsLittleAndEveryListShowsAChangeWithinTwentyUpdates)
@@ -279,10 +285,7 @@ TEST(ListSizes, AnIdleWatchedListReadsLittleAndEveryListShowsAChangeWithinTwenty
         files.looks->watches = watches;
         ScriptedFrontEnd fe;
         Toolkit tk{fe};
-        struct F : Form {
-            F(Toolkit& t, FileSystem& fs) : Form(t, "f"), fil(*this, "fil", fs) {}
-            FileListBox fil;
-        } f{tk, files};
+        FileListForm f{tk, files};
         f.load();
         ASSERT_TRUE(f.fil.setPath("C:\\TEMP"));
         f.fil.setAllSelected(true);
@@ -327,10 +330,7 @@ TEST(SlowVolume, NoSizeUpdateHoldsTheWindowLongerThanItsBudgetAndOneLookAtAFile)
     files.looks->delay = std::chrono::milliseconds(200);
     ScriptedFrontEnd fe;
     Toolkit tk{fe};
-    struct F : Form {
-        F(Toolkit& t, FileSystem& fs) : Form(t, "f"), fil(*this, "fil", fs) {}
-        FileListBox fil;
-    } f{tk, files};
+    FileListForm f{tk, files};
     f.load();
     ASSERT_TRUE(f.fil.setPath("C:\\TEMP"));
     ASSERT_EQ(f.fil.listCount(), 7u);
