@@ -227,13 +227,13 @@ Figures measure(const fs::path& work, const Driver& driver)
     f.openScan = openDriveScan(driver, *app, &f.closeScan);
     f.reopenScan = openDriveScan(driver, *app);
 
-    // The best of five scans, the tree's folders in the cache as after any first walk. With
+    // The best of nine scans, the tree's folders in the cache as after any first walk. With
     // `walkMs`, each scan is followed by the walk alone, in the same window with the same masks:
     // what the scan is measured against, taken in turns so that the machine's moods fall on both.
     auto scan = [&](const char* folder, double& ms, std::size_t& found, double* walkMs = nullptr) {
         ms = 1e9;
         if (walkMs) *walkMs = 1e9;
-        for (int run = 0; run < 5; ++run)
+        for (int run = 0; run < 9; ++run)
             driver.modal([&] { main.cmdDrives.click(); },
                          [&] {
                              frmDrivePass& w = app->driveScanWindow().get();
