@@ -167,6 +167,8 @@ void frmDrivePass::cmdScan_Click()
 
 // Adds the found files, letting the window breathe between batches: adding and redrawing
 // one entry at a time would make a long list take far longer than the walk that found it.
+// After the last batch the window is drawn once the scan's handler has returned, with its
+// buttons enabled again: a yield there would draw it twice.
 void frmDrivePass::fillList(std::vector<FoundFile>& found)
 {
     std::vector<std::string> batch;
@@ -198,7 +200,6 @@ void frmDrivePass::fillList(std::vector<FoundFile>& found)
         sliceStart = SteadyClock::now();
     }
     add();
-    toolkit().yield();
 }
 
 bool frmDrivePass::DirWalk(const MaskList& sPattern, const std::string& CurrDir, std::vector<FoundFile>& sFound)
