@@ -587,7 +587,7 @@ public:
         std::size_t slice = 0;
         std::shared_ptr<const std::vector<char>> sweep;
         // The update waits for the reader until `until`, or as long after the reader took the
-        // request as `until` is after `asked`.
+        // request as `until` is after `asked`; not at all when `until` is `asked`.
         Clock::time_point asked;
         Clock::time_point until;
     };
@@ -668,6 +668,8 @@ public:
         const bool waiting = !s.working;
         const std::uint64_t ticket = ++s.asked;
         s.wake.notify_one();
+        // A request with no time of its own is not waited for: a later update takes its sizes.
+        if (r.until <= r.asked) return;
         const auto done = [&s] { return s.idle(); };
         if (s.quiet.wait_until(lock, r.until, done) || !waiting) return;
         const auto taken = [&s, ticket] { return s.idle() || s.taken >= ticket; };
@@ -969,7 +971,12 @@ void FileListBox::updateSizes()
     // late (Windows tells of a growing file's size only as its cache is written out), and a
     // few files cost next to nothing to read at every update.
     if (m_watch && m_unread == 0 && selCount() > leastSlice) {
-        if (m_ticks % slowEvery == 0) request.slice = slice(count, slowUpdates / slowEvery);
+        if (m_ticks % slowEvery == 0) {
+            request.slice = slice(count, slowUpdates / slowEvery);
+            // The slow sweep looks for what no watch tells of; an update later is soon enough
+            // for that, and the window need not wait for it.
+            if (request.reads.empty() && request.present.empty()) request.until = request.asked;
+        }
     } else {
         // Made again when the selection changed or more sizes have been read since.
         if (!m_sweepMask || m_sweepUnread != m_unread) {
