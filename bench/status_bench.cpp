@@ -172,6 +172,7 @@ void run(int count)
     double afterDeletion = 0;
     int updatesToZero = 0;
     while (w.lbl.caption().find(", всего 0 байт") == std::string::npos && updatesToZero < 1000) {
+        std::this_thread::sleep_for(timer);
         afterDeletion = std::max(afterDeletion, millisecondsOf(update));
         ++updatesToZero;
     }

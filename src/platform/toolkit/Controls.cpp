@@ -971,12 +971,7 @@ void FileListBox::updateSizes()
     // late (Windows tells of a growing file's size only as its cache is written out), and a
     // few files cost next to nothing to read at every update.
     if (m_watch && m_unread == 0 && selCount() > leastSlice) {
-        if (m_ticks % slowEvery == 0) {
-            request.slice = slice(count, slowUpdates / slowEvery);
-            // The slow sweep looks for what no watch tells of; an update later is soon enough
-            // for that, and the window need not wait for it.
-            if (request.reads.empty() && request.present.empty()) request.until = request.asked;
-        }
+        if (m_ticks % slowEvery == 0) request.slice = slice(count, slowUpdates / slowEvery);
     } else {
         // Made again when the selection changed or more sizes have been read since.
         if (!m_sweepMask || m_sweepUnread != m_unread) {
@@ -997,6 +992,12 @@ void FileListBox::updateSizes()
             request.sweep = m_sweepMask;
         }
     }
+    // The update waits for what it asked for by name (the sizes of a selection never read, of
+    // files the watch told of) and for a sweep read whole in one slice, as a small list is. A
+    // longer sweep's slice is taken by a later update: a change it finds shows an update later,
+    // and a window reading a long list through does not wait at each of its updates.
+    const std::size_t swept = request.sweep ? m_sweepCount : count;
+    if (request.reads.empty() && !request.names && request.slice < swept) request.until = request.asked;
     m_reader->ask(std::move(request));
     takeSizes();
 }
