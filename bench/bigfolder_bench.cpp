@@ -222,9 +222,9 @@ Figures measure(const fs::path& work, const Driver& driver)
     files.watches = true;
     main.filFiles.refresh();
     // The re-listed rows laid out and drawn, and their sizes read (each update, 50 ms apart as
-    // the timer's, asks for a sixteenth of them and waits up to 2.5 ms), as they are a second
-    // later, before a person's next click: the scans below measure their own window's list, not
-    // the main window's first reads.
+    // the timer's, asks for a sixteenth of them), as they are a second later, before a person's
+    // next click: the scans below measure their own window's list, not the main window's first
+    // reads.
     for (int tick = 0; tick < 20; ++tick) {
         main.timUpdate_Timer();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -27,6 +27,17 @@ template <class HostFolder> struct Level {
     std::vector<DirEntry> files;
     std::size_t next = 0;
     bool lost = false; // could not be taken back: its rest is passed over
+
+    void hold(std::unique_ptr<HostFolder> f)
+    {
+        owned = std::move(f);
+        folder = owned.get();
+    }
+    void letGo()
+    {
+        owned.reset();
+        folder = nullptr;
+    }
 };
 
 // What a host gives the walk, as `Host`:
@@ -83,8 +94,7 @@ bool walk(HostFolder& root, const std::string& path, const MaskList* files, cons
             WalkLevel level;
             if (sub) {
                 level.id = sub->id();
-                level.owned = std::move(sub);
-                level.folder = level.owned.get();
+                level.hold(std::move(sub));
                 level.pathLength = current.size();
                 level.name = name;
             }

@@ -35,10 +35,7 @@ struct DescriptorWalk {
     static void descend(std::vector<WalkLevel>& stack)
     {
         WalkLevel& top = stack.back();
-        if (stack.size() - 1 >= kOpenLevels && top.owned) {
-            top.owned.reset();
-            top.folder = nullptr;
-        }
+        if (stack.size() - 1 >= kOpenLevels && top.owned) top.letGo();
     }
 
     // Takes back the descriptor of `stack[k]`, through ".." of the level below it, else down
@@ -48,8 +45,7 @@ struct DescriptorWalk {
         auto take = [&](std::size_t i, Fd fd) {
             auto folder = PosixFolder::adopt(std::move(fd));
             if (!folder || !(folder->id() == stack[i].id)) return false;
-            stack[i].owned = std::move(folder);
-            stack[i].folder = stack[i].owned.get();
+            stack[i].hold(std::move(folder));
             return true;
         };
         if (k + 1 < stack.size() && stack[k + 1].folder &&
@@ -62,19 +58,14 @@ struct DescriptorWalk {
             if (!sub || !(sub->id() == stack[i].id)) {
                 for (std::size_t j = i; j <= k; ++j) {
                     stack[j].lost = true;
-                    stack[j].folder = nullptr;
-                    stack[j].owned.reset();
+                    stack[j].letGo();
                 }
                 return;
             }
-            stack[i].owned = std::move(sub);
-            stack[i].folder = stack[i].owned.get();
+            stack[i].hold(std::move(sub));
             // Only the level asked for stays open beyond the shallow ones; the others come back
             // through ".." as the walk climbs.
-            if (i - 1 >= kOpenLevels && i - 1 > open) {
-                stack[i - 1].owned.reset();
-                stack[i - 1].folder = nullptr;
-            }
+            if (i - 1 >= kOpenLevels && i - 1 > open) stack[i - 1].letGo();
         }
     }
 };

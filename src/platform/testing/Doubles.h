@@ -20,7 +20,6 @@
 
 namespace velmora::testing {
 
-// The memory store, with a record of every save and a way to make saves fail.
 // A folder that hands every call to the one it wraps: a double overrides only what it changes
 // (a slow or counted look, no watch).
 class ForwardingFolder : public Folder {
@@ -61,6 +60,7 @@ private:
     std::unique_ptr<Folder> m_inner;
 };
 
+// The memory store, with a record of every save and a way to make saves fail.
 class MemorySettings : public MemorySettingsStore {
 public:
     std::string get(std::string_view app, std::string_view section, std::string_view key,

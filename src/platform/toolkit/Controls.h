@@ -324,9 +324,11 @@ public:
     // 64 entries or fewer are selected, and for good without a watch; with one it is otherwise
     // slow (every entry within 6,000 calls, a slice every 10th), so that an idle window costs
     // next to nothing.
-    // A call hands that over, waits at most 2.5 ms for it and takes what has been read by then:
-    // on a slow volume the rest comes at later calls, and until then an entry never read counts
-    // 0 bytes. A vanished file stays listed with 0 bytes until the next re-read.
+    // A call hands that over and takes what has been read by then. It waits at most 2.5 ms,
+    // and only for the entries it named and for a sweep read whole in one slice: a longer
+    // sweep's slice, and on a slow volume the rest, come at later calls. Until then an entry
+    // never read counts 0 bytes. A vanished file stays listed with 0 bytes until the next
+    // re-read.
     void updateSizes();
     // The folder the entries came from: act on them through FileSystem::openListed.
     ListedFolder listedFolder() const;

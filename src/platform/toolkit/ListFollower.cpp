@@ -48,7 +48,7 @@ void ListFollower::sync(const ListRows& rows, ListView& view)
     // Without the texts, rows as many as drawn are the rows drawn: their texts are read afresh
     // whenever they are drawn, and a sync (the control enabled, say) must not throw the
     // widget's place away.
-    bool same = m_keeps == Keeps::Texts ? m_rows.size() == count : m_count == count;
+    bool same = m_count == count;
     for (std::size_t i = 0; same && m_keeps == Keeps::Texts && i < count; ++i) same = m_rows[i] == rows.rowText(i);
     if (!same) {
         m_rows.clear();

@@ -93,7 +93,7 @@ public:
     void forget();
     // The rows as last drawn: their texts (none when it keeps the count only), and how many.
     const std::vector<std::string>& rows() const { return m_rows; }
-    std::size_t count() const { return m_keeps == Keeps::Texts ? m_rows.size() : m_count; }
+    std::size_t count() const { return m_count; }
 
 private:
     void drawSelection(std::size_t first, std::size_t count, const ListRows& rows, ListView& view);
@@ -104,7 +104,7 @@ private:
     Limits m_limits;
     Keeps m_keeps = Keeps::Texts;
     std::vector<std::string> m_rows;
-    std::size_t m_count = 0; // the rows drawn, when it keeps the count only
+    std::size_t m_count = 0; // the rows drawn; m_rows.size() too when it keeps the texts
     int m_lastCurrent = -2;  // the current row as last drawn; -2 when the rows are new
 };
 
